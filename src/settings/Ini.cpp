@@ -1,0 +1,362 @@
+#include "settings/Ini.h"
+
+#include "platform/ProgramDir.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+namespace INI {
+
+namespace {
+
+// A settings file larger than this is not ours: reads look at this much of
+// it, writes refuse to rewrite it (rewriting only the part read would lose
+// the rest).
+constexpr qint64 MaxFileBytes = 64 * 1024 * 1024;
+
+const QByteArray Bom("\xEF\xBB\xBF", 3);
+
+bool isBlankChar(char c)
+{
+    return c == ' ' || c == '\t' || c == '\v' || c == '\f';
+}
+
+// Trims spaces and tabs (not NUL, not other bytes) from both ends.
+QByteArray trimmed(const QByteArray &bytes)
+{
+    qsizetype begin = 0;
+    qsizetype end = bytes.size();
+    while (begin < end && isBlankChar(bytes.at(begin)))
+        ++begin;
+    while (end > begin && isBlankChar(bytes.at(end - 1)))
+        --end;
+    return bytes.mid(begin, end - begin);
+}
+
+bool isBlankLine(const QByteArray &raw)
+{
+    for (char c : raw) {
+        if (!isBlankChar(c))
+            return false;
+    }
+    return true;
+}
+
+qsizetype firstNonBlank(const QByteArray &raw)
+{
+    qsizetype i = 0;
+    while (i < raw.size() && isBlankChar(raw.at(i)))
+        ++i;
+    return i;
+}
+
+// "[ name ]" gives true and the bytes between the brackets, trimmed. A line
+// with an opening bracket but no closing one is not a header.
+bool sectionHeader(const QByteArray &raw, QByteArray *name)
+{
+    const qsizetype open = firstNonBlank(raw);
+    if (open >= raw.size() || raw.at(open) != '[')
+        return false;
+    const qsizetype close = raw.indexOf(']', open + 1);
+    if (close < 0)
+        return false;
+    if (name)
+        *name = trimmed(raw.mid(open + 1, close - open - 1));
+    return true;
+}
+
+bool isComment(const QByteArray &raw)
+{
+    const qsizetype i = firstNonBlank(raw);
+    return i < raw.size() && raw.at(i) == ';';
+}
+
+// The position of '=' in a key line, or -1 for lines that hold no key.
+qsizetype keySeparator(const QByteArray &raw)
+{
+    if (isComment(raw))
+        return -1;
+    return raw.indexOf('=');
+}
+
+bool sameName(const QByteArray &fileBytes, const QString &wanted)
+{
+    return QString::fromUtf8(fileBytes).compare(wanted, Qt::CaseInsensitive) == 0;
+}
+
+QString normalizedName(const QString &name)
+{
+    return QString::fromUtf8(trimmed(name.toUtf8()));
+}
+
+bool hasLineBreakOrNul(const QString &text)
+{
+    return text.contains(QLatin1Char('\r')) || text.contains(QLatin1Char('\n'))
+        || text.contains(QChar(0));
+}
+
+// Names that would read back as something else once written are refused:
+// a ']' ends a section header early, a '=' splits a key, line breaks start
+// new lines, and a key that starts like a comment or a header would vanish.
+bool validSectionName(const QString &section)
+{
+    const QString name = normalizedName(section);
+    return !name.isEmpty() && !name.contains(QLatin1Char(']')) && !hasLineBreakOrNul(section);
+}
+
+bool validKeyName(const QString &key)
+{
+    const QString name = normalizedName(key);
+    return !name.isEmpty() && !name.contains(QLatin1Char('=')) && !hasLineBreakOrNul(key)
+        && !name.startsWith(QLatin1Char(';')) && !name.startsWith(QLatin1Char('['));
+}
+
+// A value is written on one line: it ends at its first line break or NUL, so
+// that no caller can add lines, keys or sections through a value.
+QByteArray storableValue(const QString &value)
+{
+    qsizetype end = value.size();
+    for (qsizetype i = 0; i < value.size(); ++i) {
+        const QChar c = value.at(i);
+        if (c == QLatin1Char('\r') || c == QLatin1Char('\n') || c.unicode() == 0) {
+            end = i;
+            break;
+        }
+    }
+    return value.left(end).toUtf8();
+}
+
+enum class ReadResult { Missing, Read, Failed };
+
+// Reads a regular file. Directories, devices and pipes are refused so a read
+// can never block or run forever.
+ReadResult readFile(const QString &path, QByteArray *bytes, bool forWrite)
+{
+    bytes->clear();
+    const QFileInfo info(path);
+    if (!info.exists())
+        return ReadResult::Missing;
+    if (!info.isFile())
+        return ReadResult::Failed;
+    if (forWrite && info.size() > MaxFileBytes)
+        return ReadResult::Failed;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return ReadResult::Failed;
+    *bytes = file.read(MaxFileBytes);
+    if (file.error() != QFileDevice::NoError)
+        return ReadResult::Failed;
+    if (forWrite && !file.atEnd())
+        return ReadResult::Failed; // grew past the limit while we read it
+    return ReadResult::Read;
+}
+
+} // namespace
+
+IniDocument IniDocument::parse(const QByteArray &bytes)
+{
+    IniDocument doc;
+    qsizetype pos = 0;
+    if (bytes.startsWith(Bom)) {
+        doc.m_bom = true;
+        pos = Bom.size();
+    }
+    bool endingSeen = false;
+    const qsizetype size = bytes.size();
+    const char *data = bytes.constData();
+    while (pos < size) {
+        qsizetype end = pos;
+        while (end < size && data[end] != '\n' && data[end] != '\r')
+            ++end;
+        Line line;
+        line.raw = bytes.mid(pos, end - pos);
+        if (end < size) {
+            if (data[end] == '\r' && end + 1 < size && data[end + 1] == '\n')
+                line.ending = QByteArray("\r\n");
+            else
+                line.ending = QByteArray(1, data[end]);
+            if (!endingSeen) {
+                endingSeen = true;
+                doc.m_eol = line.ending;
+                doc.m_crlf = line.ending == "\r\n";
+            }
+        }
+        pos = end + line.ending.size();
+        doc.m_lines.push_back(std::move(line));
+    }
+    return doc;
+}
+
+int IniDocument::findSection(const QString &section) const
+{
+    const QString wanted = normalizedName(section);
+    QByteArray name;
+    for (size_t i = 0; i < m_lines.size(); ++i) {
+        if (sectionHeader(m_lines[i].raw, &name) && sameName(name, wanted))
+            return int(i);
+    }
+    return -1;
+}
+
+int IniDocument::findKey(int sectionLine, const QString &key) const
+{
+    const QString wanted = normalizedName(key);
+    for (size_t i = size_t(sectionLine) + 1; i < m_lines.size(); ++i) {
+        const QByteArray &raw = m_lines[i].raw;
+        if (sectionHeader(raw, nullptr))
+            break;
+        const qsizetype eq = keySeparator(raw);
+        if (eq >= 0 && sameName(trimmed(raw.left(eq)), wanted))
+            return int(i);
+    }
+    return -1;
+}
+
+int IniDocument::sectionEnd(int sectionLine) const
+{
+    size_t end = size_t(sectionLine) + 1;
+    for (size_t i = end; i < m_lines.size(); ++i) {
+        if (sectionHeader(m_lines[i].raw, nullptr))
+            break;
+        if (!isBlankLine(m_lines[i].raw))
+            end = i + 1;
+    }
+    return int(end);
+}
+
+std::optional<QString> IniDocument::value(const QString &section, const QString &key) const
+{
+    const int sectionLine = findSection(section);
+    if (sectionLine < 0)
+        return std::nullopt;
+    const int keyLine = findKey(sectionLine, key);
+    if (keyLine < 0)
+        return std::nullopt;
+    const QByteArray &raw = m_lines[size_t(keyLine)].raw;
+    QByteArray text = raw.mid(raw.indexOf('=') + 1);
+    const qsizetype nul = text.indexOf('\0');
+    if (nul >= 0)
+        text.truncate(nul);
+    text = trimmed(text);
+    if (text.size() >= 2 && text.startsWith('"') && text.endsWith('"'))
+        text = text.mid(1, text.size() - 2);
+    return QString::fromUtf8(text);
+}
+
+void IniDocument::setValue(const QString &section, const QString &key, const QString &value)
+{
+    if (!validSectionName(section) || !validKeyName(key))
+        return;
+    const QByteArray stored = storableValue(value);
+
+    const int sectionLine = findSection(section);
+    if (sectionLine >= 0) {
+        const int keyLine = findKey(sectionLine, key);
+        if (keyLine >= 0) {
+            Line &line = m_lines[size_t(keyLine)];
+            const QByteArray spelling = trimmed(line.raw.left(line.raw.indexOf('=')));
+            line.raw = spelling + '=' + stored;
+            return;
+        }
+        const int at = sectionEnd(sectionLine);
+        // Only the file's last line can lack an ending; the new line goes
+        // after it, so it needs one now.
+        if (m_lines[size_t(at - 1)].ending.isEmpty())
+            m_lines[size_t(at - 1)].ending = m_eol;
+        Line line;
+        line.raw = normalizedName(key).toUtf8() + '=' + stored;
+        line.ending = m_eol;
+        m_lines.insert(m_lines.begin() + at, std::move(line));
+        return;
+    }
+
+    if (!m_lines.empty() && m_lines.back().ending.isEmpty())
+        m_lines.back().ending = m_eol;
+    Line header;
+    header.raw = '[' + normalizedName(section).toUtf8() + ']';
+    header.ending = m_eol;
+    Line line;
+    line.raw = normalizedName(key).toUtf8() + '=' + stored;
+    line.ending = m_eol;
+    m_lines.push_back(std::move(header));
+    m_lines.push_back(std::move(line));
+}
+
+QByteArray IniDocument::toBytes() const
+{
+    QByteArray out;
+    qsizetype size = m_bom ? Bom.size() : 0;
+    for (const Line &line : m_lines)
+        size += line.raw.size() + line.ending.size();
+    out.reserve(size);
+    if (m_bom)
+        out += Bom;
+    for (const Line &line : m_lines) {
+        out += line.raw;
+        out += line.ending;
+    }
+    return out;
+}
+
+QString settingsPath()
+{
+    return QDir::toNativeSeparators(ProgramDir::path()) + QDir::separator()
+        + QStringLiteral("ini.ini");
+}
+
+QString ReadSetting(const QString &section, const QString &key, const QString &defaultValue)
+{
+    return ReadSettingFrom(settingsPath(), section, key, defaultValue);
+}
+
+bool WriteSetting(const QString &section, const QString &key, const QString &value)
+{
+    return WriteSettingTo(settingsPath(), section, key, value);
+}
+
+QString ReadSettingFrom(const QString &path, const QString &section, const QString &key,
+                        const QString &defaultValue)
+{
+    QByteArray bytes;
+    if (readFile(path, &bytes, false) != ReadResult::Read)
+        return defaultValue;
+    return IniDocument::parse(bytes).value(section, key).value_or(defaultValue);
+}
+
+bool WriteSettingTo(const QString &path, const QString &section, const QString &key,
+                    const QString &value)
+{
+    if (!validSectionName(section) || !validKeyName(key))
+        return false;
+    QByteArray old;
+    const ReadResult read = readFile(path, &old, true);
+    if (read == ReadResult::Failed)
+        return false; // never replace a file we could not read in full
+
+    IniDocument doc = IniDocument::parse(old);
+    doc.setValue(section, key, value);
+    const QByteArray bytes = doc.toBytes();
+    if (read == ReadResult::Read && bytes == old)
+        return true;
+
+    // The new text goes to a temporary file next to the old one, which is
+    // renamed over it only once everything is on disk. QSaveFile keeps the
+    // old file's permissions.
+    QSaveFile file(path);
+    file.setDirectWriteFallback(false);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    // The explicit flush matters: QSaveFile::commit() does not notice when
+    // the final flush of its buffer fails (a full disk, a size limit) and
+    // would rename the short file over the old one.
+    if (file.write(bytes) != bytes.size() || !file.flush()
+        || file.error() != QFileDevice::NoError) {
+        file.cancelWriting();
+        return false;
+    }
+    return file.commit();
+}
+
+} // namespace INI

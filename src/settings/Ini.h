@@ -1,0 +1,62 @@
+#pragma once
+// The settings file "ini.ini": a small reader and writer of the classic INI
+// profile format. Section and key names match regardless of letter case,
+// values are compared by callers exactly. Reads never fail (missing file,
+// section or key give the default); writes replace a value in place, keep
+// every other line byte for byte, and go through a temporary file that is
+// renamed over the original, so a failed write never damages the file.
+#include <QByteArray>
+#include <QString>
+#include <optional>
+#include <vector>
+
+namespace INI {
+
+// The in-memory form of one profile file, preserving every line as it was.
+class IniDocument {
+public:
+    static IniDocument parse(const QByteArray &bytes);
+
+    // The value of (section, key), or nothing when the section or key is
+    // missing. Cut at its first NUL character. The first match wins.
+    std::optional<QString> value(const QString &section, const QString &key) const;
+
+    // Replace the value in place, or add the key at the end of its section,
+    // or add the section at the end of the file.
+    void setValue(const QString &section, const QString &key, const QString &value);
+
+    QByteArray toBytes() const;
+    bool usesCrLf() const { return m_crlf; }
+
+private:
+    struct Line {
+        QByteArray raw;     // the line without its line ending
+        QByteArray ending;  // "\r\n", "\n" or "\r" as read; empty on a last line without one
+    };
+    int findSection(const QString &section) const;   // line index of the header, or -1
+    int findKey(int sectionLine, const QString &key) const; // line index, or -1
+    int sectionEnd(int sectionLine) const; // index after the last non-blank line of the section
+
+    std::vector<Line> m_lines;
+    bool m_bom = false;
+    bool m_crlf = true;
+    QByteArray m_eol = QByteArrayLiteral("\r\n"); // ending for new lines: the file's first one
+};
+
+// Program directory, native separator, "ini.ini". At the root of the file
+// system the directory already ends in a separator and the path holds two.
+QString settingsPath();
+
+// Read (section, key) from the settings file; the default when missing.
+QString ReadSetting(const QString &section, const QString &key, const QString &defaultValue);
+// Store (section, key) = value. Returns whether the file was written; the
+// program's windows never look at it.
+bool WriteSetting(const QString &section, const QString &key, const QString &value);
+
+// The same two operations on any file; used by the above and by tests.
+QString ReadSettingFrom(const QString &path, const QString &section, const QString &key,
+                        const QString &defaultValue);
+bool WriteSettingTo(const QString &path, const QString &section, const QString &key,
+                    const QString &value);
+
+} // namespace INI
