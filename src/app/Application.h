@@ -1,0 +1,11 @@
+#pragma once
+// What every process of the program (and its GUI tests) sets up before the
+// QApplication exists, and right after.
+namespace Application {
+// Before QApplication: shared GL contexts (players keep their video when
+// they go full screen; the web engine needs it too) and a browser that
+// works without a GPU and as root.
+void prepare();
+// After QApplication: icon, numeric locale for libmpv, window kinds.
+void init();
+}

@@ -1,0 +1,136 @@
+#include "platform/Form.h"
+#include "platform/Twips.h"
+
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QMenuBar>
+#include <QTimer>
+#include <QWindow>
+
+Form::Form(const QString &name, QWidget *parent) : QMainWindow(parent)
+{
+    setObjectName(name);
+    setAttribute(Qt::WA_DeleteOnClose);
+    m_client = new QWidget(this);
+    m_client->setObjectName(QStringLiteral("client"));
+    setCentralWidget(m_client);
+}
+
+Form::~Form() = default;
+
+void Form::setDesign(double clientWidthTw, double clientHeightTw, Frame frame,
+                     bool minimizeButton, bool maximizeButton)
+{
+    m_frame = frame;
+    Qt::WindowFlags flags = Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                            | Qt::WindowCloseButtonHint | Qt::CustomizeWindowHint;
+    if (minimizeButton)
+        flags |= Qt::WindowMinimizeButtonHint;
+    if (maximizeButton)
+        flags |= Qt::WindowMaximizeButtonHint;
+    setWindowFlags(flags);
+    setClientSizeTw(clientWidthTw, clientHeightTw);
+}
+
+void Form::setClientSizeTw(double widthTw, double heightTw)
+{
+    m_clientTw = QSizeF(widthTw, heightTw);
+    m_pinnedOuterW = m_pinnedOuterH = -1;
+    applySize();
+}
+
+QSizeF Form::nonClientTw() const
+{
+    int menuPx = 0;
+    if (QWidget *menu = menuWidget(); menu && !menu->isHidden())
+        menuPx = menu->isVisible() ? menu->height() : menu->sizeHint().height();
+    QMargins frame;
+    if (QWindow *w = windowHandle(); w && isVisible())
+        frame = w->frameMargins();
+    return QSizeF(Twips::fromPx(frame.left() + frame.right()),
+                  Twips::fromPx(frame.top() + frame.bottom() + menuPx));
+}
+
+double Form::outerWidthTw() const { return m_clientTw.width() + nonClientTw().width(); }
+double Form::outerHeightTw() const { return m_clientTw.height() + nonClientTw().height(); }
+
+void Form::setOuterWidthTw(double tw)
+{
+    const double pinnedH = m_pinnedOuterH;
+    m_clientTw.setWidth(tw - nonClientTw().width());
+    m_pinnedOuterW = tw;
+    m_pinnedOuterH = pinnedH;
+    applySize();
+}
+
+void Form::setOuterHeightTw(double tw)
+{
+    const double pinnedW = m_pinnedOuterW;
+    m_clientTw.setHeight(tw - nonClientTw().height());
+    m_pinnedOuterH = tw;
+    m_pinnedOuterW = pinnedW;
+    applySize();
+}
+
+void Form::applySize()
+{
+    int menuPx = 0;
+    if (QWidget *menu = menuWidget(); menu && !menu->isHidden())
+        menuPx = menu->isVisible() ? menu->height() : menu->sizeHint().height();
+    const QSize size(qMax(1, Twips::toPx(m_clientTw.width())),
+                     qMax(1, Twips::toPx(m_clientTw.height())) + menuPx);
+    if (m_frame == Frame::FixedSingle) {
+        setFixedSize(size);
+    } else {
+        resize(size);
+    }
+}
+
+void Form::placeClientAtTw(double leftTw, double topTw)
+{
+    m_hasPosition = true;
+    m_clientPosTw = QPointF(leftTw, topTw);
+    QMargins frame;
+    if (QWindow *w = windowHandle(); w && isVisible())
+        frame = w->frameMargins();
+    int menuPx = 0;
+    if (QWidget *menu = menuWidget(); menu && !menu->isHidden())
+        menuPx = menu->isVisible() ? menu->height() : menu->sizeHint().height();
+    // move() places the frame; the client area lies inside frame and menu bar.
+    move(Twips::toPx(leftTw) - frame.left(), Twips::toPx(topTw) - frame.top() - menuPx);
+}
+
+void Form::placeTw(QWidget *control, double left, double top, double width, double height)
+{
+    control->setGeometry(Twips::toPx(left), Twips::toPx(top), qMax(0, Twips::toPx(width)),
+                         qMax(0, Twips::toPx(height)));
+}
+
+void Form::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    // The window manager tells the frame's size only once the window is
+    // mapped: then re-apply outer sizes asked for and the design position.
+    auto refit = [this] {
+        if (m_pinnedOuterW >= 0 || m_pinnedOuterH >= 0) {
+            const double w = m_pinnedOuterW, h = m_pinnedOuterH;
+            if (w >= 0) m_clientTw.setWidth(w - nonClientTw().width());
+            if (h >= 0) m_clientTw.setHeight(h - nonClientTw().height());
+            applySize();
+        }
+    };
+    refit();
+    QTimer::singleShot(0, this, refit);
+}
+
+bool Form::event(QEvent *event)
+{
+    return QMainWindow::event(event);
+}
+
+void Form::closeEvent(QCloseEvent *event)
+{
+    QMainWindow::closeEvent(event);
+    if (event->isAccepted())
+        emit unloaded(objectName());
+}

@@ -1,0 +1,67 @@
+#pragma once
+// Base of every window of the program. A Form has a name (its objectName,
+// the key of the window registry), a load handler that the registry runs
+// once per load, a client area in which controls sit at fixed places in
+// twips, and an outer size in twips that includes the frame and menu bar.
+#include <QMainWindow>
+#include <QSizeF>
+
+class Form : public QMainWindow {
+    Q_OBJECT
+public:
+    enum class Frame { FixedSingle, Sizable };
+
+    explicit Form(const QString &name, QWidget *parent = nullptr);
+    ~Form() override;
+
+    // The load handler; runs once when the registry loads the window.
+    virtual void Form_Load() {}
+
+    // The area that holds the controls (below the menu bar).
+    QWidget *client() const { return m_client; }
+
+    // Design of the window: client area size, frame style, buttons.
+    void setDesign(double clientWidthTw, double clientHeightTw, Frame frame,
+                   bool minimizeButton, bool maximizeButton);
+
+    double clientWidthTw() const { return m_clientTw.width(); }
+    double clientHeightTw() const { return m_clientTw.height(); }
+    void setClientSizeTw(double widthTw, double heightTw);
+
+    // Outer size: frame, title bar and menu bar included, as the window system
+    // reports them. Setting it keeps the window's position.
+    double outerWidthTw() const;
+    double outerHeightTw() const;
+    void setOuterWidthTw(double tw);
+    void setOuterHeightTw(double tw);
+
+    // Place the top-left corner of the client area on the screen.
+    void placeClientAtTw(double leftTw, double topTw);
+    // Whether the window has been given a position (else the system's default).
+    bool hasDesignPosition() const { return m_hasPosition; }
+
+    // Frame and menu bar thickness in twips: what the outer size adds to the client area.
+    QSizeF nonClientTw() const;
+
+    // Put a child control at its design place (twips, relative to the client area).
+    static void placeTw(QWidget *control, double left, double top, double width, double height);
+
+signals:
+    void unloaded(const QString &name);
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+    bool event(QEvent *event) override;
+
+private:
+    void applySize();
+
+    QWidget *m_client = nullptr;
+    QSizeF m_clientTw;
+    Frame m_frame = Frame::FixedSingle;
+    bool m_hasPosition = false;
+    QPointF m_clientPosTw;
+    // The outer height asked for before the frame was known; re-applied once known.
+    double m_pinnedOuterW = -1, m_pinnedOuterH = -1;
+};

@@ -1,0 +1,23 @@
+#pragma once
+#include <QWidget>
+
+class QWebEngineView;
+
+// The embedded web browser: starts with no page and shows what Navigate asks for.
+class WebBrowser : public QWidget {
+    Q_OBJECT
+public:
+    explicit WebBrowser(QWidget *parent = nullptr);
+
+    void Navigate(const QString &url);
+    QString LocationURL() const { return m_location; }
+    QWebEngineView *view() const { return m_view; }
+
+signals:
+    void navigated(const QString &url);
+    void loadFinished(bool ok);
+
+private:
+    QWebEngineView *m_view;
+    QString m_location;
+};

@@ -1,0 +1,275 @@
+#include "player/MpvBackend.h"
+#include "player/MpvVideoWidget.h"
+
+#include <QLoggingCategory>
+#include <QThreadPool>
+#include <clocale>
+#include <mpv/client.h>
+
+Q_LOGGING_CATEGORY(lcMpv, "kijkraam.mpv", QtWarningMsg)
+
+namespace {
+std::atomic<int> g_liveCores{0};
+
+enum ReplyId : uint64_t { ObservePause = 1, ObserveCacheWait, ObserveCachePct, ObserveTime, ObserveDuration, ObserveSeekable };
+} // namespace
+
+int MpvBackend::liveCores() { return g_liveCores.load(); }
+
+MpvBackend::MpvBackend()
+{
+    // libmpv refuses to start under a numeric locale other than "C".
+    std::setlocale(LC_NUMERIC, "C");
+    m_mpv = mpv_create();
+    if (!m_mpv)
+        return;
+    ++g_liveCores;
+    auto opt = [this](const char *name, const char *value) { mpv_set_option_string(m_mpv, name, value); };
+    opt("vo", "libmpv");
+    opt("hwdec", "auto-safe");
+    opt("idle", "yes");
+    opt("keep-open", "no");
+    opt("terminal", "no");
+    opt("config", "no");
+    opt("input-default-bindings", "no");
+    opt("input-vo-keyboard", "no");
+    opt("osc", "no");
+    opt("ytdl", "no");
+    opt("load-scripts", "no");
+    opt("load-unsafe-playlists", "no");
+    opt("audio-client-name", "Kijkraam");
+    opt("volume", "50");
+    // Live streams: a modest cache, waits shown as buffering, bounded time-outs.
+    opt("cache", "yes");
+    opt("cache-pause", "yes");
+    opt("cache-pause-wait", "1");
+    opt("demuxer-max-bytes", "8MiB");
+    opt("demuxer-max-back-bytes", "1MiB");
+    opt("network-timeout", "15");
+    opt("demuxer-lavf-o", "rtsp_transport=tcp,timeout=15000000");
+    mpv_request_log_messages(m_mpv, "error");
+    mpv_observe_property(m_mpv, ObservePause, "pause", MPV_FORMAT_FLAG);
+    mpv_observe_property(m_mpv, ObserveCacheWait, "paused-for-cache", MPV_FORMAT_FLAG);
+    mpv_observe_property(m_mpv, ObserveCachePct, "cache-buffering-state", MPV_FORMAT_INT64);
+    mpv_observe_property(m_mpv, ObserveTime, "time-pos", MPV_FORMAT_DOUBLE);
+    mpv_observe_property(m_mpv, ObserveDuration, "duration", MPV_FORMAT_DOUBLE);
+    mpv_observe_property(m_mpv, ObserveSeekable, "seekable", MPV_FORMAT_FLAG);
+    mpv_set_wakeup_callback(m_mpv, [](void *ctx) {
+        auto *self = static_cast<MpvBackend *>(ctx);
+        if (!self->m_wakeupPending.exchange(true))
+            QMetaObject::invokeMethod(self, &MpvBackend::drainEvents, Qt::QueuedConnection);
+    }, this);
+    if (mpv_initialize(m_mpv) < 0) {
+        mpv_terminate_destroy(m_mpv);
+        m_mpv = nullptr;
+        --g_liveCores;
+    }
+}
+
+MpvBackend::~MpvBackend()
+{
+    if (!m_mpv)
+        return;
+    mpv_set_wakeup_callback(m_mpv, nullptr, nullptr);
+    // The renderer must be gone before the core.
+    if (m_video)
+        m_video->releaseRenderContext();
+    // Shutting a core down waits for its network and decoder threads; do
+    // that away from the user-interface thread.
+    mpv_handle *mpv = m_mpv;
+    m_mpv = nullptr;
+    QThreadPool::globalInstance()->start([mpv] {
+        mpv_terminate_destroy(mpv);
+        --g_liveCores;
+    });
+}
+
+QWidget *MpvBackend::videoWidget(QWidget *parent)
+{
+    if (!m_video) {
+        m_video = new MpvVideoWidget(m_mpv, parent);
+        connect(m_video, &MpvVideoWidget::renderContextReady, this, &MpvBackend::renderReady);
+    }
+    return m_video;
+}
+
+void MpvBackend::renderReady()
+{
+    m_renderReady = true;
+    if (!m_pendingUrl.isEmpty()) {
+        const QString url = m_pendingUrl;
+        m_pendingUrl.clear();
+        open(url);
+    } else if (m_loaded) {
+        // A new render context after the old one was lost: bring video back.
+        command({"set", "vid", "auto"});
+        command({"video-reload"});
+    }
+}
+
+void MpvBackend::command(const QList<QByteArray> &args)
+{
+    if (!m_mpv)
+        return;
+    std::vector<const char *> argv;
+    for (const QByteArray &a : args)
+        argv.push_back(a.constData());
+    argv.push_back(nullptr);
+    mpv_command_async(m_mpv, 0, argv.data());
+}
+
+void MpvBackend::setFlag(const char *name, bool value)
+{
+    if (!m_mpv)
+        return;
+    int flag = value ? 1 : 0;
+    mpv_set_property_async(m_mpv, 0, name, MPV_FORMAT_FLAG, &flag);
+}
+
+void MpvBackend::setNumber(const char *name, double value)
+{
+    if (!m_mpv)
+        return;
+    mpv_set_property_async(m_mpv, 0, name, MPV_FORMAT_DOUBLE, &value);
+}
+
+void MpvBackend::open(const QString &url)
+{
+    if (!m_mpv) {
+        emit finished(true, tr("mediaspeler niet beschikbaar"));
+        return;
+    }
+    m_lastError.clear();
+    m_opening = true;
+    m_loaded = false;
+    m_restarted = false;
+    if (!m_renderReady) {
+        // Video output needs the widget's GL context; load once it exists.
+        m_pendingUrl = url;
+        reportPhase();
+        return;
+    }
+    setFlag("pause", false);
+    command({"loadfile", url.toUtf8(), "replace"});
+    reportPhase();
+}
+
+void MpvBackend::stop()
+{
+    m_pendingUrl.clear();
+    m_opening = m_loaded = false;
+    command({"stop"});
+    reportPhase();
+}
+
+void MpvBackend::setPaused(bool paused) { setFlag("pause", paused); }
+void MpvBackend::seek(double seconds) { command({"seek", QByteArray::number(seconds), "absolute"}); }
+void MpvBackend::setVolume(int volume) { setNumber("volume", qBound(0, volume, 100)); }
+void MpvBackend::setMute(bool mute) { setFlag("mute", mute); }
+
+void MpvBackend::setStretchToFit(bool stretch)
+{
+    if (!m_mpv)
+        return;
+    // Stretched: scale to the player keeping the aspect ratio. Otherwise the
+    // video is never drawn larger than its own size.
+    mpv_set_property_string(m_mpv, "video-unscaled", stretch ? "no" : "downscale-big");
+}
+
+void MpvBackend::setVideoVisible(bool) {}
+
+void MpvBackend::drainEvents()
+{
+    m_wakeupPending = false;
+    while (m_mpv) {
+        mpv_event *event = mpv_wait_event(m_mpv, 0);
+        if (event->event_id == MPV_EVENT_NONE)
+            break;
+        handle(event);
+    }
+}
+
+void MpvBackend::handle(const mpv_event *event)
+{
+    switch (event->event_id) {
+    case MPV_EVENT_LOG_MESSAGE: {
+        auto *msg = static_cast<mpv_event_log_message *>(event->data);
+        m_lastError = QString::fromUtf8(msg->text).trimmed();
+        qCDebug(lcMpv) << msg->prefix << m_lastError;
+        break;
+    }
+    case MPV_EVENT_START_FILE:
+        m_opening = true;
+        break;
+    case MPV_EVENT_FILE_LOADED:
+        m_opening = false;
+        m_loaded = true;
+        break;
+    case MPV_EVENT_PLAYBACK_RESTART:
+        m_restarted = true;
+        break;
+    case MPV_EVENT_END_FILE: {
+        auto *end = static_cast<mpv_event_end_file *>(event->data);
+        if (end->reason == MPV_END_FILE_REASON_STOP || end->reason == MPV_END_FILE_REASON_QUIT
+            || end->reason == MPV_END_FILE_REASON_REDIRECT)
+            break;
+        m_opening = m_loaded = m_restarted = false;
+        reportPhase();
+        if (end->reason == MPV_END_FILE_REASON_ERROR) {
+            QString reason = m_lastError;
+            if (reason.isEmpty())
+                reason = QString::fromUtf8(mpv_error_string(end->error));
+            emit finished(true, reason);
+        } else {
+            emit finished(false, QString());
+        }
+        return;
+    }
+    case MPV_EVENT_PROPERTY_CHANGE: {
+        auto *prop = static_cast<mpv_event_property *>(event->data);
+        const bool has = prop->format != MPV_FORMAT_NONE && prop->data;
+        switch (event->reply_userdata) {
+        case ObservePause: m_paused = has && *static_cast<int *>(prop->data); break;
+        case ObserveCacheWait: m_pausedForCache = has && *static_cast<int *>(prop->data); break;
+        case ObserveCachePct: m_cachePercent = has ? int(*static_cast<int64_t *>(prop->data)) : 0; break;
+        case ObserveTime:
+            m_position = has ? *static_cast<double *>(prop->data) : 0;
+            emit timeChanged(m_position, m_duration, m_seekable);
+            return;
+        case ObserveDuration:
+            m_duration = has ? *static_cast<double *>(prop->data) : 0;
+            emit timeChanged(m_position, m_duration, m_seekable);
+            return;
+        case ObserveSeekable:
+            m_seekable = has && *static_cast<int *>(prop->data);
+            emit timeChanged(m_position, m_duration, m_seekable);
+            return;
+        default: break;
+        }
+        break;
+    }
+    default:
+        return;
+    }
+    reportPhase();
+}
+
+void MpvBackend::reportPhase()
+{
+    Phase phase = Phase::Idle;
+    int percent = 0;
+    if (m_loaded && m_paused)
+        phase = Phase::Paused;
+    else if (m_loaded && m_pausedForCache) {
+        phase = Phase::Buffering;
+        percent = m_cachePercent;
+    } else if (m_loaded && m_restarted)
+        phase = Phase::Playing;
+    else if (m_opening || m_loaded || !m_pendingUrl.isEmpty())
+        phase = Phase::Opening;
+    if (phase != m_lastPhase || percent != m_lastPercent) {
+        m_lastPhase = phase;
+        m_lastPercent = percent;
+        emit phaseChanged(phase, percent);
+    }
+}

@@ -1,0 +1,57 @@
+#pragma once
+#include "player/PlayerBackend.h"
+
+#include <QPointer>
+#include <atomic>
+
+struct mpv_handle;
+struct mpv_event;
+class MpvVideoWidget;
+
+// One libmpv core per player. All mpv calls are made on the user-interface
+// thread and are asynchronous; mpv's own threads only post wake-ups.
+class MpvBackend : public PlayerBackend {
+    Q_OBJECT
+public:
+    MpvBackend();
+    ~MpvBackend() override;
+
+    QWidget *videoWidget(QWidget *parent) override;
+    void open(const QString &url) override;
+    void stop() override;
+    void setPaused(bool paused) override;
+    void seek(double seconds) override;
+    void setVolume(int volume) override;
+    void setMute(bool mute) override;
+    void setStretchToFit(bool stretch) override;
+    void setVideoVisible(bool visible) override;
+
+    // Cores alive in this process, including those still shutting down.
+    static int liveCores();
+
+private:
+    void drainEvents();
+    void handle(const mpv_event *event);
+    void renderReady();
+    void reportPhase();
+    void command(const QList<QByteArray> &args);
+    void setFlag(const char *name, bool value);
+    void setNumber(const char *name, double value);
+
+    mpv_handle *m_mpv = nullptr;
+    QPointer<MpvVideoWidget> m_video;
+    std::atomic<bool> m_wakeupPending{false};
+    QString m_pendingUrl;   // waits for the render context
+    bool m_renderReady = false;
+    bool m_loaded = false;  // a file is loaded (between FILE_LOADED and END_FILE)
+    bool m_opening = false; // between loadfile and FILE_LOADED
+    bool m_paused = false;
+    bool m_pausedForCache = false;
+    bool m_restarted = false; // the first frame after loading was shown
+    int m_cachePercent = 0;
+    double m_position = 0, m_duration = 0;
+    bool m_seekable = false;
+    Phase m_lastPhase = Phase::Idle;
+    int m_lastPercent = -1;
+    QString m_lastError;
+};

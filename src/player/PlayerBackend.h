@@ -1,0 +1,39 @@
+#pragma once
+// What a media player widget needs from a decoder: open an address, report
+// how far it got, draw the video into a widget. The real backend is libmpv;
+// window tests plug in a backend of their own through setFactory().
+#include <QObject>
+#include <QString>
+#include <functional>
+
+class QWidget;
+
+class PlayerBackend : public QObject {
+    Q_OBJECT
+public:
+    enum class Phase { Idle, Opening, Buffering, Playing, Paused };
+    Q_ENUM(Phase)
+
+    using Factory = std::function<PlayerBackend *()>;
+    static PlayerBackend *create();
+    static void setFactory(Factory factory); // empty factory: the libmpv backend
+
+    // The widget that shows the video; created on first call, owned by `parent`.
+    virtual QWidget *videoWidget(QWidget *parent) = 0;
+
+    virtual void open(const QString &url) = 0; // load and play one address
+    virtual void stop() = 0;                    // unload the media
+    virtual void setPaused(bool paused) = 0;
+    virtual void seek(double seconds) = 0;
+    virtual void setVolume(int volume) = 0; // 0..100
+    virtual void setMute(bool mute) = 0;
+    virtual void setStretchToFit(bool stretch) = 0;
+    // Nothing to draw while the video is not visible (covered or minimised).
+    virtual void setVideoVisible(bool) {}
+
+signals:
+    void phaseChanged(PlayerBackend::Phase phase, int bufferPercent);
+    // The address stopped playing: at its end, or because it failed.
+    void finished(bool failed, const QString &reason);
+    void timeChanged(double position, double duration, bool seekable);
+};

@@ -1,0 +1,25 @@
+#pragma once
+// Stream slots and the addresses on the maker's web server.
+#include <QString>
+
+namespace Addresses {
+
+// The maker's web server: scheme, host and optional port (a build setting).
+QString server();
+// Tests point the program at a server of their own; empty restores the build setting.
+void overrideServerForTests(const QString &base);
+
+// The built-in address of slot 1..4: the slot's playlist on the maker's server.
+QString builtInAddress(int slot);
+
+// What a player of `slot` is given for the stored address text: the built-in
+// address for exactly "Auto", anything else unchanged.
+QString resolve(int slot, const QString &stored);
+
+// Settings section of a slot: "Stream1" .. "Stream4".
+QString sectionOf(int slot);
+
+QString counterPage();  // loaded at every load of the main window
+QString tickerPage();   // shown below the grid when "Nieuws" is "Ja"
+
+} // namespace Addresses
