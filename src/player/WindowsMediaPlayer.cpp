@@ -1,5 +1,6 @@
 #include "player/WindowsMediaPlayer.h"
 #include "player/PlaylistFetcher.h"
+#include "player/TransportIcons.h"
 #include "platform/Twips.h"
 
 #include <QContextMenuEvent>
@@ -7,10 +8,10 @@
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QScreen>
 #include <QLoggingCategory>
 #include <QMenu>
 #include <QSlider>
-#include <QStyle>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -62,19 +63,19 @@ WindowsMediaPlayer::WindowsMediaPlayer(QWidget *parent) : QWidget(parent)
     auto *bar = new QHBoxLayout(m_bar);
     bar->setContentsMargins(2, 1, 2, 1);
     bar->setSpacing(2);
-    auto makeButton = [this](const char *name, QStyle::StandardPixmap icon, const QString &tip) {
+    auto makeButton = [this](const char *name, TransportIcons::Kind icon, const QString &tip) {
         auto *b = new QToolButton(m_bar);
         b->setObjectName(QLatin1String(name));
-        b->setIcon(style()->standardIcon(icon));
+        b->setIcon(TransportIcons::icon(icon));
         b->setToolTip(tip);
         b->setAutoRaise(true);
         b->setIconSize(QSize(14, 14));
         b->setFocusPolicy(Qt::NoFocus);
         return b;
     };
-    m_playButton = makeButton("playButton", QStyle::SP_MediaPlay, tr("Afspelen"));
-    m_stopButton = makeButton("stopButton", QStyle::SP_MediaStop, tr("Stoppen"));
-    m_muteButton = makeButton("muteButton", QStyle::SP_MediaVolume, tr("Geluid uit"));
+    m_playButton = makeButton("playButton", TransportIcons::Play, tr("Afspelen"));
+    m_stopButton = makeButton("stopButton", TransportIcons::Stop, tr("Stoppen"));
+    m_muteButton = makeButton("muteButton", TransportIcons::Sound, tr("Geluid uit"));
     m_muteButton->setCheckable(true);
     m_statusLabel = new QLabel(m_bar);
     m_statusLabel->setObjectName(QStringLiteral("status"));
@@ -90,11 +91,13 @@ WindowsMediaPlayer::WindowsMediaPlayer(QWidget *parent) : QWidget(parent)
     m_volumeSlider->setFixedWidth(48);
     m_volumeSlider->setFocusPolicy(Qt::NoFocus);
     m_volumeSlider->setToolTip(tr("Volume"));
+    // Status last: the windows may lay a button over the bar's right end.
     bar->addWidget(m_playButton);
     bar->addWidget(m_stopButton);
-    bar->addWidget(m_statusLabel, 1);
     bar->addWidget(m_muteButton);
     bar->addWidget(m_volumeSlider);
+    bar->addSpacing(4);
+    bar->addWidget(m_statusLabel, 1);
     layout->addWidget(m_bar);
 
     connect(m_playButton, &QToolButton::clicked, this, [this] {
@@ -478,7 +481,7 @@ void WindowsMediaPlayer::setStatus(const QString &text)
 void WindowsMediaPlayer::updateButtons()
 {
     const bool running = m_playState == Playing || m_playState == Buffering;
-    m_playButton->setIcon(style()->standardIcon(running ? QStyle::SP_MediaPause : QStyle::SP_MediaPlay));
+    m_playButton->setIcon(TransportIcons::icon(running ? TransportIcons::Pause : TransportIcons::Play));
     m_playButton->setToolTip(running ? tr("Pauzeren") : tr("Afspelen"));
 }
 
@@ -501,7 +504,7 @@ void WindowsMediaPlayer::setMute(bool mute)
     m_mute = mute;
     if (m_muteButton->isChecked() != mute)
         m_muteButton->setChecked(mute);
-    m_muteButton->setIcon(style()->standardIcon(mute ? QStyle::SP_MediaVolumeMuted : QStyle::SP_MediaVolume));
+    m_muteButton->setIcon(TransportIcons::icon(mute ? TransportIcons::Muted : TransportIcons::Sound));
     m_backend->setMute(mute);
 }
 
@@ -544,9 +547,13 @@ void WindowsMediaPlayer::setFullScreen(bool on)
     m_fullScreen = on;
     if (on) {
         m_normalGeometry = geometry();
+        QScreen *screen = window()->screen();
         // The player itself becomes a full-screen window; its video widget
         // keeps its GL context because the application shares contexts.
         setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
+        // Cover the screen also where no window manager honours full screen.
+        if (screen)
+            setGeometry(screen->geometry());
         showFullScreen();
         raise();
         activateWindow();

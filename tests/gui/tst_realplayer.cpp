@@ -1,0 +1,207 @@
+// The media player with the real decoder, against streams served on
+// 127.0.0.1: direct Windows Media files, ASX playlists, addresses that fail,
+// full screen and teardown.
+#include "DemoServer.h"
+#include "TestEnv.h"
+
+#include "app/Form1.h"
+#include "platform/Forms.h"
+#include "platform/WebBrowser.h"
+#include "player/MpvBackend.h"
+#include "player/WindowsMediaPlayer.h"
+#include "settings/Addresses.h"
+
+#include <QFile>
+#include <QOpenGLWidget>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QVBoxLayout>
+
+namespace {
+// Share of pixels in an image that are clearly not black.
+double litShare(const QImage &image)
+{
+    if (image.isNull())
+        return 0;
+    const QImage img = image.convertToFormat(QImage::Format_RGB32);
+    qint64 lit = 0;
+    for (int y = 0; y < img.height(); y += 2) {
+        const QRgb *line = reinterpret_cast<const QRgb *>(img.constScanLine(y));
+        for (int x = 0; x < img.width(); x += 2)
+            if (qRed(line[x]) + qGreen(line[x]) + qBlue(line[x]) > 90)
+                ++lit;
+    }
+    return double(lit) / ((img.width() / 2 + 1) * (img.height() / 2 + 1));
+}
+
+QImage videoFrame(WindowsMediaPlayer *player)
+{
+    auto *gl = qobject_cast<QOpenGLWidget *>(player->videoSurface());
+    return gl ? gl->grabFramebuffer() : QImage();
+}
+
+void writeFile(const QString &path, const QByteArray &data)
+{
+    QFile f(path);
+    if (f.open(QIODevice::WriteOnly))
+        f.write(data);
+}
+} // namespace
+
+class TestRealPlayer : public QObject {
+    Q_OBJECT
+    QTemporaryDir m_media;
+    std::unique_ptr<DemoServer> m_server;
+
+    std::unique_ptr<QWidget> makeWindow(WindowsMediaPlayer *&player)
+    {
+        auto window = std::make_unique<QWidget>();
+        window->setObjectName(QStringLiteral("window"));
+        window->resize(393, 321);
+        auto *layout = new QVBoxLayout(window.get());
+        layout->setContentsMargins(0, 0, 0, 0);
+        player = new WindowsMediaPlayer(window.get());
+        player->setObjectName(QStringLiteral("WindowsMediaPlayer1"));
+        player->setStretchToFit(true);
+        layout->addWidget(player);
+        window->show();
+        if (!QTest::qWaitForWindowExposed(window.get()))
+            qWarning("window not exposed");
+        return window;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(DemoServer::makeWmv(m_media.filePath(QStringLiteral("clip.wmv")), 30));
+        // First REF cannot be reached; the second is the clip, relative to the playlist.
+        writeFile(m_media.filePath(QStringLiteral("list.asx")),
+                  "<ASX version=\"3.0\">\r\n <Title>Test</Title>\r\n <Entry>\r\n"
+                  "  <ref href=\"http://127.0.0.1:1/gone.wmv\"/>\r\n  <REF HREF='clip.wmv'/>\r\n"
+                  " </Entry>\r\n</ASX>\r\n");
+        writeFile(m_media.filePath(QStringLiteral("outer.asx")),
+                  "<asx version=3.0><entryref href=\"list.asx\"/></asx>");
+        writeFile(m_media.filePath(QStringLiteral("local.asx")),
+                  "<asx><entry><ref href=\"file:///etc/passwd\"/></entry></asx>");
+        m_server = std::make_unique<DemoServer>(
+            QStringList{QStringLiteral("--no-live"), QStringLiteral("--media"), m_media.path()});
+        QVERIFY(m_server->isRunning());
+    }
+
+    void directWindowsMediaFile_playsAndDrawsVideo()
+    {
+        WindowsMediaPlayer *player = nullptr;
+        auto window = makeWindow(player);
+        QSignalSpy states(player, &WindowsMediaPlayer::playStateChanged);
+        player->setURL(m_server->url(QStringLiteral("/media/clip.wmv")));
+        QTRY_COMPARE_WITH_TIMEOUT(player->playState(), 3, 20000);
+        QCOMPARE(states.first().first().toInt(), int(WindowsMediaPlayer::Transitioning));
+        QCOMPARE(player->statusText(), QStringLiteral("Afspelen"));
+        QTRY_VERIFY_WITH_TIMEOUT(litShare(videoFrame(player)) > 0.5, 10000);
+        // Pause and play again.
+        player->controls.pause();
+        QTRY_COMPARE_WITH_TIMEOUT(player->playState(), int(WindowsMediaPlayer::Paused), 5000);
+        player->controls.play();
+        QTRY_COMPARE_WITH_TIMEOUT(player->playState(), 3, 5000);
+        player->controls.stop();
+        QCOMPARE(player->playState(), int(WindowsMediaPlayer::Stopped));
+        QTest::qWait(500);
+        QCOMPARE(player->playState(), int(WindowsMediaPlayer::Stopped));
+    }
+
+    void playlist_triesRefsInTurnAndFollowsEntryRef()
+    {
+        WindowsMediaPlayer *player = nullptr;
+        auto window = makeWindow(player);
+        player->setURL(m_server->url(QStringLiteral("/media/outer.asx")));
+        QTRY_COMPARE_WITH_TIMEOUT(player->playState(), 3, 25000);
+        QTRY_VERIFY_WITH_TIMEOUT(litShare(videoFrame(player)) > 0.5, 10000);
+        const QJsonObject stats = m_server->stats();
+        QVERIFY(stats.value(QStringLiteral("/media/outer.asx")).toInt() >= 1);
+        QVERIFY(stats.value(QStringLiteral("/media/list.asx")).toInt() >= 1);
+    }
+
+    void failingAddresses_neverPlayAndSayWhy()
+    {
+        WindowsMediaPlayer *player = nullptr;
+        auto window = makeWindow(player);
+        QSignalSpy states(player, &WindowsMediaPlayer::playStateChanged);
+        player->setURL(QStringLiteral("http://127.0.0.1:1/kwa/KR5/KR1.asx"));
+        QTRY_COMPARE_WITH_TIMEOUT(player->playState(), int(WindowsMediaPlayer::Ready), 10000);
+        QVERIFY2(player->statusText().startsWith(QStringLiteral("Kan niet openen: ")), qPrintable(player->statusText()));
+
+        // A network playlist may not point at local files.
+        player->setURL(m_server->url(QStringLiteral("/media/local.asx")));
+        QTRY_COMPARE_WITH_TIMEOUT(player->playState(), int(WindowsMediaPlayer::Ready), 10000);
+        QVERIFY(player->statusText().startsWith(QStringLiteral("Kan niet openen: ")));
+
+        // A missing file on the server.
+        player->setURL(m_server->url(QStringLiteral("/media/nothing.wmv")));
+        QTRY_COMPARE_WITH_TIMEOUT(player->playState(), int(WindowsMediaPlayer::Ready), 10000);
+        QVERIFY2(player->statusText().contains(QStringLiteral("404")), qPrintable(player->statusText()));
+
+        // Text that is no address at all.
+        player->setURL(QStringLiteral("Default value"));
+        QTRY_COMPARE_WITH_TIMEOUT(player->playState(), int(WindowsMediaPlayer::Ready), 10000);
+        for (const QList<QVariant> &s : states)
+            QVERIFY(s.first().toInt() != 3);
+    }
+
+    void fullScreen_roundTripKeepsVideo()
+    {
+        WindowsMediaPlayer *player = nullptr;
+        auto window = makeWindow(player);
+        player->setURL(m_server->url(QStringLiteral("/media/clip.wmv")));
+        QTRY_COMPARE_WITH_TIMEOUT(player->playState(), 3, 20000);
+        player->setFullScreen(true);
+        QVERIFY(QTest::qWaitForWindowExposed(player));
+        QTRY_VERIFY_WITH_TIMEOUT(player->width() > 1000, 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(litShare(videoFrame(player)) > 0.5, 10000);
+        player->setFullScreen(false);
+        QTRY_VERIFY_WITH_TIMEOUT(player->isVisible() && !player->isWindow(), 5000);
+        QCOMPARE(player->playState(), 3);
+        // Video is still drawn after the trip (no lost GL context).
+        QTest::qWait(500);
+        QTRY_VERIFY_WITH_TIMEOUT(litShare(videoFrame(player)) > 0.5, 10000);
+    }
+
+    void teardown_endsEveryCore()
+    {
+        {
+            WindowsMediaPlayer *player = nullptr;
+            auto window = makeWindow(player);
+            player->setURL(m_server->url(QStringLiteral("/media/clip.wmv")));
+            QTRY_COMPARE_WITH_TIMEOUT(player->playState(), 3, 20000);
+            QVERIFY(MpvBackend::liveCores() >= 1);
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(MpvBackend::liveCores(), 0, 10000);
+    }
+
+    void mainWindow_fourPlayersAndTickerFromTheServer()
+    {
+        TestEnv env;
+        Addresses::overrideServerForTests(m_server->base());
+        QByteArray ini = "[Kijkraam]\r\nAutostart=Ja\r\nNieuws=Ja\r\n";
+        for (int slot = 1; slot <= 4; ++slot)
+            ini += QStringLiteral("[Stream%1]\r\nAdres=%2\r\n").arg(slot).arg(m_server->url("/media/clip.wmv")).toUtf8();
+        env.writeIni(ini);
+        auto *form = qobject_cast<Form1 *>(Forms::show(QStringLiteral("Form1")));
+        QVERIFY(QTest::qWaitForWindowExposed(form));
+        QSignalSpy tickerLoaded(form->WebBrowser2, &WebBrowser::loadFinished);
+        for (int slot = 1; slot <= 4; ++slot)
+            QTRY_COMPARE_WITH_TIMEOUT(form->player(slot)->playState(), 3, 30000);
+        QTRY_VERIFY_WITH_TIMEOUT(tickerLoaded.count() >= 1, 30000);
+        QVERIFY(tickerLoaded.first().first().toBool());
+        QTRY_COMPARE_WITH_TIMEOUT(m_server->stats().value(QStringLiteral("/kwa/KR5/count.php")).toInt(), 1, 15000);
+        // The visible strip of the ticker shows the page (not only black).
+        QTRY_VERIFY_WITH_TIMEOUT(litShare(form->WebBrowser2->grab(QRect(10, 4, 380, 26)).toImage()) > 0.01, 15000);
+        for (int slot = 1; slot <= 4; ++slot)
+            QTRY_VERIFY_WITH_TIMEOUT(litShare(videoFrame(form->player(slot))) > 0.5, 10000);
+        if (!qEnvironmentVariableIsEmpty("KIJKRAAM_SCREENSHOT"))
+            form->grab().save(qEnvironmentVariable("KIJKRAAM_SCREENSHOT"));
+        Addresses::overrideServerForTests(QString());
+    }
+};
+
+KIJKRAAM_GUI_TEST_MAIN(TestRealPlayer)
+#include "tst_realplayer.moc"
