@@ -38,6 +38,10 @@ MpvBackend::MpvBackend()
     opt("load-scripts", "no");
     opt("load-unsafe-playlists", "no");
     opt("audio-client-name", "Kijkraam");
+    // Sound through the desktop's sound server or ALSA, else silently on.
+    // (SDL's audio output is left out: several cores starting it at once
+    // in one process crash inside SDL.)
+    opt("ao", "pipewire,pulse,alsa,null");
     opt("volume", "50");
     // Live streams: a modest cache, waits shown as buffering, bounded time-outs.
     opt("cache", "yes");
