@@ -17,6 +17,8 @@
 
 Q_LOGGING_CATEGORY(lcPlayer, "kijkraam.player", QtWarningMsg)
 
+int WindowsMediaPlayer::s_stallTimeoutMs = 20000;
+
 namespace {
 bool isPlaylistName(const QString &address)
 {
@@ -129,6 +131,12 @@ WindowsMediaPlayer::WindowsMediaPlayer(QWidget *parent) : QWidget(parent)
         m_backend->open(m_currentAddress);
     });
 
+    m_stallTimer.setSingleShot(true);
+    connect(&m_stallTimer, &QTimer::timeout, this, [this] {
+        m_lastFailure = tr("geen gegevens meer ontvangen");
+        scheduleReconnect();
+    });
+
     m_backend->setVolume(m_volume);
     m_backend->setStretchToFit(m_stretchToFit);
     setStatus(QString());
@@ -212,6 +220,7 @@ void WindowsMediaPlayer::close()
 void WindowsMediaPlayer::resetPlayback()
 {
     m_reconnectTimer.stop();
+    m_stallTimer.stop();
     m_reconnectAttempt = 0;
     m_fetcher->cancel();
     m_backend->stop();
@@ -374,16 +383,20 @@ void WindowsMediaPlayer::onPhase(PlayerBackend::Phase phase, int percent)
         }
         return;
     case PlayerBackend::Phase::Buffering:
+        if (m_currentPlayed && !m_stallTimer.isActive())
+            m_stallTimer.start(s_stallTimeoutMs);
         setPlayState(Buffering);
         setStatus(tr("Bufferen: %1%").arg(percent));
         return;
     case PlayerBackend::Phase::Playing:
+        m_stallTimer.stop();
         m_everPlayed = m_currentPlayed = true;
         m_reconnectAttempt = 0;
         setPlayState(Playing);
         setStatus(tr("Afspelen"));
         return;
     case PlayerBackend::Phase::Paused:
+        m_stallTimer.stop();
         setPlayState(Paused);
         setStatus(tr("Gepauzeerd"));
         return;
@@ -445,6 +458,7 @@ int WindowsMediaPlayer::reconnectDelayMs(int attempt)
 
 void WindowsMediaPlayer::scheduleReconnect()
 {
+    m_stallTimer.stop();
     m_backend->stop();
     ++m_reconnectAttempt;
     const int delay = reconnectDelayMs(m_reconnectAttempt);

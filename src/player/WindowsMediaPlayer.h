@@ -96,6 +96,9 @@ public:
 
     // Pauses between reconnection tries of a live stream that dropped.
     static int reconnectDelayMs(int attempt);
+    // How long a stream that was playing may wait for data before it counts as dropped.
+    static int stallTimeoutMs() { return s_stallTimeoutMs; }
+    static void setStallTimeoutMs(int ms) { s_stallTimeoutMs = ms; }
 
 signals:
     void playStateChanged(int state);
@@ -175,5 +178,7 @@ private:
     QString m_lastFailure;
     int m_reconnectAttempt = 0;
     QTimer m_reconnectTimer;
-    quint64 m_generation = 0; // invalidates callbacks of abandoned opens
+    QTimer m_stallTimer; // a stream that played and then waits too long has dropped
+    quint64 m_generation = 0;
+    static int s_stallTimeoutMs; // invalidates callbacks of abandoned opens
 };

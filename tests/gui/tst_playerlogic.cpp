@@ -163,6 +163,29 @@ private slots:
         QCOMPARE(player.playState(), 0);
     }
 
+    void stalledStream_countsAsDroppedAfterTheTimeout()
+    {
+        const int saved = WindowsMediaPlayer::stallTimeoutMs();
+        WindowsMediaPlayer::setStallTimeoutMs(300);
+        WindowsMediaPlayer player;
+        FakeBackend *b = FakeBackend::of(&player);
+        player.setURL(QStringLiteral("rtsp://127.0.0.1:9/live"));
+        b->reach(PlayerBackend::Phase::Buffering, 0); // still opening: no watchdog yet
+        QTest::qWait(500);
+        QCOMPARE(player.playState(), int(WindowsMediaPlayer::Buffering));
+        b->reachPlaying();
+        b->reach(PlayerBackend::Phase::Buffering, 10);
+        QTest::qWait(150);
+        b->reachPlaying(); // data came back in time
+        QTest::qWait(300);
+        QCOMPARE(player.playState(), 3);
+        b->reach(PlayerBackend::Phase::Buffering, 10);
+        QTRY_COMPARE_WITH_TIMEOUT(player.playState(), int(WindowsMediaPlayer::Reconnecting), 2000);
+        QCOMPARE(b->calls.last(), QStringLiteral("stop"));
+        QTRY_COMPARE_WITH_TIMEOUT(opens(b).size(), 2, 3000);
+        WindowsMediaPlayer::setStallTimeoutMs(saved);
+    }
+
     void neverOpened_isNotRetried()
     {
         WindowsMediaPlayer player;
