@@ -1,0 +1,275 @@
+// The row and column windows on players without a decoder: their load, the
+// size steps in a real window, and the switches between the three
+// four-player windows.
+#include "FakeBackend.h"
+#include "TestEnv.h"
+
+#include "app/Form1.h"
+#include "layouts/LayoutWindow.h"
+#include "platform/Forms.h"
+#include "platform/TextField.h"
+#include "platform/Twips.h"
+#include "platform/WebBrowser.h"
+#include "player/WindowsMediaPlayer.h"
+#include "settings/Addresses.h"
+
+#include <QMenu>
+#include <QMenuBar>
+#include <QPointer>
+#include <QPushButton>
+#include <QScreen>
+#include <QWindow>
+#include <algorithm>
+#include <functional>
+#include <utility>
+
+using namespace LayoutGeometry;
+
+namespace {
+QString addr(int round, int slot) { return QStringLiteral("rtsp://127.0.0.1:9/r%1/s%2").arg(round).arg(slot); }
+QByteArray iniFor(int round, const char *autostart)
+{
+    QByteArray ini = QByteArray("[Kijkraam]\nAutostart=") + autostart + "\n";
+    for (int slot = 1; slot <= 4; ++slot)
+        ini += QStringLiteral("[Stream%1]\nAdres=%2\n").arg(slot).arg(addr(round, slot)).toUtf8();
+    return ini;
+}
+WindowsMediaPlayer *playerOf(QObject *w, int slot)
+{
+    return w ? w->findChild<WindowsMediaPlayer *>(QStringLiteral("WindowsMediaPlayer%1").arg(slot)) : nullptr;
+}
+QStringList fourPlayerWindows()
+{
+    QStringList open = Forms::loadedNames();
+    open.removeIf([](const QString &n) { return n != "Form1" && n != "Horizontaal" && n != "verticaal"; });
+    return open;
+}
+// Geometry in twips and in pixels, to see that a refused step changed nothing.
+QString snapshot(LayoutWindow *w)
+{
+    QString s = QStringLiteral("%1x%2 ").arg(w->outerWidthTw()).arg(w->outerHeightTw());
+    for (int slot = 1; slot <= 4; ++slot) {
+        WindowsMediaPlayer *p = w->player(slot);
+        s += QStringLiteral("%1,%2,%3,%4 ").arg(p->Left()).arg(p->Top()).arg(p->Width()).arg(p->Height());
+    }
+    QTest::qWait(20);
+    const QRect f = w->frameGeometry();
+    return s + QStringLiteral("%1,%2 %3x%4").arg(f.x()).arg(f.y()).arg(f.width()).arg(f.height());
+}
+} // namespace
+
+class TestLayouts : public QObject {
+    Q_OBJECT
+    static void bothWindows()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("Horizontaal") << QStringLiteral("Horizontaal");
+        QTest::newRow("verticaal") << QStringLiteral("verticaal");
+    }
+    static LayoutWindow *open(const QString &name)
+    {
+        auto *w = qobject_cast<LayoutWindow *>(Forms::show(name));
+        if (w && !QTest::qWaitForWindowExposed(w))
+            qWarning("not exposed");
+        return w;
+    }
+    // The window after k net steps, by the closed formulas, to the pixel.
+    static QString offFormula(LayoutWindow *w, int k, double outerW, double outerH)
+    {
+        const bool row = w->objectName() == QLatin1String("Horizontaal");
+        QString expected = QStringLiteral("%1x%2 ").arg(outerW + (row ? 2000 : 500) * k).arg(outerH + (row ? 500 : 2000) * k);
+        for (int n = 0; n < 4; ++n) {
+            const int along = n * ((row ? 2760 : 2520) + 500 * k);
+            expected += QStringLiteral("%1,%2,%3,%4 ").arg(row ? along : 0).arg(row ? 0 : along).arg(2775 + 500 * k).arg(2535 + 500 * k);
+        }
+        const QString actual = snapshot(w);
+        if (!actual.startsWith(expected))
+            return actual + QStringLiteral(" want ") + expected;
+        const QSize px(Twips::toPx(w->clientWidthTw()), Twips::toPx(w->clientHeightTw()));
+        return w->client()->size() == px ? QString() : QStringLiteral("client not %1x%2").arg(px.width()).arg(px.height());
+    }
+
+private slots:
+    void initTestCase() { FakeBackend::install(); }
+    void cleanupTestCase() { FakeBackend::uninstall(); }
+
+    void load_designAndSettings_data() { bothWindows(); }
+    void load_designAndSettings()
+    {
+        QFETCH(QString, name);
+        const bool row = name == QLatin1String("Horizontaal");
+        TestEnv env;
+        // Without a file: the defaults. With one: lower-case "auto" is an
+        // address, and only the exact "Nee" closes the players.
+        if (!row)
+            env.writeIni("[Kijkraam]\nAutostart=NEE\n[Stream2]\nAdres=auto\n[Stream3]\nAdres=\n");
+        LayoutWindow *w = open(name);
+        QCOMPARE(w->windowTitle(), QStringLiteral("Kijkraam 2005"));
+        QCOMPARE(w->minimumSize(), w->maximumSize());
+        QVERIFY(!(w->windowFlags() & (Qt::WindowMaximizeButtonHint | Qt::WindowMinimizeButtonHint)));
+        QCOMPARE(w->client()->size(), row ? QSize(738, 169) : QSize(185, 673));
+        // The client area's corner at its design place; the window system's
+        // frame, when there is one, may push it by at most its own width.
+        const QPoint off = w->client()->mapToGlobal(QPoint(0, 0)) - (row ? QPoint(16, 179) : QPoint(436, 49));
+        const QMargins frame = w->windowHandle()->frameMargins();
+        QVERIFY2(off.x() >= 0 && off.y() >= 0 && off.x() <= frame.left() && off.y() <= frame.top(),
+                 qPrintable(QStringLiteral("client corner off by %1,%2").arg(off.x()).arg(off.y())));
+        QCOMPARE(w->Text1->Text(), row ? QStringLiteral("Nee") : QStringLiteral("NEE"));
+        const QString urls[] = {Addresses::builtInAddress(1), row ? Addresses::builtInAddress(2) : QStringLiteral("auto"),
+                                row ? Addresses::builtInAddress(3) : QString(), Addresses::builtInAddress(4)};
+        for (int slot = 1; slot <= 4; ++slot) {
+            WindowsMediaPlayer *p = w->player(slot);
+            QCOMPARE(p->geometry(), row ? QRect(184 * (slot - 1), 0, 185, 169) : QRect(0, 168 * (slot - 1), 185, 169));
+            QVERIFY(!p->stretchToFit() && !p->property("enableContextMenu").toBool());
+            QCOMPARE(p->URL(), urls[slot - 1]);
+            QCOMPARE(p->statusText() == QStringLiteral("Gesloten"), row);
+        }
+        QCOMPARE(FakeBackend::of(w->player(2))->calls.last(), row ? QStringLiteral("stop") : QStringLiteral("open auto"));
+        QCOMPARE(w->Adres1->Text(), QStringLiteral("Auto"));
+        QVERIFY(!w->Adres1->isVisible() && !w->Text1->isVisible());
+        QStringList menus;
+        for (QMenu *m : {w->mnuFile, w->mnuView}) {
+            menus << m->title();
+            for (QAction *a : m->actions())
+                menus << (a->isSeparator() ? QStringLiteral("-") : a->text()) + QLatin1Char(' ') + a->objectName();
+        }
+        QCOMPARE(menus.join(QLatin1Char('|')),
+                 QStringLiteral("&Bestand|&Opties mnuOpties|&About mnuAbout|- mnu007|&Sluiten mnuExit|&Beeld|"
+                                "&Stream1 Full Screen mnuFullScreen|&Stream2 Full Screen mnuFullScreen2|"
+                                "&Stream3 Full Screen mnuFullScreen3|&Stream4 Full Screen mnuFullScreen4|- mnuStreep2|"
+                                "&Vergroot venster mnuVergroot|&Verklein venster mnuVerklein|- mnuStreep|"
+                                "&Normale weergave mnuNormaal|%1|- mnu001|Always On &Top mnuOnTop")
+                     .arg(row ? "&Verticaal mnuVerticaal" : "&Horizontaal mnuHorizontaal"));
+        QCOMPARE(w->mnuVerticaal != nullptr, row);
+    }
+
+    void steps_formulasBoundsAndFreshLoad_data() { bothWindows(); }
+    void steps_formulasBoundsAndFreshLoad()
+    {
+        QFETCH(QString, name);
+        const bool row = name == QLatin1String("Horizontaal");
+        TestEnv env;
+        LayoutWindow *w = open(name);
+        const double outerW = w->outerWidthTw(), outerH = w->outerHeightTw();
+        const QString design = snapshot(w);
+        auto stepUntilRefused = [&](QAction *item, int &k, int dk) {
+            for (int tries = 0; tries < 30; ++tries) {
+                const QString before = snapshot(w);
+                item->trigger();
+                if (snapshot(w) == before) // refused whole: nothing changed
+                    return;
+                k += dk;
+                QTRY_COMPARE(offFormula(w, k, outerW, outerH), QString());
+            }
+            QFAIL("never refused");
+        };
+        // Two shrinks leave players of 1775 x 1535; the third would go
+        // below the minimum. Two enlarge steps bring back the design exactly.
+        int k = 0;
+        stepUntilRefused(w->mnuVerklein, k, -1);
+        QCOMPARE(k, -2);
+        QVERIFY(w->menuBar()->actionGeometry(w->mnuView->menuAction()).right() < w->menuBar()->width());
+        for (QAction *a : {w->mnuVergroot, w->mnuVergroot})
+            a->trigger();
+        QTRY_COMPARE(snapshot(w), design);
+
+        // Enlarge until the next step would leave the screen's available
+        // area (with 1920 x 1080: eight steps across, two down), and back.
+        k = 0;
+        stepUntilRefused(w->mnuVergroot, k, 1);
+        const QRect avail = w->screen()->availableGeometry(), frame = w->frameGeometry();
+        const bool fitsNow = avail.contains(frame);
+        QVERIFY(fitsNow || k == 0);
+        QVERIFY((frame.right() + (row ? 2000 : 500) / 15.0 > avail.right() + 1)
+                || (frame.bottom() + (row ? 500 : 2000) / 15.0 > avail.bottom() + 1));
+        for (int i = 0; i < k; ++i)
+            w->mnuVerklein->trigger();
+        QTRY_COMPARE(snapshot(w), design);
+
+        // Enlarged, unloaded, loaded again: the design.
+        w->mnuVergroot->trigger();
+        Forms::unload(name);
+        TestEnv::flushDeletes();
+        w = open(name);
+        QTRY_COMPARE(snapshot(w), design);
+    }
+
+    void navigation_loadShowUnloadOneAtATime()
+    {
+        TestEnv env;
+        env.writeIni(iniFor(0, "Nee"));
+        auto *main = qobject_cast<Form1 *>(Forms::show(QStringLiteral("Form1")));
+        main->Command1->click();
+        main->mnuOpties->trigger();
+        QList<QPointer<Form>> children{Forms::find(QStringLiteral("Stream1")), Forms::find(QStringLiteral("Opties"))};
+        const char *hops[][3] = {{"Form1", "mnuHorizontaal", "Horizontaal"}, {"Horizontaal", "mnuVerticaal", "verticaal"},
+                                 {"verticaal", "mnuHorizontaal", "Horizontaal"}, {"Horizontaal", "mnuNormaal", "Form1"},
+                                 {"Form1", "mnuVerticaal", "verticaal"},          {"verticaal", "mnuNormaal", "Form1"}};
+        for (int round = 1; round <= 6; ++round) {
+            const QString to = QLatin1String(hops[round - 1][2]);
+            env.writeIni(iniFor(round, round % 2 ? "Ja" : "Nee")); // read again at each load
+            QPointer<Form> from = Forms::find(QLatin1String(hops[round - 1][0]));
+            if (auto *layout = qobject_cast<LayoutWindow *>(from.data())) {
+                layout->mnuVergroot->trigger(); // not carried over
+                layout->mnuAbout->trigger();
+                children << Forms::find(QStringLiteral("Form2"));
+            }
+            // When the old window starts to go, the next one is loaded and
+            // showing, and the old players still exist.
+            QString seenAtHide;
+            QList<QPointer<WindowsMediaPlayer>> old;
+            for (int slot = 1; slot <= 4; ++slot)
+                old << playerOf(from, slot);
+            struct Filter : QObject {
+                std::function<void()> onHide;
+                bool eventFilter(QObject *, QEvent *e) override
+                {
+                    if (e->type() == QEvent::Hide && onHide) std::exchange(onHide, nullptr)();
+                    return false;
+                }
+            } filter;
+            filter.onHide = [&] {
+                Form *next = Forms::find(to);
+                seenAtHide = QStringLiteral("%1 %2 %3").arg(next && next->isVisible() ? "shown" : "hidden")
+                                 .arg(playerOf(next, 4) ? playerOf(next, 4)->URL() : QString())
+                                 .arg(std::count_if(old.begin(), old.end(), [](auto &p) { return !p.isNull(); }));
+            };
+            from->installEventFilter(&filter);
+            from->findChild<QAction *>(QLatin1String(hops[round - 1][1]))->trigger();
+            QCOMPARE(seenAtHide, QStringLiteral("shown %1 4").arg(addr(round, 4)));
+            QCOMPARE(fourPlayerWindows(), QStringList{to});
+            TestEnv::flushDeletes();
+            QVERIFY(!from && std::all_of(old.begin(), old.end(), [](auto &p) { return p.isNull(); }));
+
+            Form *next = Forms::find(to);
+            for (int slot = 1; slot <= 4; ++slot)
+                QCOMPARE(FakeBackend::of(playerOf(next, slot))->calls.last(),
+                         round % 2 ? QStringLiteral("open ") + addr(round, slot) : QStringLiteral("stop"));
+            if (auto *layout = qobject_cast<LayoutWindow *>(next))
+                QCOMPARE(layout->player(4)->Width(), 2775.0);
+            else // the main window's whole load ran again
+                QCOMPARE(qobject_cast<Form1 *>(next)->WebBrowser1->LocationURL(), Addresses::counterPage());
+            for (const auto &child : children)
+                QVERIFY(child && child->isVisible());
+            int players = 4;
+            for (const auto &child : children)
+                players += int(child->findChildren<WindowsMediaPlayer *>().size());
+            QCOMPARE(FakeBackend::alive().size(), players);
+        }
+
+        // The close box closes the layout window only; "&Sluiten" ends all.
+        qobject_cast<Form1 *>(Forms::find(QStringLiteral("Form1")))->mnuHorizontaal->trigger();
+        Forms::find(QStringLiteral("Horizontaal"))->close();
+        TestEnv::flushDeletes();
+        QCOMPARE(fourPlayerWindows(), QStringList());
+        QCOMPARE(env.quitRequests, 0);
+        open(QStringLiteral("verticaal"))->mnuExit->trigger();
+        QCOMPARE(env.quitRequests, 1);
+        QVERIFY(Forms::loadedNames().isEmpty());
+        TestEnv::flushDeletes();
+        QVERIFY(FakeBackend::alive().isEmpty());
+    }
+};
+
+KIJKRAAM_GUI_TEST_MAIN(TestLayouts)
+#include "tst_layouts.moc"
