@@ -112,6 +112,13 @@ void Form::showEvent(QShowEvent *event)
     // The window manager tells the frame's size only once the window is
     // mapped: then re-apply outer sizes asked for and the design position.
     auto refit = [this] {
+        // The design position is that of the client area: the frame was
+        // not known when the window was placed.
+        if (m_hasPosition && !m_positioned && windowHandle()
+            && !windowHandle()->frameMargins().isNull()) {
+            m_positioned = true;
+            placeClientAtTw(m_clientPosTw.x(), m_clientPosTw.y());
+        }
         if (m_pinnedOuterW >= 0 || m_pinnedOuterH >= 0) {
             const double w = m_pinnedOuterW, h = m_pinnedOuterH;
             if (w >= 0) m_clientTw.setWidth(w - nonClientTw().width());

@@ -61,6 +61,7 @@ private:
     QSizeF m_clientTw;
     Frame m_frame = Frame::FixedSingle;
     bool m_hasPosition = false;
+    bool m_positioned = false; // placed again once the frame was known
     QPointF m_clientPosTw;
     // The outer height asked for before the frame was known; re-applied once known.
     double m_pinnedOuterW = -1, m_pinnedOuterH = -1;

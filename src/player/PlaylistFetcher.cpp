@@ -1,9 +1,12 @@
 #include "player/PlaylistFetcher.h"
 
 #include <QFile>
+#include <QLoggingCategory>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QTimer>
+
+Q_LOGGING_CATEGORY(lcFetch, "kijkraam.fetch", QtWarningMsg)
 
 namespace {
 QNetworkAccessManager &network()
@@ -86,6 +89,7 @@ void PlaylistFetcher::onFinished()
         return;
     QNetworkReply *reply = m_reply;
     const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    qCDebug(lcFetch) << "finished" << m_url << status << reply->error() << m_body.size();
     if (reply->error() != QNetworkReply::NoError || status >= 400) {
         QString reason;
         if (status >= 400)
@@ -105,6 +109,7 @@ void PlaylistFetcher::onFinished()
 
 void PlaylistFetcher::decide(bool complete)
 {
+    qCDebug(lcFetch) << "decide" << m_url << complete << m_body.size() << m_isPlaylist;
     if (!m_isPlaylist) {
         if (!Asx::looksLikeAsx(m_body.left(SniffBytes))) {
             // Media, not a playlist: stop downloading, the decoder opens it itself.

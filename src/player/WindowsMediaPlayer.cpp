@@ -128,6 +128,7 @@ WindowsMediaPlayer::WindowsMediaPlayer(QWidget *parent) : QWidget(parent)
 
     m_reconnectTimer.setSingleShot(true);
     connect(&m_reconnectTimer, &QTimer::timeout, this, [this] {
+        m_openTimer.start(OpenTimeoutMs);
         m_backend->open(m_currentAddress);
     });
 
@@ -136,6 +137,14 @@ WindowsMediaPlayer::WindowsMediaPlayer(QWidget *parent) : QWidget(parent)
         m_lastFailure = tr("geen gegevens meer ontvangen");
         scheduleReconnect();
     });
+
+    m_openTimer.setSingleShot(true);
+    connect(&m_openTimer, &QTimer::timeout, this, [this] {
+        m_backend->stop();
+        onFinished(true, tr("geen beeld na %1 s").arg(OpenTimeoutMs / 1000));
+    });
+    m_progressWatch.setInterval(1000);
+    connect(&m_progressWatch, &QTimer::timeout, this, &WindowsMediaPlayer::checkProgress);
 
     m_backend->setVolume(m_volume);
     m_backend->setStretchToFit(m_stretchToFit);
@@ -220,7 +229,10 @@ void WindowsMediaPlayer::close()
 void WindowsMediaPlayer::resetPlayback()
 {
     m_reconnectTimer.stop();
+    m_openTimer.stop();
     m_stallTimer.stop();
+    m_progressWatch.stop();
+    m_progressSeen = false;
     m_reconnectAttempt = 0;
     m_fetcher->cancel();
     m_backend->stop();
@@ -260,6 +272,7 @@ void WindowsMediaPlayer::onNotPlaylist(const QUrl &url)
     Item item;
     item.item.kind = Asx::Item::Entry;
     item.item.refs << (url.isLocalFile() ? url.toLocalFile() : url.toString());
+    item.media = true;
     if (m_itemIndex >= 0 && m_itemIndex < m_items.size()) {
         // A nested reference that turned out to be media.
         item.depth = m_items[m_itemIndex].depth;
@@ -318,7 +331,7 @@ void WindowsMediaPlayer::playNextItem()
     m_currentPlayed = false;
     while (m_itemIndex < m_items.size()) {
         Item &item = m_items[m_itemIndex];
-        if (item.item.kind == Asx::Item::Entry && item.item.refs.size() == 1
+        if (item.item.kind == Asx::Item::Entry && !item.media && item.item.refs.size() == 1
             && isPlaylistName(item.item.refs.first())) {
             // A reference to another playlist: follow it like ENTRYREF.
             item.item.kind = Asx::Item::EntryRef;
@@ -340,6 +353,7 @@ void WindowsMediaPlayer::playNextItem()
         ++m_itemIndex;
     }
     // Nothing left to play.
+    m_currentAddress.clear();
     if (m_everPlayed) {
         setPlayState(MediaEnded);
         setPlayState(Stopped);
@@ -354,13 +368,18 @@ void WindowsMediaPlayer::tryCurrentRef()
     const Item &item = m_items[m_itemIndex];
     m_currentAddress = item.item.refs.value(m_refIndex);
     m_currentPlayed = false;
-    m_live = true;
+    m_progressSeen = false;
+    m_playedMs = 0;
+    m_playingSince.invalidate();
+    m_seekable = false;
     m_lastPosition = m_duration = 0;
+    m_openTimer.start(OpenTimeoutMs);
     m_backend->open(m_currentAddress);
 }
 
 void WindowsMediaPlayer::failOpen(const QString &reason)
 {
+    m_openTimer.stop();
     m_backend->stop();
     setPlayState(Ready);
     setStatus(tr("Kan niet openen: %1").arg(reason));
@@ -389,7 +408,12 @@ void WindowsMediaPlayer::onPhase(PlayerBackend::Phase phase, int percent)
         setStatus(tr("Bufferen: %1%").arg(percent));
         return;
     case PlayerBackend::Phase::Playing:
+        m_openTimer.stop();
         m_stallTimer.stop();
+        if (!m_progressWatch.isActive()) {
+            m_lastProgress.start();
+            m_progressWatch.start();
+        }
         m_everPlayed = m_currentPlayed = true;
         m_reconnectAttempt = 0;
         setPlayState(Playing);
@@ -405,6 +429,7 @@ void WindowsMediaPlayer::onPhase(PlayerBackend::Phase phase, int percent)
 
 void WindowsMediaPlayer::onFinished(bool failed, const QString &reason)
 {
+    m_openTimer.stop();
     if (m_currentAddress.isEmpty() || m_itemIndex < 0 || m_itemIndex >= m_items.size())
         return;
     if (m_playState == Reconnecting) {
@@ -414,8 +439,7 @@ void WindowsMediaPlayer::onFinished(bool failed, const QString &reason)
         return;
     }
     if (m_currentPlayed) {
-        const bool endedEarly = m_duration <= 0 || m_lastPosition < m_duration - 2.0;
-        if (failed || (m_live && endedEarly)) {
+        if (failed || !reachedItsEnd()) {
             m_lastFailure = reason;
             scheduleReconnect();
             return;
@@ -435,9 +459,13 @@ void WindowsMediaPlayer::onFinished(bool failed, const QString &reason)
 
 void WindowsMediaPlayer::onTime(double position, double duration, bool seekable)
 {
+    if (position != m_lastPosition) {
+        m_progressSeen = true;
+        m_lastProgress.start();
+    }
     m_lastPosition = position;
     m_duration = duration;
-    m_live = !(seekable && duration > 0);
+    m_seekable = seekable;
     const bool showSeek = seekable && duration > 0 && m_uiMode == QLatin1String("full");
     if (showSeek) {
         if (m_position->maximum() != int(duration))
@@ -448,6 +476,19 @@ void WindowsMediaPlayer::onTime(double position, double duration, bool seekable)
     m_position->setVisible(showSeek);
 }
 
+bool WindowsMediaPlayer::reachedItsEnd() const
+{
+    // A file can be sought and ends where its length says, after about that
+    // much playing. A live stream cannot be sought and its length only
+    // grows: when it stops, it was dropped.
+    if (!m_seekable || m_duration <= 0 || m_lastPosition < m_duration - 2.0)
+        return false;
+    qint64 played = m_playedMs;
+    if (m_playingSince.isValid())
+        played += m_playingSince.elapsed();
+    return played <= qint64((m_duration + 10.0) * 1000);
+}
+
 int WindowsMediaPlayer::reconnectDelayMs(int attempt)
 {
     // 1, 2, 4, 8, 16, then every 30 seconds.
@@ -456,9 +497,27 @@ int WindowsMediaPlayer::reconnectDelayMs(int attempt)
     return qMin(30000, 1000 << qMin(attempt - 1, 5));
 }
 
+void WindowsMediaPlayer::checkProgress()
+{
+    const bool running = m_playState == Playing || m_playState == Buffering;
+    if (!running) {
+        m_progressWatch.stop();
+        return;
+    }
+    // Some decoders keep saying "playing" while a live source has gone
+    // quiet; a position that stands still tells.
+    if (m_progressSeen && m_currentPlayed && m_lastProgress.isValid()
+        && m_lastProgress.elapsed() > s_stallTimeoutMs) {
+        m_lastFailure = tr("geen gegevens meer ontvangen");
+        scheduleReconnect();
+    }
+}
+
 void WindowsMediaPlayer::scheduleReconnect()
 {
     m_stallTimer.stop();
+    m_progressWatch.stop();
+    m_progressSeen = false;
     m_backend->stop();
     ++m_reconnectAttempt;
     const int delay = reconnectDelayMs(m_reconnectAttempt);
@@ -475,6 +534,12 @@ void WindowsMediaPlayer::setPlayState(int state)
 {
     if (state == m_playState)
         return;
+    if (m_playState == Playing && m_playingSince.isValid()) {
+        m_playedMs += m_playingSince.elapsed();
+        m_playingSince.invalidate();
+    }
+    if (state == Playing)
+        m_playingSince.start();
     m_playState = state;
     qCDebug(lcPlayer).noquote() << QStringLiteral("%1/%2 playState %3")
                                        .arg(window() ? window()->objectName() : QString(),

@@ -99,6 +99,8 @@ public:
     // How long a stream that was playing may wait for data before it counts as dropped.
     static int stallTimeoutMs() { return s_stallTimeoutMs; }
     static void setStallTimeoutMs(int ms) { s_stallTimeoutMs = ms; }
+    // How long opening one address may take before the next one is tried.
+    static constexpr int OpenTimeoutMs = 25000;
 
 signals:
     void playStateChanged(int state);
@@ -117,6 +119,7 @@ private:
         Asx::Item item;
         int depth = 0;
         QStringList chain; // playlists that led here, to catch loops
+        bool media = false; // known not to be a playlist, whatever its name
     };
 
     void startOpen();
@@ -131,7 +134,9 @@ private:
     void onTime(double position, double duration, bool seekable);
     void failOpen(const QString &reason);
     void scheduleReconnect();
+    void checkProgress();
     void setPlayState(int state);
+    bool reachedItsEnd() const;
     void setStatus(const QString &text);
     void applyGeometry();
     void updateButtons();
@@ -173,12 +178,18 @@ private:
     QString m_currentAddress;
     bool m_everPlayed = false;     // something of this address played
     bool m_currentPlayed = false;  // the current entry reached playing
-    bool m_live = true;            // the current entry has no known end
     double m_lastPosition = 0, m_duration = 0;
+    bool m_seekable = false;
     QString m_lastFailure;
     int m_reconnectAttempt = 0;
     QTimer m_reconnectTimer;
+    QTimer m_openTimer;  // an address that does not start playing in time has failed
     QTimer m_stallTimer; // a stream that played and then waits too long has dropped
+    QTimer m_progressWatch; // a playing stream whose position stands still has dropped
+    QElapsedTimer m_lastProgress;
+    QElapsedTimer m_playingSince; // valid while in the playing state
+    qint64 m_playedMs = 0;        // time the current entry spent playing
+    bool m_progressSeen = false;
     quint64 m_generation = 0;
     static int s_stallTimeoutMs; // invalidates callbacks of abandoned opens
 };

@@ -121,6 +121,14 @@ private slots:
         // The deepest entry reached first is that of the fifth nested playlist.
         QCOMPARE(opens(b).first(), QStringLiteral("rtsp://127.0.0.1:9/level5"));
 
+        // Something named like a playlist that is media is opened once, not fetched forever.
+        const int before = opens(b).size();
+        player.setURL(writeFile(m_dir, QStringLiteral("notalist.asx"), QByteArray(300, 'x')));
+        QTRY_COMPARE(opens(b).size(), before + 1);
+        QCOMPARE(opens(b).last(), m_dir.filePath(QStringLiteral("notalist.asx")));
+        QTest::qWait(300);
+        QCOMPARE(opens(b).size(), before + 1);
+
         // Malformed and empty playlists say so.
         player.setURL(writeFile(m_dir, QStringLiteral("empty.asx"), "<asx version=3></asx>"));
         QTRY_COMPARE(player.statusText(), QStringLiteral("Kan niet openen: lege afspeellijst"));
