@@ -1,5 +1,10 @@
 #include "player/MpvBackend.h"
+#include "player/MpvSoftwareWidget.h"
 #include "player/MpvVideoWidget.h"
+
+#include <QOffscreenSurface>
+#include <QOpenGLContext>
+#include <QOpenGLFunctions>
 
 #include <QLoggingCategory>
 #include <QThreadPool>
@@ -15,6 +20,34 @@ enum ReplyId : uint64_t { ObservePause = 1, ObserveCacheWait, ObserveCachePct, O
 } // namespace
 
 int MpvBackend::liveCores() { return g_liveCores.load(); }
+
+namespace {
+MpvBackend::Renderer g_renderer = MpvBackend::Renderer::Automatic;
+
+bool openGLRunsInSoftware()
+{
+    QOpenGLContext context;
+    QOffscreenSurface surface;
+    surface.create();
+    if (!context.create() || !context.makeCurrent(&surface))
+        return true;
+    const QByteArray renderer =
+        reinterpret_cast<const char *>(context.functions()->glGetString(GL_RENDERER));
+    context.doneCurrent();
+    return renderer.contains("llvmpipe") || renderer.contains("softpipe") || renderer.contains("Software")
+           || renderer.contains("SWR");
+}
+} // namespace
+
+void MpvBackend::setRenderer(Renderer renderer) { g_renderer = renderer; }
+
+MpvBackend::Renderer MpvBackend::effectiveRenderer()
+{
+    if (g_renderer != Renderer::Automatic)
+        return g_renderer;
+    static const Renderer detected = openGLRunsInSoftware() ? Renderer::Software : Renderer::OpenGL;
+    return detected;
+}
 
 MpvBackend::MpvBackend()
 {
@@ -50,6 +83,8 @@ MpvBackend::MpvBackend()
     opt("demuxer-max-bytes", "8MiB");
     opt("demuxer-max-back-bytes", "1MiB");
     opt("network-timeout", "15");
+    // The software renderer: fast scalers rather than exact ones.
+    opt("sw-fast", "yes");
     opt("demuxer-lavf-o", "rtsp_transport=tcp,timeout=15000000");
     mpv_request_log_messages(m_mpv, "error");
     mpv_observe_property(m_mpv, ObservePause, "pause", MPV_FORMAT_FLAG);
@@ -76,8 +111,7 @@ MpvBackend::~MpvBackend()
         return;
     mpv_set_wakeup_callback(m_mpv, nullptr, nullptr);
     // The renderer must be gone before the core.
-    if (m_video)
-        m_video->releaseRenderContext();
+    releaseRenderer();
     // Shutting a core down waits for its network and decoder threads; do
     // that away from the user-interface thread.
     mpv_handle *mpv = m_mpv;
@@ -91,10 +125,25 @@ MpvBackend::~MpvBackend()
 QWidget *MpvBackend::videoWidget(QWidget *parent)
 {
     if (!m_video) {
-        m_video = new MpvVideoWidget(m_mpv, parent);
-        connect(m_video, &MpvVideoWidget::renderContextReady, this, &MpvBackend::renderReady);
+        if (effectiveRenderer() == Renderer::Software) {
+            auto *video = new MpvSoftwareWidget(m_mpv, parent);
+            connect(video, &MpvSoftwareWidget::renderContextReady, this, &MpvBackend::renderReady);
+            m_video = video;
+        } else {
+            auto *video = new MpvVideoWidget(m_mpv, parent);
+            connect(video, &MpvVideoWidget::renderContextReady, this, &MpvBackend::renderReady);
+            m_video = video;
+        }
     }
     return m_video;
+}
+
+void MpvBackend::releaseRenderer()
+{
+    if (auto *gl = qobject_cast<MpvVideoWidget *>(m_video))
+        gl->releaseRenderContext();
+    else if (auto *sw = qobject_cast<MpvSoftwareWidget *>(m_video))
+        sw->releaseRenderContext();
 }
 
 void MpvBackend::renderReady()

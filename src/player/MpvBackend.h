@@ -6,7 +6,6 @@
 
 struct mpv_handle;
 struct mpv_event;
-class MpvVideoWidget;
 
 // One libmpv core per player. All mpv calls are made on the user-interface
 // thread and are asynchronous; mpv's own threads only post wake-ups.
@@ -29,6 +28,12 @@ public:
     // Cores alive in this process, including those still shutting down.
     static int liveCores();
 
+    // How video is drawn: through OpenGL, or by mpv's software renderer.
+    // Automatic picks software where OpenGL itself has no GPU behind it.
+    enum class Renderer { Automatic, OpenGL, Software };
+    static void setRenderer(Renderer renderer);
+    static Renderer effectiveRenderer();
+
 private:
     void drainEvents();
     void handle(const mpv_event *event);
@@ -39,7 +44,8 @@ private:
     void setNumber(const char *name, double value);
 
     mpv_handle *m_mpv = nullptr;
-    QPointer<MpvVideoWidget> m_video;
+    QPointer<QWidget> m_video;
+    void releaseRenderer();
     std::atomic<bool> m_wakeupPending{false};
     QString m_pendingUrl;   // waits for the render context
     bool m_renderReady = false;

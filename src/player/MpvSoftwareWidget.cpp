@@ -1,0 +1,106 @@
+#include "player/MpvSoftwareWidget.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+#include <QTimer>
+#include <cstdlib>
+#include <mpv/client.h>
+#include <mpv/render.h>
+
+MpvSoftwareWidget::MpvSoftwareWidget(mpv_handle *mpv, QWidget *parent) : QWidget(parent), m_mpv(mpv)
+{
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    mpv_render_param params[] = {
+        {MPV_RENDER_PARAM_API_TYPE, const_cast<char *>(MPV_RENDER_API_TYPE_SW)},
+        {MPV_RENDER_PARAM_INVALID, nullptr},
+    };
+    if (m_mpv && mpv_render_context_create(&m_render, m_mpv, params) >= 0) {
+        mpv_render_context_set_update_callback(m_render, &MpvSoftwareWidget::updateCallback, this);
+        // Same order as the OpenGL surface: ready once the caller is connected.
+        QTimer::singleShot(0, this, &MpvSoftwareWidget::renderContextReady);
+    } else {
+        m_render = nullptr;
+    }
+}
+
+MpvSoftwareWidget::~MpvSoftwareWidget() { releaseRenderContext(); }
+
+void MpvSoftwareWidget::releaseRenderContext()
+{
+    if (!m_render)
+        return;
+    mpv_render_context_set_update_callback(m_render, nullptr, nullptr);
+    mpv_render_context_free(m_render);
+    m_render = nullptr;
+}
+
+void MpvSoftwareWidget::updateCallback(void *ctx)
+{
+    auto *self = static_cast<MpvSoftwareWidget *>(ctx);
+    if (!self->m_updatePending.exchange(true))
+        QMetaObject::invokeMethod(self, &MpvSoftwareWidget::onMpvUpdate, Qt::QueuedConnection);
+}
+
+void MpvSoftwareWidget::onMpvUpdate()
+{
+    m_updatePending = false;
+    if (m_render && (mpv_render_context_update(m_render) & MPV_RENDER_UPDATE_FRAME))
+        renderFrame();
+}
+
+void MpvSoftwareWidget::renderFrame()
+{
+    if (!m_render || width() <= 0 || height() <= 0)
+        return;
+    const qreal ratio = devicePixelRatioF();
+    const int w = qMax(1, int(width() * ratio)), h = qMax(1, int(height() * ratio));
+    if (m_image.width() != w || m_image.height() != h) {
+        // 64-byte aligned lines let mpv's converters take their fast path.
+        const size_t stride = (size_t(w) * 4 + 63) & ~size_t(63);
+        void *memory = std::aligned_alloc(64, stride * size_t(h));
+        if (!memory)
+            return;
+        m_buffer = std::unique_ptr<uchar, void (*)(void *)>(static_cast<uchar *>(memory), &std::free);
+        m_image = QImage(m_buffer.get(), w, h, qsizetype(stride), QImage::Format_RGB32);
+        m_image.setDevicePixelRatio(ratio);
+        m_image.fill(Qt::black);
+    }
+    int size[2] = {w, h};
+    size_t stride = size_t(m_image.bytesPerLine());
+    // QImage::Format_RGB32 is 0xffRRGGBB in native order: bytes B, G, R, X.
+    char format[] = "bgr0";
+    mpv_render_param params[] = {
+        {MPV_RENDER_PARAM_SW_SIZE, size},
+        {MPV_RENDER_PARAM_SW_FORMAT, format},
+        {MPV_RENDER_PARAM_SW_STRIDE, &stride},
+        {MPV_RENDER_PARAM_SW_POINTER, m_buffer.get()},
+        {MPV_RENDER_PARAM_INVALID, nullptr},
+    };
+    if (mpv_render_context_render(m_render, params) >= 0) {
+        m_hasFrame = true;
+        update();
+    }
+}
+
+void MpvSoftwareWidget::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    if (m_hasFrame)
+        renderFrame(); // the current frame again, at the new size
+}
+
+void MpvSoftwareWidget::paintEvent(QPaintEvent *event)
+{
+    QPainter painter(this);
+    if (m_hasFrame && m_image.width() >= int(width() * devicePixelRatioF()))
+        painter.drawImage(event->rect(), m_image, QRectF(QPointF(event->rect().topLeft()) * devicePixelRatioF(),
+                                                         QSizeF(event->rect().size()) * devicePixelRatioF()));
+    else
+        painter.fillRect(event->rect(), Qt::black);
+}
+
+void MpvSoftwareWidget::mouseDoubleClickEvent(QMouseEvent *event)
+{
+    event->accept();
+    emit doubleClicked();
+}
