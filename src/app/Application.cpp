@@ -14,9 +14,10 @@ void prepare()
     QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
     if (!flags.contains("--disable-gpu"))
         flags += " --disable-gpu";
-    // Chromium refuses to run its sandbox as root.
+    // Chromium refuses to run its sandbox as root. Without a sandbox there
+    // is no use for its zygote processes either.
     if (::geteuid() == 0 && !flags.contains("--no-sandbox"))
-        flags += " --no-sandbox";
+        flags += " --no-sandbox --no-zygote";
     qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags.trimmed());
     if (::geteuid() == 0)
         qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");

@@ -11,13 +11,13 @@ public:
 
     void Navigate(const QString &url);
     QString LocationURL() const { return m_location; }
-    QWebEngineView *view() const { return m_view; }
+    QWebEngineView *view() const { return m_view; } // null until the first page
 
 signals:
     void navigated(const QString &url);
     void loadFinished(bool ok);
 
 private:
-    QWebEngineView *m_view;
+    QWebEngineView *m_view = nullptr;
     QString m_location;
 };

@@ -85,6 +85,9 @@ MpvBackend::MpvBackend()
     opt("network-timeout", "15");
     // The software renderer: fast scalers rather than exact ones.
     opt("sw-fast", "yes");
+    // Four decoders share the processor: a few threads each are plenty for
+    // such streams and keep memory down.
+    opt("vd-lavc-threads", "2");
     opt("demuxer-lavf-o", "rtsp_transport=tcp,timeout=15000000");
     mpv_request_log_messages(m_mpv, "error");
     mpv_observe_property(m_mpv, ObservePause, "pause", MPV_FORMAT_FLAG);
