@@ -92,6 +92,8 @@ bool DemoServer::setFault(const QString &prefix, const QString &mode)
     return !reply.isEmpty();
 }
 
+void DemoServer::resetStats() { get(QStringLiteral("/control/reset?stats=1")); }
+
 QJsonObject DemoServer::stats() { return QJsonDocument::fromJson(get(QStringLiteral("/stats"))).object(); }
 
 bool DemoServer::makeWmv(const QString &path, double seconds, const QString &size, const QString &source)

@@ -21,6 +21,7 @@ public:
     bool setFault(const QString &prefix, const QString &mode);
     // Request counts per path.
     QJsonObject stats();
+    void resetStats();
 
     // Stop and start again on the same port (a server restart).
     void stop();

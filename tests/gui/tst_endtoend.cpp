@@ -1,0 +1,174 @@
+// The whole program with real players against the demo server: the walk
+// through the three four-player windows and a stream window, with every
+// window's players playing and nothing of an unloaded window left running.
+#include "DemoServer.h"
+#include "TestEnv.h"
+
+#include "app/Form1.h"
+#include "layouts/LayoutWindow.h"
+#include "platform/Forms.h"
+#include "player/MpvBackend.h"
+#include "player/WindowsMediaPlayer.h"
+#include "settings/Addresses.h"
+
+#include <QAction>
+#include <QDir>
+#include <QPushButton>
+
+namespace {
+int threadCount() { return QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size(); }
+
+QList<WindowsMediaPlayer *> playersOf(Form *form)
+{
+    QList<WindowsMediaPlayer *> list;
+    for (int slot = 1; slot <= 4; ++slot)
+        if (auto *p = form->findChild<WindowsMediaPlayer *>(QStringLiteral("WindowsMediaPlayer%1").arg(slot)))
+            list << p;
+    return list;
+}
+
+bool allPlaying(Form *form, int expected)
+{
+    const auto players = playersOf(form);
+    if (players.size() != expected)
+        return false;
+    for (auto *p : players)
+        if (p->playState() != 3)
+            return false;
+    return true;
+}
+
+QStringList fourPlayerWindows()
+{
+    QStringList open;
+    for (const char *name : {"Form1", "Horizontaal", "verticaal"})
+        if (Forms::find(QLatin1String(name)))
+            open << QLatin1String(name);
+    return open;
+}
+
+void trigger(Form *form, const char *item)
+{
+    auto *action = form->findChild<QAction *>(QLatin1String(item));
+    QVERIFY2(action, item);
+    action->trigger();
+}
+} // namespace
+
+class TestEndToEnd : public QObject {
+    Q_OBJECT
+    QTemporaryDir m_media;
+    std::unique_ptr<DemoServer> m_server;
+
+    void shoot(Form *form, const char *name)
+    {
+        const QString dir = qEnvironmentVariable("KIJKRAAM_SCREENSHOT_DIR");
+        if (!dir.isEmpty())
+            form->grab().save(dir + QLatin1Char('/') + QLatin1String(name) + QStringLiteral(".png"));
+    }
+
+private slots:
+    void initTestCase()
+    {
+        const char *sources[] = {"testsrc", "smptebars", "testsrc2", "rgbtestsrc"};
+        for (int slot = 1; slot <= 4; ++slot)
+            QVERIFY(DemoServer::makeWmv(m_media.filePath(QStringLiteral("slot%1.wmv").arg(slot)), 120,
+                                        QStringLiteral("320x240"), QLatin1String(sources[slot - 1])));
+        m_server = std::make_unique<DemoServer>(
+            QStringList{QStringLiteral("--no-live"), QStringLiteral("--media"), m_media.path()});
+        QVERIFY(m_server->isRunning());
+        Addresses::overrideServerForTests(m_server->base());
+    }
+    void cleanupTestCase() { Addresses::overrideServerForTests(QString()); }
+
+    void counterPage_loadedAtEveryLoadOfTheMainWindow()
+    {
+        TestEnv env;
+        m_server->resetStats();
+        for (int load = 1; load <= 2; ++load) {
+            Form *main = Forms::show(QStringLiteral("Form1"));
+            QVERIFY(QTest::qWaitForWindowExposed(main));
+            QTRY_COMPARE_WITH_TIMEOUT(m_server->stats().value(QStringLiteral("/kwa/KR5/count.php")).toInt(), load, 20000);
+            Forms::unload(QStringLiteral("Form1"));
+            TestEnv::flushDeletes();
+        }
+    }
+
+    void walkThroughEveryFourPlayerWindow()
+    {
+        TestEnv env;
+        m_server->resetStats();
+        env.writeIni("[Kijkraam]\r\nAutostart=Ja\r\n");
+        const int threadsBefore = threadCount();
+
+        // Start: the main window plays the four built-in playlists.
+        Form *main = Forms::show(QStringLiteral("Form1"));
+        QVERIFY(QTest::qWaitForWindowExposed(main));
+        QTRY_VERIFY_WITH_TIMEOUT(allPlaying(main, 4), 40000);
+        QCOMPARE(MpvBackend::liveCores(), 4);
+        QTRY_COMPARE_WITH_TIMEOUT(m_server->stats().value(QStringLiteral("/kwa/KR5/count.php")).toInt(), 1, 20000);
+        shoot(main, "form1");
+
+        // Main -> row.
+        trigger(main, "mnuHorizontaal");
+        TestEnv::flushDeletes();
+        QCOMPARE(fourPlayerWindows(), QStringList{QStringLiteral("Horizontaal")});
+        Form *row = Forms::find(QStringLiteral("Horizontaal"));
+        QTRY_VERIFY_WITH_TIMEOUT(allPlaying(row, 4), 40000);
+        QTRY_COMPARE_WITH_TIMEOUT(MpvBackend::liveCores(), 4, 10000);
+        shoot(row, "horizontaal");
+
+        // Row -> column.
+        trigger(row, "mnuVerticaal");
+        TestEnv::flushDeletes();
+        QCOMPARE(fourPlayerWindows(), QStringList{QStringLiteral("verticaal")});
+        Form *column = Forms::find(QStringLiteral("verticaal"));
+        QTRY_VERIFY_WITH_TIMEOUT(allPlaying(column, 4), 40000);
+        QTRY_COMPARE_WITH_TIMEOUT(MpvBackend::liveCores(), 4, 10000);
+        shoot(column, "verticaal");
+
+        // Column -> main: its whole load again, the counter page a second time.
+        trigger(column, "mnuNormaal");
+        TestEnv::flushDeletes();
+        QCOMPARE(fourPlayerWindows(), QStringList{QStringLiteral("Form1")});
+        main = Forms::find(QStringLiteral("Form1"));
+        QTRY_VERIFY_WITH_TIMEOUT(allPlaying(main, 4), 40000);
+        QTRY_COMPARE_WITH_TIMEOUT(m_server->stats().value(QStringLiteral("/kwa/KR5/count.php")).toInt(), 2, 20000);
+
+        // A stream window from "Vergroot" plays beside the grid ...
+        main->findChild<QPushButton *>(QStringLiteral("Command2"))->click();
+        Form *stream = Forms::find(QStringLiteral("Stream2"));
+        QVERIFY(stream);
+        QTRY_VERIFY_WITH_TIMEOUT(allPlaying(stream, 1), 40000);
+        QCOMPARE(MpvBackend::liveCores(), 5);
+
+        // ... and keeps playing while the layouts change around it.
+        trigger(main, "mnuVerticaal");
+        TestEnv::flushDeletes();
+        column = Forms::find(QStringLiteral("verticaal"));
+        QTRY_VERIFY_WITH_TIMEOUT(allPlaying(column, 4), 40000);
+        trigger(column, "mnuHorizontaal");
+        TestEnv::flushDeletes();
+        row = Forms::find(QStringLiteral("Horizontaal"));
+        QTRY_VERIFY_WITH_TIMEOUT(allPlaying(row, 4), 40000);
+        QCOMPARE(Forms::find(QStringLiteral("Stream2")), stream);
+        QVERIFY(allPlaying(stream, 1));
+        QTRY_COMPARE_WITH_TIMEOUT(MpvBackend::liveCores(), 5, 10000);
+        QCOMPARE(fourPlayerWindows(), QStringList{QStringLiteral("Horizontaal")});
+
+        // "&Sluiten" ends everything; no decoder and no thread of theirs stays.
+        trigger(row, "mnuExit");
+        QCOMPARE(env.quitRequests, 1);
+        QVERIFY(Forms::loadedNames().isEmpty());
+        TestEnv::flushDeletes();
+        QTRY_COMPARE_WITH_TIMEOUT(MpvBackend::liveCores(), 0, 15000);
+        // Threads of the decoders are gone (the browser engine and the
+        // network keep a few of their own).
+        QTRY_VERIFY2_WITH_TIMEOUT(threadCount() <= threadsBefore + 25,
+                                  qPrintable(QStringLiteral("%1 threads, %2 before").arg(threadCount()).arg(threadsBefore)),
+                                  15000);
+    }
+};
+
+KIJKRAAM_GUI_TEST_MAIN(TestEndToEnd)
+#include "tst_endtoend.moc"
