@@ -14,6 +14,9 @@ QFont makeFont(const QString &family, double points, bool bold, bool italic)
     f.setPointSizeF(points);
     f.setBold(bold);
     f.setItalic(italic);
+    // The fonts the window was drawn with are narrower than the usual
+    // stand-ins; a little condensing keeps every caption within its label.
+    f.setStretch(QFont::SemiCondensed);
     return f;
 }
 
@@ -88,16 +91,19 @@ Form2::Form2() : Form(QStringLiteral("Form2"))
     placeTw(Label3, 5880, 2160, 735, 255);
 
     Label1[3] = label(c, "Label1_3", QStringLiteral("Voor updates of info:"), hiText, nullptr, centred);
+    Label1[3]->setFont(makeFont(Label1[3]->font().family(), Label1[3]->font().pointSizeF(), false, false));
     placeTw(Label1[3], 0, 2400, 2175, 255);
 
     Label1[2] = label(c, "Label1_2", QStringLiteral("\u00a9 2003 - 2005 Kijkraam"), hiText, nullptr, centred);
+    Label1[2]->setFont(makeFont(Label1[2]->font().family(), Label1[2]->font().pointSizeF(), false, false));
     placeTw(Label1[2], 3960, 2400, 2535, 255);
 
     Label1[4] = label(c, "Label1_4", QStringLiteral("www.kijkraam.example"), hiText, nullptr, centred);
     Label1[4]->setFont(makeFont(QStringLiteral("MS Sans Serif"), 8.25, true, false));
     placeTw(Label1[4], 600, 2640, 2175, 255);
 
-    Label4 = label(c, "Label4", QStringLiteral("Kijkraam-team"), hiText, &desktop);
+    Label4 = label(c, "Label4", QStringLiteral("Team KR"), hiText, &desktop);
+    Label4->setFont(makeFont(Label4->font().family(), Label4->font().pointSizeF(), false, false));
     placeTw(Label4, 5400, 2640, 1095, 255);
 
     for (QLabel *l : {Label1[0], Label1[1], Label1[2], Label1[3], Label1[4], Label2, Label3, Label4})
