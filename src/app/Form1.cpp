@@ -51,15 +51,7 @@ Form1::Form1() : Form(QStringLiteral("Form1"))
     mnuVerticaal = Menus::item(mnuView, "mnuVerticaal", QStringLiteral("&Verticaal"), this,
                                &Form1::mnuVerticaal_Click);
     mnu001 = Menus::separator(mnuView, "mnu001");
-    mnuOnTop = Menus::item(mnuView, "mnuOnTop", QStringLiteral("Always On &Top"), this, &Form1::mnuOnTop_Click);
-    mnuOnTop->setCheckable(true);
-    // The check mark is toggled by the handler, not by the click itself.
-    mnuOnTop->setChecked(false);
-    disconnect(mnuOnTop, &QAction::triggered, this, nullptr);
-    connect(mnuOnTop, &QAction::triggered, this, [this] {
-        mnuOnTop->setChecked(!mnuOnTop->isChecked()); // undo Qt's own toggle
-        mnuOnTop_Click();
-    });
+    mnuOnTop = Menus::checkItem(mnuView, "mnuOnTop", QStringLiteral("Always On &Top"), this, &Form1::mnuOnTop_Click);
 
     setDesign(8415, 7335, Frame::FixedSingle, true, false);
     QWidget *c = client();
@@ -187,16 +179,7 @@ void Form1::mnuFullScreen_Click(int slot)
         p->setFullScreen(true);
 }
 
-void Form1::mnuOnTop_Click()
-{
-    if (!mnuOnTop->isChecked()) {
-        mnuOnTop->setChecked(true);
-        SetOnTop(this, true);
-    } else {
-        SetOnTop(this, false);
-        mnuOnTop->setChecked(false);
-    }
-}
+void Form1::mnuOnTop_Click() { ToggleOnTop(mnuOnTop, this); }
 
 void Form1::mnuOpties_Click() { Forms::show(QStringLiteral("Opties")); }
 void Form1::mnuAbout_Click() { Forms::show(QStringLiteral("Form2")); }

@@ -1,5 +1,6 @@
 #include "common/OnTopBas.h"
 
+#include <QAction>
 #include <QWidget>
 #include <QWindow>
 
@@ -24,5 +25,16 @@ void SetOnTop(QWidget *window, bool onTop)
         window->setAttribute(Qt::WA_ShowWithoutActivating, true);
         window->show();
         window->setAttribute(Qt::WA_ShowWithoutActivating, had);
+    }
+}
+
+void ToggleOnTop(QAction *mark, QWidget *window)
+{
+    if (!mark->isChecked()) {
+        mark->setChecked(true);
+        SetOnTop(window, true);
+    } else {
+        SetOnTop(window, false);
+        mark->setChecked(false);
     }
 }

@@ -48,15 +48,7 @@ LayoutWindow::LayoutWindow(bool horizontal)
                                    &LayoutWindow::mnuSwitch_Click);
     (horizontal ? mnuVerticaal : mnuHorizontaal) = toOther;
     mnu001 = Menus::separator(mnuView, "mnu001");
-    mnuOnTop = Menus::item(mnuView, "mnuOnTop", QStringLiteral("Always On &Top"), this, &LayoutWindow::mnuOnTop_Click);
-    mnuOnTop->setCheckable(true);
-    mnuOnTop->setChecked(false);
-    // The check mark is set by the handler, not by the click itself.
-    disconnect(mnuOnTop, &QAction::triggered, this, nullptr);
-    connect(mnuOnTop, &QAction::triggered, this, [this] {
-        mnuOnTop->setChecked(!mnuOnTop->isChecked()); // undo Qt's own toggle
-        mnuOnTop_Click();
-    });
+    mnuOnTop = Menus::checkItem(mnuView, "mnuOnTop", QStringLiteral("Always On &Top"), this, &LayoutWindow::mnuOnTop_Click);
 
     setDesign(m_design.clientWidth, m_design.clientHeight, Frame::FixedSingle, false, false);
     QWidget *c = client();
@@ -202,16 +194,7 @@ void LayoutWindow::mnuFullScreen_Click(int slot)
         p->setFullScreen(true);
 }
 
-void LayoutWindow::mnuOnTop_Click()
-{
-    if (!mnuOnTop->isChecked()) {
-        mnuOnTop->setChecked(true);
-        SetOnTop(this, true);
-    } else {
-        SetOnTop(this, false);
-        mnuOnTop->setChecked(false);
-    }
-}
+void LayoutWindow::mnuOnTop_Click() { ToggleOnTop(mnuOnTop, this); }
 
 void LayoutWindow::mnuOpties_Click() { Forms::show(QStringLiteral("Opties")); }
 void LayoutWindow::mnuAbout_Click() { Forms::show(QStringLiteral("Form2")); }

@@ -20,6 +20,22 @@ QAction *item(QMenu *menu, const char *name, const QString &caption, Receiver *r
     QObject::connect(a, &QAction::triggered, receiver, slot);
     return a;
 }
+// A check-mark item whose mark only its handler sets: the click itself does
+// not toggle it, so the handler reads the mark as it was before the click.
+template <typename Receiver, typename Slot>
+QAction *checkItem(QMenu *menu, const char *name, const QString &caption, Receiver *receiver, Slot slot)
+{
+    QAction *a = menu->addAction(caption);
+    a->setObjectName(QLatin1String(name));
+    a->setCheckable(true);
+    a->setChecked(false);
+    QObject::connect(a, &QAction::triggered, receiver, [a, receiver, slot] {
+        a->setChecked(!a->isChecked()); // undo the toggle Qt made
+        (receiver->*slot)();
+    });
+    return a;
+}
+
 inline QAction *separator(QMenu *menu, const char *name)
 {
     QAction *a = menu->addSeparator();
