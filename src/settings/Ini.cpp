@@ -239,10 +239,13 @@ std::optional<QString> IniDocument::value(const QString &section, const QString 
     const qsizetype nul = text.indexOf('\0');
     if (nul >= 0)
         text.truncate(nul);
-    text = trimmed(text);
-    if (text.size() >= 2 && text.startsWith('"') && text.endsWith('"'))
-        text = text.mid(1, text.size() - 2);
-    return QString::fromUtf8(text);
+    // Blanks after the equals sign are layout; the value itself is kept as
+    // it was written, trailing blanks and quotes included, so that what a
+    // window saved reads back the same ("Auto " is not "Auto").
+    qsizetype start = 0;
+    while (start < text.size() && (text[start] == ' ' || text[start] == '\t'))
+        ++start;
+    return QString::fromUtf8(text.mid(start));
 }
 
 void IniDocument::setValue(const QString &section, const QString &key, const QString &value)

@@ -123,8 +123,8 @@ private slots:
         QCOMPARE(form->player(2)->URL(), QString());
         QCOMPARE(form->player(2)->statusText(), QStringLiteral("Gesloten"));
         QCOMPARE(form->player(3)->URL(), Addresses::builtInAddress(3));
-        // Surrounding blanks are not part of a stored value, so this is "Auto".
-        QCOMPARE(form->player(4)->URL(), Addresses::builtInAddress(4));
+        // A trailing blank is part of the value: not the sentinel.
+        QCOMPARE(form->player(4)->URL(), QStringLiteral("Auto "));
     }
 
     void longAddress_reachesThePlayerWhole()

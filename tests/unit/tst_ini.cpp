@@ -39,11 +39,11 @@ private slots:
                "[  Other Sect  ]\nk\t=\tv\n");
         QCOMPARE(ReadSettingFrom(f, "Missing", "Adres", "d"), QString("d"));
         QCOMPARE(ReadSettingFrom(f, "Stream1", "Missing", "d"), QString("d"));
-        QCOMPARE(ReadSettingFrom(f, "stream1", "ADRES", "d"), QString("MiXed Value"));
+        QCOMPARE(ReadSettingFrom(f, "stream1", "ADRES", "d"), QString("MiXed Value ")); // trailing blank kept
         QCOMPARE(ReadSettingFrom(f, "Stream1", "empty", "d"), QString(""));
         QCOMPARE(ReadSettingFrom(f, "Stream1", "no equals sign", "d"), QString("d"));
         QCOMPARE(ReadSettingFrom(f, "Stream1", "dup", "d"), QString("first"));
-        QCOMPARE(ReadSettingFrom(f, "Stream1", "quoted", "d"), QString("  a b "));
+        QCOMPARE(ReadSettingFrom(f, "Stream1", "quoted", "d"), QString("\"  a b \""));
         QCOMPARE(ReadSettingFrom(f, "Stream1", "long", "d"), longValue);
         QCOMPARE(ReadSettingFrom(f, "Stream1", "nul", "d"), QString("ab"));
         QCOMPARE(ReadSettingFrom(f, "other sect", "K", "d"), QString("v"));
@@ -51,6 +51,20 @@ private slots:
         // Non-ASCII names match under case folding.
         put(f, "[ÄRGER]\nÖl=x\n");
         QCOMPARE(ReadSettingFrom(f, "ärger", "öL", "d"), QString("x"));
+    }
+
+    void writtenValuesReadBackAsTyped()
+    {
+        const QString f = path("roundtrip.ini");
+        const QStringList values = {"Auto ", "auto", "", "\"quoted\"", "a = b; c", "http://h/p?a=1&b=2 ",
+                                    QString(500, QLatin1Char('y'))};
+        for (const QString &v : values) {
+            QVERIFY(WriteSettingTo(f, "Stream1", "Adres", v));
+            QCOMPARE(ReadSettingFrom(f, "Stream1", "Adres", "Default value"), v);
+        }
+        // Blanks right after the equals sign are layout, not value.
+        QVERIFY(WriteSettingTo(f, "Stream1", "Adres", "  lead"));
+        QCOMPARE(ReadSettingFrom(f, "Stream1", "Adres", "d"), QString("lead"));
     }
 
     void writeChangesOnlyItsLine()
