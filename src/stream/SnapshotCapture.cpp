@@ -1,0 +1,50 @@
+#include "stream/SnapshotCapture.h"
+#include "platform/Clipboard.h"
+#include "platform/Forms.h"
+#include "platform/ProgramDir.h"
+#include "stream/BitmapFile.h"
+#include "stream/SnapshotNames.h"
+
+#include <QCoreApplication>
+#include <QPixmap>
+#include <QWidget>
+
+namespace SnapshotCapture {
+
+QImage windowPicture(QWidget *window)
+{
+    if (!window)
+        return QImage();
+    // grab() renders the widgets, and the video surfaces (OpenGL widgets)
+    // contribute their framebuffer, so the picture shows the video itself.
+    return window->grab().toImage();
+}
+
+QString saveAutomatic(const QImage &picture, int slot, const QString &dir, const QDateTime &now)
+{
+    if (picture.isNull())
+        return QString();
+    return BitmapFile::writeNew(picture, dir,
+                                [&](int copy) { return SnapshotNames::path(dir, slot, now, copy); });
+}
+
+void takeSnapshot(QWidget *streamWindow, int slot, const QString &autosave)
+{
+    // 1. Whatever was on the clipboard goes.
+    Clipboard::clear();
+    // 2. The picture of the clicked window takes its place.
+    Clipboard::setPicture(windowPicture(streamWindow));
+    // 3. One pass of pending events, without waiting.
+    QCoreApplication::processEvents();
+
+    if (autosave == QLatin1String("Ja")) {
+        // 4. Straight into a bitmap beside the program.
+        saveAutomatic(Clipboard::picture(), slot, ProgramDir::path(), QDateTime::currentDateTime());
+    } else {
+        // 5. The preview window; an open one only comes forward and keeps
+        // the picture it took when it was created.
+        Forms::show(QStringLiteral("Snapshot"));
+    }
+}
+
+} // namespace SnapshotCapture
