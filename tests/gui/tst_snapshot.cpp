@@ -177,20 +177,21 @@ private slots:
 
     void preview_onlyForExactJa_oneWindowKeepsFirstPicture_data()
     {
-        QTest::addColumn<QByteArray>("autosave");
-        QTest::newRow("Nee") << QByteArray("Autosave_Snapshot=Nee\r\n");
-        QTest::newRow("ja") << QByteArray("Autosave_Snapshot=ja\r\n");
-        QTest::newRow("Ja and a blank") << QByteArray("Autosave_Snapshot=\"Ja \"\r\n");
-        QTest::newRow("empty") << QByteArray("Autosave_Snapshot=\r\n");
+        QTest::addColumn<QString>("autosave");
+        QTest::newRow("Nee") << QStringLiteral("Nee");
+        QTest::newRow("ja") << QStringLiteral("ja");
+        QTest::newRow("Ja and a blank") << QStringLiteral("Ja ");
+        QTest::newRow("empty") << QString();
     }
     void preview_onlyForExactJa_oneWindowKeepsFirstPicture()
     {
-        QFETCH(QByteArray, autosave);
+        QFETCH(QString, autosave);
         TestEnv env;
-        env.writeIni(iniWith(autosave));
+        env.writeIni(iniWith("Autosave_Snapshot=" + autosave.toUtf8() + "\r\n"));
         StreamWindow *w2 = nullptr;
         openPlaying(2, &w2);
         QVERIFY(w2);
+        QCOMPARE(w2->Save->Text(), autosave);
         click(w2);
         QVERIFY(bitmapsIn(env.dir()).isEmpty());
         SnapshotWindow *shown = preview();
