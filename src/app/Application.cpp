@@ -3,6 +3,8 @@
 
 #include <QApplication>
 #include <QIcon>
+#include <QLibraryInfo>
+#include <QTranslator>
 #include <clocale>
 #include <unistd.h>
 
@@ -27,6 +29,10 @@ void init()
 {
     QApplication::setApplicationName(QStringLiteral("Kijkraam"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/kijkraam.svg")));
+    // The interface is Dutch, also in Qt's own dialogs and buttons.
+    auto *qtTexts = new QTranslator(qApp);
+    if (qtTexts->load(QStringLiteral("qtbase_nl"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QApplication::installTranslator(qtTexts);
     std::setlocale(LC_NUMERIC, "C");
     registerAllForms();
 }

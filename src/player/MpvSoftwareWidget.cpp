@@ -69,7 +69,11 @@ void MpvSoftwareWidget::renderFrame()
     size_t stride = size_t(m_image.bytesPerLine());
     // QImage::Format_RGB32 is 0xffRRGGBB in native order: bytes B, G, R, X.
     char format[] = "bgr0";
+    // Never wait for the frame's display time here: several players share
+    // the one user-interface thread.
+    int block = 0;
     mpv_render_param params[] = {
+        {MPV_RENDER_PARAM_BLOCK_FOR_TARGET_TIME, &block},
         {MPV_RENDER_PARAM_SW_SIZE, size},
         {MPV_RENDER_PARAM_SW_FORMAT, format},
         {MPV_RENDER_PARAM_SW_STRIDE, &stride},

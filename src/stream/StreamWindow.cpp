@@ -55,15 +55,8 @@ StreamWindow::StreamWindow(int slot) : Form(QStringLiteral("Stream%1").arg(slot)
     mnuFullScreen->setShortcut(QKeySequence(Qt::Key_F11));
     mnuFullScreen->setShortcutContext(Qt::WindowShortcut);
     mnuStreep = Menus::separator(mnuFile, "mnuStreep");
-    mnuOnTop = Menus::item(mnuFile, "mnuOnTop", QStringLiteral("&Always on Top"), this, &StreamWindow::mnuOnTop_Click);
-    mnuOnTop->setCheckable(true);
-    mnuOnTop->setChecked(false);
-    // The check mark is set by the handler, not by the click itself.
-    disconnect(mnuOnTop, &QAction::triggered, this, nullptr);
-    connect(mnuOnTop, &QAction::triggered, this, [this] {
-        mnuOnTop->setChecked(!mnuOnTop->isChecked()); // undo Qt's own toggle
-        mnuOnTop_Click();
-    });
+    mnuOnTop = Menus::checkItem(mnuFile, "mnuOnTop", QStringLiteral("&Always on Top"), this,
+                                &StreamWindow::mnuOnTop_Click);
 
     const SlotDesign &design = designOf(slot);
     setDesign(design.clientWidthTw, design.clientHeightTw, Frame::FixedSingle, true, false);
@@ -152,13 +145,4 @@ void StreamWindow::mnuFullScreen_Click()
         WindowsMediaPlayer1->setFullScreen(true);
 }
 
-void StreamWindow::mnuOnTop_Click()
-{
-    if (!mnuOnTop->isChecked()) {
-        mnuOnTop->setChecked(true);
-        SetOnTop(this, true);
-    } else {
-        SetOnTop(this, false);
-        mnuOnTop->setChecked(false);
-    }
-}
+void StreamWindow::mnuOnTop_Click() { ToggleOnTop(mnuOnTop, this); }
