@@ -27,6 +27,16 @@ void WebBrowser::Navigate(const QString &url)
     QTimer::singleShot(0, this, [this, url] {
         if (m_location != url)
             return;
+        if (!canBeSeen()) {
+            // Nothing of it would show: load the page without a view. A view
+            // would make the whole window draw through OpenGL.
+            if (!m_page) {
+                m_page = new QWebEnginePage(this);
+                connect(m_page, &QWebEnginePage::loadFinished, this, &WebBrowser::loadFinished);
+            }
+            m_page->load(QUrl(url));
+            return;
+        }
         if (!m_view) {
             m_view = new QWebEngineView(this);
             m_view->page()->setBackgroundColor(Qt::black);
@@ -36,4 +46,10 @@ void WebBrowser::Navigate(const QString &url)
         }
         m_view->load(QUrl(url));
     });
+}
+
+bool WebBrowser::canBeSeen() const
+{
+    const QWidget *parent = parentWidget();
+    return !parent || parent->rect().intersects(geometry());
 }

@@ -1,6 +1,7 @@
 #pragma once
 #include <QWidget>
 
+class QWebEnginePage;
 class QWebEngineView;
 
 // The embedded web browser: starts with no page and shows what Navigate asks for.
@@ -18,6 +19,9 @@ signals:
     void loadFinished(bool ok);
 
 private:
+    bool canBeSeen() const;
+
     QWebEngineView *m_view = nullptr;
+    QWebEnginePage *m_page = nullptr; // a browser that lies outside its window
     QString m_location;
 };

@@ -85,6 +85,7 @@ MpvBackend::MpvBackend()
     opt("network-timeout", "15");
     // The software renderer: fast scalers rather than exact ones.
     opt("sw-fast", "yes");
+    opt("sws-allow-zimg", "no");
     // Four decoders share the processor: a few threads each are plenty for
     // such streams and keep memory down.
     opt("vd-lavc-threads", "2");
