@@ -1,4 +1,5 @@
 #include "app/Form1.h"
+#include "common/FourPlayers.h"
 #include "common/OnTopBas.h"
 #include "platform/Forms.h"
 #include "platform/Menus.h"
@@ -31,20 +32,18 @@ Form1::Form1() : Form(QStringLiteral("Form1"))
 
     // Menus first: the menu bar is part of the outer size.
     QMenuBar *bar = menuBar();
-    mnuFile = Menus::menu(bar, "mnuFile", QStringLiteral("&Bestand"));
-    mnuOpties = Menus::item(mnuFile, "mnuOpties", QStringLiteral("&Opties"), this, &Form1::mnuOpties_Click);
-    mnuAbout = Menus::item(mnuFile, "mnuAbout", QStringLiteral("&About"), this, &Form1::mnuAbout_Click);
-    mnu007 = Menus::separator(mnuFile, "mnu007");
-    mnuExit = Menus::item(mnuFile, "mnuExit", QStringLiteral("&Sluiten"), this, &Form1::mnuExit_Click);
+    const FourPlayers::FileMenu file = FourPlayers::addFileMenu(bar, this, [this] { mnuExit_Click(); });
+    mnuFile = file.menu;
+    mnuOpties = file.opties;
+    mnuAbout = file.about;
+    mnu007 = file.separator;
+    mnuExit = file.exit;
     mnuView = Menus::menu(bar, "mnuView", QStringLiteral("&Beeld"));
-    mnuFullScreen = Menus::item(mnuView, "mnuFullScreen", QStringLiteral("&Stream1 Full Screen"), this,
-                                [this] { mnuFullScreen_Click(1); });
-    mnuFullScreen2 = Menus::item(mnuView, "mnuFullScreen2", QStringLiteral("&Stream2 Full Screen"), this,
-                                 [this] { mnuFullScreen_Click(2); });
-    mnuFullScreen3 = Menus::item(mnuView, "mnuFullScreen3", QStringLiteral("&Stream3 Full Screen"), this,
-                                 [this] { mnuFullScreen_Click(3); });
-    mnuFullScreen4 = Menus::item(mnuView, "mnuFullScreen4", QStringLiteral("&Stream4 Full Screen"), this,
-                                 [this] { mnuFullScreen_Click(4); });
+    const auto fullScreen = FourPlayers::addFullScreenItems(mnuView, this, [this](int slot) { return player(slot); });
+    mnuFullScreen = fullScreen[0];
+    mnuFullScreen2 = fullScreen[1];
+    mnuFullScreen3 = fullScreen[2];
+    mnuFullScreen4 = fullScreen[3];
     mnuStreep = Menus::separator(mnuView, "mnuStreep");
     mnuHorizontaal = Menus::item(mnuView, "mnuHorizontaal", QStringLiteral("&Horizontaal"), this,
                                  &Form1::mnuHorizontaal_Click);
@@ -145,25 +144,10 @@ void Form1::Form_Load()
         setOuterHeightTw(8115);
     }
 
-    // 4. All four addresses before any player is touched.
-    TextField *fields[] = {Adres1, Adres2, Adres3, Adres4};
-    for (int slot = 1; slot <= 4; ++slot)
-        fields[slot - 1]->setText(INI::ReadSetting(Addresses::sectionOf(slot), QStringLiteral("Adres"),
-                                                   QStringLiteral("Auto")));
-
-    // 5. Each player opens its address as soon as it has it.
-    for (int slot = 1; slot <= 4; ++slot)
-        player(slot)->setURL(Addresses::resolve(slot, fields[slot - 1]->Text()));
-
-    // 6, 7. Play, or close what the players began.
-    Text1->setText(INI::ReadSetting(QStringLiteral("Kijkraam"), QStringLiteral("Autostart"), QStringLiteral("Nee")));
-    const bool start = Text1->Text() != QLatin1String("Nee");
-    for (int slot = 1; slot <= 4; ++slot) {
-        if (start)
-            player(slot)->controls.play();
-        else
-            player(slot)->close();
-    }
+    // 4 to 7. The four addresses, then each player its stream, then play
+    // or close them by "Autostart".
+    FourPlayers::loadStreams({WindowsMediaPlayer1, WindowsMediaPlayer2, WindowsMediaPlayer3, WindowsMediaPlayer4},
+                             {Adres1, Adres2, Adres3, Adres4}, Text1);
 }
 
 void Form1::mnuExit_Click()
@@ -172,17 +156,8 @@ void Form1::mnuExit_Click()
     Forms::endProgram();
 }
 
-void Form1::mnuFullScreen_Click(int slot)
-{
-    WindowsMediaPlayer *p = player(slot);
-    if (p->playState() == 3)
-        p->setFullScreen(true);
-}
-
 void Form1::mnuOnTop_Click() { ToggleOnTop(mnuOnTop, this); }
 
-void Form1::mnuOpties_Click() { Forms::show(QStringLiteral("Opties")); }
-void Form1::mnuAbout_Click() { Forms::show(QStringLiteral("Form2")); }
 
 void Form1::mnuHorizontaal_Click()
 {

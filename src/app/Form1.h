@@ -33,10 +33,7 @@ public:
 
     // Command handlers
     void mnuExit_Click();
-    void mnuFullScreen_Click(int slot);
     void mnuOnTop_Click();
-    void mnuOpties_Click();
-    void mnuAbout_Click();
     void mnuHorizontaal_Click();
     void mnuVerticaal_Click();
     void Command_Click(int slot);

@@ -1,4 +1,5 @@
 #include "layouts/LayoutWindow.h"
+#include "common/FourPlayers.h"
 #include "common/OnTopBas.h"
 #include "common/SystemColors.h"
 #include "platform/Forms.h"
@@ -22,20 +23,18 @@ LayoutWindow::LayoutWindow(bool horizontal)
 
     // Menus first: the menu bar is part of the outer size.
     QMenuBar *bar = menuBar();
-    mnuFile = Menus::menu(bar, "mnuFile", QStringLiteral("&Bestand"));
-    mnuOpties = Menus::item(mnuFile, "mnuOpties", QStringLiteral("&Opties"), this, &LayoutWindow::mnuOpties_Click);
-    mnuAbout = Menus::item(mnuFile, "mnuAbout", QStringLiteral("&About"), this, &LayoutWindow::mnuAbout_Click);
-    mnu007 = Menus::separator(mnuFile, "mnu007");
-    mnuExit = Menus::item(mnuFile, "mnuExit", QStringLiteral("&Sluiten"), this, &LayoutWindow::mnuExit_Click);
+    const FourPlayers::FileMenu file = FourPlayers::addFileMenu(bar, this, [this] { mnuExit_Click(); });
+    mnuFile = file.menu;
+    mnuOpties = file.opties;
+    mnuAbout = file.about;
+    mnu007 = file.separator;
+    mnuExit = file.exit;
     mnuView = Menus::menu(bar, "mnuView", QStringLiteral("&Beeld"));
-    mnuFullScreen = Menus::item(mnuView, "mnuFullScreen", QStringLiteral("&Stream1 Full Screen"), this,
-                                [this] { mnuFullScreen_Click(1); });
-    mnuFullScreen2 = Menus::item(mnuView, "mnuFullScreen2", QStringLiteral("&Stream2 Full Screen"), this,
-                                 [this] { mnuFullScreen_Click(2); });
-    mnuFullScreen3 = Menus::item(mnuView, "mnuFullScreen3", QStringLiteral("&Stream3 Full Screen"), this,
-                                 [this] { mnuFullScreen_Click(3); });
-    mnuFullScreen4 = Menus::item(mnuView, "mnuFullScreen4", QStringLiteral("&Stream4 Full Screen"), this,
-                                 [this] { mnuFullScreen_Click(4); });
+    const auto fullScreen = FourPlayers::addFullScreenItems(mnuView, this, [this](int slot) { return player(slot); });
+    mnuFullScreen = fullScreen[0];
+    mnuFullScreen2 = fullScreen[1];
+    mnuFullScreen3 = fullScreen[2];
+    mnuFullScreen4 = fullScreen[3];
     mnuStreep2 = Menus::separator(mnuView, "mnuStreep2");
     mnuVergroot = Menus::item(mnuView, "mnuVergroot", QStringLiteral("&Vergroot venster"), this,
                               &LayoutWindow::mnuVergroot_Click);
@@ -102,25 +101,10 @@ WindowsMediaPlayer *LayoutWindow::player(int slot) const
 
 void LayoutWindow::Form_Load()
 {
-    // 1. All four addresses before any player is touched.
-    TextField *fields[] = {Adres1, Adres2, Adres3, Adres4};
-    for (int slot = 1; slot <= 4; ++slot)
-        fields[slot - 1]->setText(INI::ReadSetting(Addresses::sectionOf(slot), QStringLiteral("Adres"),
-                                                   QStringLiteral("Auto")));
-
-    // 2. Each player opens its address as soon as it has it.
-    for (int slot = 1; slot <= 4; ++slot)
-        player(slot)->setURL(Addresses::resolve(slot, fields[slot - 1]->Text()));
-
-    // 3, 4. Play, or close what the players began; only the exact "Nee" closes.
-    Text1->setText(INI::ReadSetting(QStringLiteral("Kijkraam"), QStringLiteral("Autostart"), QStringLiteral("Nee")));
-    const bool start = Text1->Text() != QLatin1String("Nee");
-    for (int slot = 1; slot <= 4; ++slot) {
-        if (start)
-            player(slot)->controls.play();
-        else
-            player(slot)->close();
-    }
+    // The four addresses, then each player its stream, then play or close
+    // them by "Autostart"; nothing else (design geometry, no mark).
+    FourPlayers::loadStreams({WindowsMediaPlayer1, WindowsMediaPlayer2, WindowsMediaPlayer3, WindowsMediaPlayer4},
+                             {Adres1, Adres2, Adres3, Adres4}, Text1);
 }
 
 LayoutState LayoutWindow::currentState() const
@@ -187,17 +171,8 @@ bool LayoutWindow::stepSize(Step direction)
 void LayoutWindow::mnuVergroot_Click() { stepSize(Step::Enlarge); }
 void LayoutWindow::mnuVerklein_Click() { stepSize(Step::Shrink); }
 
-void LayoutWindow::mnuFullScreen_Click(int slot)
-{
-    WindowsMediaPlayer *p = player(slot);
-    if (p->playState() == 3)
-        p->setFullScreen(true);
-}
-
 void LayoutWindow::mnuOnTop_Click() { ToggleOnTop(mnuOnTop, this); }
 
-void LayoutWindow::mnuOpties_Click() { Forms::show(QStringLiteral("Opties")); }
-void LayoutWindow::mnuAbout_Click() { Forms::show(QStringLiteral("Form2")); }
 
 // The next window loads (reading the settings, starting its own players)
 // and shows before this one goes; nothing is handed over.

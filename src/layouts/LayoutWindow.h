@@ -43,10 +43,7 @@ public:
     bool stepSize(LayoutGeometry::Step direction);
 
     // Command handlers
-    void mnuOpties_Click();
-    void mnuAbout_Click();
     void mnuExit_Click();
-    void mnuFullScreen_Click(int slot);
     void mnuVergroot_Click();
     void mnuVerklein_Click();
     void mnuNormaal_Click();
