@@ -595,24 +595,9 @@ void WindowsMediaPlayer::setStretchToFit(bool on)
 
 // ---- placement and full screen ------------------------------------------------
 
-void WindowsMediaPlayer::setLeft(double tw) { m_geomTw[0] = tw; applyGeometry(); }
-void WindowsMediaPlayer::setTop(double tw) { m_geomTw[1] = tw; applyGeometry(); }
-void WindowsMediaPlayer::setWidth(double tw) { m_geomTw[2] = tw; applyGeometry(); }
-void WindowsMediaPlayer::setHeight(double tw) { m_geomTw[3] = tw; applyGeometry(); }
-
-void WindowsMediaPlayer::placeTw(double left, double top, double width, double height)
+void WindowsMediaPlayer::placed()
 {
-    m_geomTw[0] = left;
-    m_geomTw[1] = top;
-    m_geomTw[2] = width;
-    m_geomTw[3] = height;
-    applyGeometry();
-}
-
-void WindowsMediaPlayer::applyGeometry()
-{
-    const QRect rect(Twips::toPx(m_geomTw[0]), Twips::toPx(m_geomTw[1]),
-                     qMax(0, Twips::toPx(m_geomTw[2])), qMax(0, Twips::toPx(m_geomTw[3])));
+    const QRect rect = pixelRect();
     if (m_fullScreen)
         m_normalGeometry = rect;
     else

@@ -5,6 +5,7 @@
 // controls.play, close, playState, fullScreen and the design settings.
 #include "player/AsxPlaylist.h"
 #include "player/PlayerBackend.h"
+#include "platform/TwipGeometry.h"
 
 #include <QElapsedTimer>
 #include <QPointer>
@@ -16,7 +17,7 @@ class QLabel;
 class QSlider;
 class QToolButton;
 
-class WindowsMediaPlayer : public QWidget {
+class WindowsMediaPlayer : public QWidget, public TwipGeometry {
     Q_OBJECT
     Q_PROPERTY(QString URL READ URL WRITE setURL)
     Q_PROPERTY(int playState READ playState NOTIFY playStateChanged)
@@ -78,16 +79,8 @@ public:
     void setStretchToFit(bool on);
     QString statusText() const { return m_status; }
 
-    // Placement in the window's client area, in twips.
-    double Left() const { return m_geomTw[0]; }
-    double Top() const { return m_geomTw[1]; }
-    double Width() const { return m_geomTw[2]; }
-    double Height() const { return m_geomTw[3]; }
-    void setLeft(double tw);
-    void setTop(double tw);
-    void setWidth(double tw);
-    void setHeight(double tw);
-    void placeTw(double left, double top, double width, double height);
+    // Placement in the window's client area, in twips: Left(), Top(),
+    // Width(), Height(), setLeft() ... placeTw() (TwipGeometry).
 
     // The widget that shows the video (for snapshots and tests).
     QWidget *videoSurface() const { return m_video; }
@@ -138,7 +131,7 @@ private:
     void setPlayState(int state);
     bool reachedItsEnd() const;
     void setStatus(const QString &text);
-    void applyGeometry();
+    void placed() override;
     void updateButtons();
 
     PlayerBackend *m_backend = nullptr;
@@ -169,7 +162,6 @@ private:
     int m_balance = 0;
     bool m_invokeURLs = true;
     bool m_windowlessVideo = false;
-    double m_geomTw[4] = {0, 0, 0, 0};
 
     // The playback of one address: a plain address or a playlist's entries.
     QList<Item> m_items;

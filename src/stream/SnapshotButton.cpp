@@ -14,31 +14,7 @@ SnapshotButton::SnapshotButton(QWidget *parent) : QAbstractButton(parent)
 
 QSize SnapshotButton::sizeHint() const { return QSize(20, 21); }
 
-void SnapshotButton::setLeft(double tw)
-{
-    m_geomTw[0] = tw;
-    applyGeometry();
-}
-
-void SnapshotButton::setTop(double tw)
-{
-    m_geomTw[1] = tw;
-    applyGeometry();
-}
-
-void SnapshotButton::placeTw(double left, double top, double width, double height)
-{
-    m_geomTw[0] = left;
-    m_geomTw[1] = top;
-    m_geomTw[2] = width;
-    m_geomTw[3] = height;
-    applyGeometry();
-}
-
-void SnapshotButton::applyGeometry()
-{
-    Form::placeTw(this, m_geomTw[0], m_geomTw[1], m_geomTw[2], m_geomTw[3]);
-}
+void SnapshotButton::placed() { setGeometry(pixelRect()); }
 
 void SnapshotButton::paintEvent(QPaintEvent *)
 {
