@@ -94,7 +94,13 @@ MpvBackend::MpvBackend()
     mpv_observe_property(m_mpv, ObservePause, "pause", MPV_FORMAT_FLAG);
     mpv_observe_property(m_mpv, ObserveCacheWait, "paused-for-cache", MPV_FORMAT_FLAG);
     mpv_observe_property(m_mpv, ObserveCachePct, "cache-buffering-state", MPV_FORMAT_INT64);
-    mpv_observe_property(m_mpv, ObserveTime, "time-pos", MPV_FORMAT_DOUBLE);
+    // The position is asked for twice a second rather than observed: an
+    // observed position wakes the user-interface thread at every frame.
+    m_timePoll.setInterval(500);
+    connect(&m_timePoll, &QTimer::timeout, this, [this] {
+        if (m_mpv)
+            mpv_get_property_async(m_mpv, ObserveTime, "time-pos", MPV_FORMAT_DOUBLE);
+    });
     mpv_observe_property(m_mpv, ObserveDuration, "duration", MPV_FORMAT_DOUBLE);
     mpv_observe_property(m_mpv, ObserveSeekable, "seekable", MPV_FORMAT_FLAG);
     mpv_set_wakeup_callback(m_mpv, [](void *ctx) {
@@ -213,6 +219,7 @@ void MpvBackend::open(const QString &url)
 
 void MpvBackend::stop()
 {
+    m_timePoll.stop();
     m_pendingUrl.clear();
     m_opening = m_loaded = false;
     command({"stop"});
@@ -261,6 +268,7 @@ void MpvBackend::handle(const mpv_event *event)
     case MPV_EVENT_FILE_LOADED:
         m_opening = false;
         m_loaded = true;
+        m_timePoll.start();
         break;
     case MPV_EVENT_PLAYBACK_RESTART:
         m_restarted = true;
@@ -271,6 +279,7 @@ void MpvBackend::handle(const mpv_event *event)
             || end->reason == MPV_END_FILE_REASON_REDIRECT)
             break;
         m_opening = m_loaded = m_restarted = false;
+        m_timePoll.stop();
         reportPhase();
         if (end->reason == MPV_END_FILE_REASON_ERROR) {
             QString reason = m_lastError;
@@ -282,6 +291,10 @@ void MpvBackend::handle(const mpv_event *event)
         }
         return;
     }
+    case MPV_EVENT_GET_PROPERTY_REPLY:
+        if (event->error < 0)
+            return;
+        [[fallthrough]];
     case MPV_EVENT_PROPERTY_CHANGE: {
         auto *prop = static_cast<mpv_event_property *>(event->data);
         const bool has = prop->format != MPV_FORMAT_NONE && prop->data;

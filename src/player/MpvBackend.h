@@ -2,6 +2,7 @@
 #include "player/PlayerBackend.h"
 
 #include <QPointer>
+#include <QTimer>
 #include <atomic>
 
 struct mpv_handle;
@@ -60,4 +61,5 @@ private:
     Phase m_lastPhase = Phase::Idle;
     int m_lastPercent = -1;
     QString m_lastError;
+    QTimer m_timePoll;
 };
