@@ -41,14 +41,25 @@ void Form::setClientSizeTw(double widthTw, double heightTw)
 
 QSizeF Form::nonClientTw() const
 {
-    int menuPx = 0;
-    if (QWidget *menu = menuWidget(); menu && !menu->isHidden())
-        menuPx = menu->isVisible() ? menu->height() : menu->sizeHint().height();
-    QMargins frame;
-    if (QWindow *w = windowHandle(); w && isVisible())
-        frame = w->frameMargins();
+    const int menuPx = menuHeightPx();
+    const QMargins frame = frameMarginsPx();
     return QSizeF(Twips::fromPx(frame.left() + frame.right()),
                   Twips::fromPx(frame.top() + frame.bottom() + menuPx));
+}
+
+int Form::menuHeightPx() const
+{
+    QWidget *menu = menuWidget();
+    if (!menu || menu->isHidden())
+        return 0;
+    return menu->isVisible() ? menu->height() : menu->sizeHint().height();
+}
+
+QMargins Form::frameMarginsPx() const
+{
+    // Known only once the window is shown (and a window manager frames it).
+    QWindow *w = windowHandle();
+    return w && isVisible() ? w->frameMargins() : QMargins();
 }
 
 double Form::outerWidthTw() const { return m_clientTw.width() + nonClientTw().width(); }
@@ -56,27 +67,21 @@ double Form::outerHeightTw() const { return m_clientTw.height() + nonClientTw().
 
 void Form::setOuterWidthTw(double tw)
 {
-    const double pinnedH = m_pinnedOuterH;
     m_clientTw.setWidth(tw - nonClientTw().width());
     m_pinnedOuterW = tw;
-    m_pinnedOuterH = pinnedH;
     applySize();
 }
 
 void Form::setOuterHeightTw(double tw)
 {
-    const double pinnedW = m_pinnedOuterW;
     m_clientTw.setHeight(tw - nonClientTw().height());
     m_pinnedOuterH = tw;
-    m_pinnedOuterW = pinnedW;
     applySize();
 }
 
 void Form::applySize()
 {
-    int menuPx = 0;
-    if (QWidget *menu = menuWidget(); menu && !menu->isHidden())
-        menuPx = menu->isVisible() ? menu->height() : menu->sizeHint().height();
+    const int menuPx = menuHeightPx();
     const QSize size(qMax(1, Twips::toPx(m_clientTw.width())),
                      qMax(1, Twips::toPx(m_clientTw.height())) + menuPx);
     if (m_frame == Frame::FixedSingle) {
@@ -90,12 +95,8 @@ void Form::placeClientAtTw(double leftTw, double topTw)
 {
     m_hasPosition = true;
     m_clientPosTw = QPointF(leftTw, topTw);
-    QMargins frame;
-    if (QWindow *w = windowHandle(); w && isVisible())
-        frame = w->frameMargins();
-    int menuPx = 0;
-    if (QWidget *menu = menuWidget(); menu && !menu->isHidden())
-        menuPx = menu->isVisible() ? menu->height() : menu->sizeHint().height();
+    const QMargins frame = frameMarginsPx();
+    const int menuPx = menuHeightPx();
     // move() places the frame; the client area lies inside frame and menu bar.
     move(Twips::toPx(leftTw) - frame.left(), Twips::toPx(topTw) - frame.top() - menuPx);
 }
@@ -128,11 +129,6 @@ void Form::showEvent(QShowEvent *event)
     };
     refit();
     QTimer::singleShot(0, this, refit);
-}
-
-bool Form::event(QEvent *event)
-{
-    return QMainWindow::event(event);
 }
 
 void Form::closeEvent(QCloseEvent *event)

@@ -4,6 +4,7 @@
 // once per load, a client area in which controls sit at fixed places in
 // twips, and an outer size in twips that includes the frame and menu bar.
 #include <QMainWindow>
+#include <QMargins>
 #include <QSizeF>
 
 class Form : public QMainWindow {
@@ -52,10 +53,11 @@ signals:
 protected:
     void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
-    bool event(QEvent *event) override;
 
 private:
     void applySize();
+    int menuHeightPx() const;
+    QMargins frameMarginsPx() const;
 
     QWidget *m_client = nullptr;
     QSizeF m_clientTw;

@@ -240,7 +240,6 @@ void MpvBackend::setStretchToFit(bool stretch)
     mpv_set_property_string(m_mpv, "video-unscaled", stretch ? "no" : "downscale-big");
 }
 
-void MpvBackend::setVideoVisible(bool) {}
 
 void MpvBackend::drainEvents()
 {

@@ -24,7 +24,6 @@ public:
     void setVolume(int volume) override;
     void setMute(bool mute) override;
     void setStretchToFit(bool stretch) override;
-    void setVideoVisible(bool visible) override;
 
     // Cores alive in this process, including those still shutting down.
     static int liveCores();

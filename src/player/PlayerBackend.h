@@ -28,8 +28,6 @@ public:
     virtual void setVolume(int volume) = 0; // 0..100
     virtual void setMute(bool mute) = 0;
     virtual void setStretchToFit(bool stretch) = 0;
-    // Nothing to draw while the video is not visible (covered or minimised).
-    virtual void setVideoVisible(bool) {}
 
 signals:
     void phaseChanged(PlayerBackend::Phase phase, int bufferPercent);

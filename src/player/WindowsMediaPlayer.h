@@ -84,8 +84,6 @@ public:
 
     // The widget that shows the video (for snapshots and tests).
     QWidget *videoSurface() const { return m_video; }
-    // Entries of the current playlist, as resolved so far (for tests).
-    int playlistDepthLimit() const { return Asx::MaxEntryRefDepth; }
 
     // Pauses between reconnection tries of a live stream that dropped.
     static int reconnectDelayMs(int attempt);
