@@ -484,7 +484,9 @@ private:
             absolute = url;
             text = href;
         }
-        if (m_budget < 0 || text.isEmpty() || !absolute.isValid() || absolute.scheme().isEmpty())
+        // A relative address made absolute can still be nothing: a path
+        // without a leading '/' under an authority is no address at all.
+        if (m_budget < 0 || !absolute.isValid())
             return std::nullopt;
         // A network scheme always needs a host; from the network nothing else
         // is allowed; a local playlist may name any scheme that points somewhere.
