@@ -371,7 +371,7 @@ public:
         if (!m_entryRefs.isEmpty()) {
             const QUrl base = m_entryBase.isEmpty() ? playlistBase() : absolute(playlistBase(), m_entryBase);
             for (const QString &href : std::as_const(m_entryRefs)) {
-                if (item.refs.size() >= MaxRefsPerEntry || m_budget <= 0)
+                if (item.refs.size() >= MaxRefsPerEntry)
                     break;
                 if (const auto address = usable(href, base))
                     item.refs.append(*address);
@@ -468,6 +468,8 @@ private:
     // be used. Absolute addresses are returned as written.
     std::optional<QString> usable(const QString &href, const QUrl &base)
     {
+        if (m_budget <= 0)
+            return std::nullopt; // spent: no more work
         m_budget -= href.size();
         const QUrl url(href, QUrl::TolerantMode);
         if (!url.isValid())
