@@ -200,7 +200,7 @@ private slots:
             << QStringList{"http://wm.example.com/live?MSWMExt=.asf|http://wm.example.com:80/live?MSWMExt=.asf"};
         QTest::newRow("LF, letter case, spaces, other schemes")
             << QByteArray("  \n[REFERENCE]\nREF1=mms://a.example.com/x\n ref2 = http://b.example.com/y?a=1&b=2 \n"
-                          "Reference=http://no/\nRefX=http://no/\nRef3\n; Ref4=http://no/\n")
+                          "Reference=http://no/\nRefX=http://no/\nRef =http://no/\nRef3\n; Ref4=http://no/\n")
             << live << QByteArray("Application/X-MMS-Framed; q=1")
             << QStringList{"mms://a.example.com/x|mmsh://b.example.com/y?a=1&b=2"};
         QTest::newRow("network only, relative resolved")
