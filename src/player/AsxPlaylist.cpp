@@ -14,6 +14,9 @@ namespace {
 const QByteArray Utf8Bom("\xEF\xBB\xBF", 3);
 // How much of a body the format is told from.
 constexpr qsizetype HeadBytes = 1024;
+// REF addresses an entry looks at: more than it keeps, because some of them
+// may be dropped as unusable.
+constexpr int MaxRefsRead = 16 * MaxRefsPerEntry;
 
 // Cuts off a UTF-8 sequence that the byte limit split in two, so that a valid
 // file cut at the limit still reads as UTF-8.
@@ -388,9 +391,7 @@ public:
         if (href.isEmpty())
             return;
         if (m_inEntry) {
-            // REF tags beyond what an entry keeps are still counted up to a
-            // bound, because some of them may be dropped as unusable.
-            if (m_entryRefs.size() < 16 * MaxRefsPerEntry)
+            if (m_entryRefs.size() < MaxRefsRead)
                 m_entryRefs.append(href);
             return;
         }
@@ -642,7 +643,7 @@ Playlist parseReference(const QByteArray &data, const QUrl &documentUrl, const Q
         const QStringView number = line.mid(3, equals - 3).trimmed();
         if (number.isEmpty() || !std::all_of(number.begin(), number.end(), [](QChar c) { return c.isDigit(); }))
             continue;
-        if (hrefs.size() < 16 * MaxRefsPerEntry)
+        if (hrefs.size() < MaxRefsRead)
             hrefs.append(line.mid(equals + 1).trimmed().toString());
     }
 
