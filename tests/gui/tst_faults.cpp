@@ -4,6 +4,7 @@
 #include "DemoServer.h"
 #include "TestEnv.h"
 
+#include "player/SessionClock.h"
 #include "player/WindowsMediaPlayer.h"
 
 #include <QElapsedTimer>
@@ -49,7 +50,10 @@ class TestFaults : public QObject {
 private slots:
     void initTestCase()
     {
-        WindowsMediaPlayer::setStallTimeoutMs(6000);
+        // A stall shows sooner than in the program (restored in cleanupTestCase).
+        SessionTiming timing;
+        timing.stallTimeoutMs = 6000;
+        SessionTiming::setForPlayers(timing);
         m_server = std::make_unique<DemoServer>(
             QStringList{QStringLiteral("--slots"), QStringLiteral("1"), QStringLiteral("--size"), QStringLiteral("320x180")});
         QVERIFY(m_server->isRunning());
@@ -67,6 +71,7 @@ private slots:
     {
         m_window.reset();
         m_server.reset();
+        SessionTiming::setForPlayers(SessionTiming());
     }
     void init() { m_server->setFault(QStringLiteral("/"), QStringLiteral("ok")); }
 
