@@ -34,7 +34,7 @@ void MpvVideoWidget::initializeGL()
     // not share contexts; mpv's renderer must go first.
     disconnect(m_contextGone);
     m_contextGone = connect(context(), &QOpenGLContext::aboutToBeDestroyed, this,
-                            [this] { freeRenderContext(); }, Qt::DirectConnection);
+                            &MpvVideoWidget::contextGone, Qt::DirectConnection);
     if (hasRenderContext() || !hasCore())
         return;
     mpv_opengl_init_params glInit{&getProcAddress, nullptr};

@@ -20,6 +20,8 @@ protected:
     void endContextWork() override { doneCurrent(); }
 
 private:
+    void contextGone() { freeRenderContext(); }
+
     // Frees the render context when Qt replaces the GL context; ended in the
     // destructor, because the context goes only in ~QOpenGLWidget, when this
     // object is no longer whole.
