@@ -268,6 +268,8 @@ bool StreamSession::followable(const Item &item)
 // Opens the first usable REF of the current entry from `from` on.
 bool StreamSession::openRef(int from)
 {
+    if (m_itemIndex < 0 || m_itemIndex >= m_items.size())
+        return false;
     const Item &item = m_items[m_itemIndex];
     for (m_refIndex = from; m_refIndex < item.entry.refs.size(); ++m_refIndex) {
         const QString ref = item.entry.refs.at(m_refIndex).trimmed();
