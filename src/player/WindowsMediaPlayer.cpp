@@ -201,9 +201,13 @@ void WindowsMediaPlayer::setFullScreen(bool on)
         activateWindow();
         setFocus(Qt::OtherFocusReason);
     } else {
+        // Becoming a widget again hides the player for a moment, which
+        // hands the focus on; the player had it in full screen and keeps it.
         setWindowFlags(Qt::Widget);
         setGeometry(m_normalGeometry);
         show();
+        window()->activateWindow();
+        setFocus(Qt::OtherFocusReason);
     }
     showFocusFrame();
     m_bar->fitStatus();

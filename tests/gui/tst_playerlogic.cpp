@@ -154,8 +154,13 @@ private slots:
         window.resize(600, 400);
         auto *player = new WindowsMediaPlayer(&window);
         player->placeTw(0, 0, 4215, 3615);
+        auto *next = new WindowsMediaPlayer(&window);
+        next->placeTw(4200, 0, 4215, 3615);
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
+        window.activateWindow();
+        QApplication::setActiveWindow(&window);
+        QTRY_VERIFY(window.isActiveWindow());
         const QRect tile = player->geometry();
         // A double click on the status line is not one on the video.
         QTest::mouseDClick(player->findChild<QLabel *>(QStringLiteral("status")), Qt::LeftButton);
@@ -168,6 +173,7 @@ private slots:
         QVERIFY(!player->fullScreen());
         QVERIFY(!player->isWindow());
         QCOMPARE(player->geometry(), tile);
+        QTRY_VERIFY(player->hasFocus()); // not the next player's
         QTest::mouseDClick(player->videoSurface(), Qt::LeftButton);
         QVERIFY(player->fullScreen());
         QTest::mouseDClick(player->videoSurface(), Qt::LeftButton);
