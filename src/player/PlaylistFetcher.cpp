@@ -16,12 +16,12 @@ QNetworkAccessManager &network()
 }
 } // namespace
 
-FetchAnswer FetchAnswer::fromBody(const QUrl &url, const QByteArray &body, const QByteArray &contentType)
+FetchAnswer FetchAnswer::fromBody(const QUrl &url, const QByteArray &body, ServerAnswer::Answer reply)
 {
     FetchAnswer answer = media(url);
-    answer.head = body.left(SniffBytes);
-    answer.contentType = contentType;
-    if (Asx::looksLikeAsx(answer.head)) {
+    answer.reply = std::move(reply);
+    answer.reply.head = body.left(SniffBytes);
+    if (Asx::looksLikeAsx(answer.reply.head)) {
         answer.kind = Playlist;
         answer.playlist = Asx::parse(body, url);
     }
@@ -36,11 +36,12 @@ FetchAnswer FetchAnswer::media(const QUrl &url)
     return answer;
 }
 
-FetchAnswer FetchAnswer::failure(const QUrl &url, const QString &reason)
+FetchAnswer FetchAnswer::failure(const QUrl &url, const QString &reason, ServerAnswer::Answer reply)
 {
     FetchAnswer answer;
     answer.url = url;
     answer.reason = reason;
+    answer.reply = std::move(reply);
     return answer;
 }
 
@@ -130,8 +131,9 @@ void PlaylistFetcher::onFinished()
         else
             reason = reply->errorString();
         const QUrl url = reply->url();
+        const ServerAnswer::Answer said = replyOf(reply);
         cancel();
-        emit answered(FetchAnswer::failure(url, reason));
+        emit answered(FetchAnswer::failure(url, reason, said));
         return;
     }
     m_body += reply->read(Asx::MaxPlaylistBytes + 1 - m_body.size());
@@ -142,13 +144,13 @@ void PlaylistFetcher::decide(bool complete)
 {
     qCDebug(lcFetch) << "decide" << m_url << complete << m_body.size() << m_isPlaylist;
     const QUrl url = m_reply ? m_reply->url() : m_url;
-    const QByteArray type = m_reply ? m_reply->header(QNetworkRequest::ContentTypeHeader).toByteArray() : QByteArray();
+    const ServerAnswer::Answer said = replyOf(m_reply);
     if (!m_isPlaylist) {
         if (!Asx::looksLikeAsx(m_body.left(FetchAnswer::SniffBytes))) {
             // Media, not a playlist: stop downloading, the decoder opens it itself.
             const QByteArray head = m_body.left(FetchAnswer::SniffBytes);
             cancel();
-            emit answered(FetchAnswer::fromBody(url, head, type));
+            emit answered(FetchAnswer::fromBody(url, head, said));
             return;
         }
         m_isPlaylist = true;
@@ -158,7 +160,19 @@ void PlaylistFetcher::decide(bool complete)
     const QByteArray body = m_body;
     cancel();
     if (body.size() > Asx::MaxPlaylistBytes)
-        emit answered(FetchAnswer::failure(url, tr("afspeellijst is te groot")));
+        emit answered(FetchAnswer::failure(url, tr("afspeellijst is te groot"), said));
     else
-        emit answered(FetchAnswer::fromBody(url, body, type));
+        emit answered(FetchAnswer::fromBody(url, body, said));
+}
+
+ServerAnswer::Answer PlaylistFetcher::replyOf(const QNetworkReply *reply)
+{
+    ServerAnswer::Answer said;
+    if (reply) {
+        said.status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+        said.contentType = reply->rawHeader("Content-Type");
+        said.server = reply->rawHeader("Server");
+        said.pragma = reply->rawHeader("Pragma"); // several Pragma lines arrive joined by ", "
+    }
+    return said;
 }

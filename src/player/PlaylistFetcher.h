@@ -23,6 +23,7 @@ private:
     void onReadyRead();
     void onFinished();
     void decide(bool complete);
+    static ServerAnswer::Answer replyOf(const QNetworkReply *reply);
 
     QPointer<QNetworkReply> m_reply;
     QUrl m_url;

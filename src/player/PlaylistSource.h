@@ -3,6 +3,7 @@
 // fetch it and say whether it is a Windows Media playlist, media for the
 // decoder, or an answer that cannot be used.
 #include "player/AsxPlaylist.h"
+#include "player/ServerAnswer.h"
 
 #include <QByteArray>
 #include <QObject>
@@ -14,15 +15,16 @@ struct FetchAnswer {
     QUrl url;               // where the answer came from (after redirections)
     Asx::Playlist playlist; // Playlist: what it holds
     QString reason;         // Failed: why, in Dutch
-    QByteArray head;        // the first bytes read, as far as they were read
-    QByteArray contentType; // the server's Content-Type; empty for files
+    // What was read: the HTTP status and headers (none for files) and the
+    // first bytes of the body, as far as they were read.
+    ServerAnswer::Answer reply;
 
     // The answer for a body read from `url`: a playlist when it starts like
     // one, else media. A body longer than Asx::MaxPlaylistBytes is read up
-    // to the limit.
-    static FetchAnswer fromBody(const QUrl &url, const QByteArray &body, const QByteArray &contentType = {});
+    // to the limit. `reply` gets the body's first bytes.
+    static FetchAnswer fromBody(const QUrl &url, const QByteArray &body, ServerAnswer::Answer reply = {});
     static FetchAnswer media(const QUrl &url);
-    static FetchAnswer failure(const QUrl &url, const QString &reason);
+    static FetchAnswer failure(const QUrl &url, const QString &reason, ServerAnswer::Answer reply = {});
 
     static constexpr int SniffBytes = 1024; // enough of a body to tell a playlist from media
 };
