@@ -33,8 +33,7 @@ WindowsMediaPlayer::WindowsMediaPlayer(QWidget *parent) : QWidget(parent)
     m_video = m_backend->videoWidget(this);
     m_video->setObjectName(QStringLiteral("video"));
     m_fetcher = new PlaylistFetcher(this);
-    m_session = new StreamSession(m_backend, m_fetcher);
-    m_session->setParent(this);
+    m_session = new StreamSession(m_backend, m_fetcher, SessionClock::system(), SessionTiming::forPlayers(), this);
     m_bar = new TransportBar(this);
 
     auto *layout = new QVBoxLayout(this);
@@ -58,9 +57,7 @@ WindowsMediaPlayer::WindowsMediaPlayer(QWidget *parent) : QWidget(parent)
     connect(m_bar, &TransportBar::muteToggled, this, &WindowsMediaPlayer::setMute);
     connect(m_bar, &TransportBar::volumeChanged, this, &WindowsMediaPlayer::setVolume);
     connect(m_bar, &TransportBar::seekRequested, m_backend, &PlayerBackend::seek);
-    connect(m_session, &StreamSession::progressChanged, m_bar, [this](double position, double duration, bool seekable) {
-        m_bar->setProgress(position, duration, seekable);
-    });
+    connect(m_session, &StreamSession::progressChanged, m_bar, &TransportBar::setProgress);
     connect(m_session, &StreamSession::stateChanged, this, [this](int state) {
         qCDebug(lcPlayer).noquote() << QStringLiteral("%1/%2 playState %3")
                                            .arg(window() ? window()->objectName() : QString(), objectName())
