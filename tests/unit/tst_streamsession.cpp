@@ -202,17 +202,17 @@ private slots:
     {
         Rig rig;
         rig.source.bodies[QStringLiteral("http://srv/two.asx")] =
-            "<asx version=\"3.0\"><entry><ref href=\"rtsp://srv/a1\"/><ref href=\"rtsp://srv/a2\"/></entry>"
-            "<entry><ref href=\"rtsp://srv/b1\"/></entry></asx>";
+            "<asx version=\"3.0\"><entry><ref href=\"mms://srv/a1\"/><ref href=\"mms://srv/a2\"/></entry>"
+            "<entry><ref href=\"mms://srv/b1\"/></entry></asx>";
         rig.start(QStringLiteral("http://srv/two.asx"));
-        QCOMPARE(rig.opens(), QStringList{QStringLiteral("rtsp://srv/a1")});
+        QCOMPARE(rig.opens(), QStringList{QStringLiteral("mms://srv/a1")});
         rig.engine.end(true, QStringLiteral("connection refused"));
-        QCOMPARE(rig.opens().last(), QStringLiteral("rtsp://srv/a2"));
+        QCOMPARE(rig.opens().last(), QStringLiteral("mms://srv/a2"));
         QCOMPARE(rig.state(), int(PlayStates::Transitioning));
         rig.engine.reachPlaying();
         rig.playFor(60000, 0, 59.5, 60, true);
         rig.engine.end(false);
-        QCOMPARE(rig.opens().last(), QStringLiteral("rtsp://srv/b1"));
+        QCOMPARE(rig.opens().last(), QStringLiteral("mms://srv/b1"));
         rig.engine.reachPlaying();
         rig.playFor(10000, 0, 10, 10, true);
         rig.engine.end(false);
@@ -226,13 +226,13 @@ private slots:
     {
         Rig rig;
         rig.source.answers[QStringLiteral("http://srv/l.asx")] = playlistAnswer(
-            QStringLiteral("http://srv/l.asx"), {{QStringLiteral("rtsp://srv/silent"), QStringLiteral("rtsp://srv/b")}});
+            QStringLiteral("http://srv/l.asx"), {{QStringLiteral("mms://srv/silent"), QStringLiteral("mms://srv/b")}});
         rig.start(QStringLiteral("http://srv/l.asx"));
         rig.engine.reach(PlayerBackend::Phase::Buffering, 0); // opening, never playing
         rig.clock.advance(25000 - 1);
-        QCOMPARE(rig.opens(), QStringList{QStringLiteral("rtsp://srv/silent")});
+        QCOMPARE(rig.opens(), QStringList{QStringLiteral("mms://srv/silent")});
         rig.clock.advance(1);
-        QCOMPARE(rig.opens().last(), QStringLiteral("rtsp://srv/b"));
+        QCOMPARE(rig.opens().last(), QStringLiteral("mms://srv/b"));
         QCOMPARE(rig.engine.calls.at(rig.engine.calls.size() - 2), QStringLiteral("stop"));
         rig.clock.advance(25000);
         QCOMPARE(rig.state(), int(PlayStates::Ready));
@@ -264,18 +264,18 @@ private slots:
         QFETCH(bool, dropped);
         Rig rig;
         rig.source.answers[QStringLiteral("http://srv/l.asx")] = playlistAnswer(
-            QStringLiteral("http://srv/l.asx"), {{QStringLiteral("rtsp://srv/a")}, {QStringLiteral("rtsp://srv/b")}});
+            QStringLiteral("http://srv/l.asx"), {{QStringLiteral("mms://srv/a")}, {QStringLiteral("mms://srv/b")}});
         rig.start(QStringLiteral("http://srv/l.asx"));
         rig.engine.reachPlaying();
         rig.playFor(playedMs, 0, position, duration, seekable);
         rig.engine.end(failed, failed ? QStringLiteral("read error") : QString());
         if (dropped) {
             QCOMPARE(rig.state(), int(PlayStates::Reconnecting));
-            QCOMPARE(rig.opens(), QStringList{QStringLiteral("rtsp://srv/a")});
+            QCOMPARE(rig.opens(), QStringList{QStringLiteral("mms://srv/a")});
             rig.clock.advance(1000);
-            QCOMPARE(rig.opens().last(), QStringLiteral("rtsp://srv/a")); // the same address again
+            QCOMPARE(rig.opens().last(), QStringLiteral("mms://srv/a")); // the same address again
         } else {
-            QCOMPARE(rig.opens().last(), QStringLiteral("rtsp://srv/b"));
+            QCOMPARE(rig.opens().last(), QStringLiteral("mms://srv/b"));
         }
         QCOMPARE(rig.opens().size(), 2);
     }
@@ -320,8 +320,8 @@ private slots:
         QTest::addColumn<QString>("address");
         QTest::addColumn<bool>("refused");
         QTest::addColumn<QString>("status");
-        QTest::newRow("refused") << "rtsp://cam/never" << true << "Kan niet openen: Connection refused";
-        QTest::newRow("no picture") << "rtsp://cam/never" << false << "Kan niet openen: geen beeld na 25 s";
+        QTest::newRow("refused") << "mms://cam/never" << true << "Kan niet openen: Connection refused";
+        QTest::newRow("no picture") << "mms://cam/never" << false << "Kan niet openen: geen beeld na 25 s";
         QTest::newRow("no answer") << "http://srv/hangs.asx" << false << "Kan niet openen: geen antwoord na 25 s";
     }
     void neverPlayed_isNotRetried()
@@ -432,10 +432,10 @@ private slots:
         Bodies deep;
         for (int i = 0; i < 8; ++i)
             deep[QStringLiteral("http://srv/n%1.asx").arg(i)] =
-                QStringLiteral("<asx><entryref href=\"n%1.asx\"/><entry><ref href=\"rtsp://srv/level%2\"/></entry></asx>")
+                QStringLiteral("<asx><entryref href=\"n%1.asx\"/><entry><ref href=\"mms://srv/level%2\"/></entry></asx>")
                     .arg(i + 1).arg(i).toUtf8();
         QTest::newRow("five levels deep, no more")
-            << deep << QStringList{"rtsp://srv/level5"} << "Verbinden met srv..." << 6;
+            << deep << QStringList{"mms://srv/level5"} << "Verbinden met srv..." << 6;
         QTest::newRow("loop") << Bodies{{"http://srv/n0.asx", "<asx><entryref href=\"b.asx\"/></asx>"},
                                         {"http://srv/b.asx", "<asx><entryref href=\"n0.asx\"/></asx>"}}
                               << QStringList() << "Kan niet openen: afspeellijst verwijst naar zichzelf" << 2;
@@ -443,15 +443,15 @@ private slots:
                                          << QStringList() << "Kan niet openen: afspeellijst verwijst naar zichzelf" << 1;
         QTest::newRow("a REF to another playlist")
             << Bodies{{"http://srv/n0.asx", "<asx><entry><ref href=\"inner.asx\"/></entry></asx>"},
-                      {"http://srv/inner.asx", "<asx><entry><ref href=\"rtsp://srv/inner\"/></entry></asx>"}}
-            << QStringList{"rtsp://srv/inner"} << "Verbinden met srv..." << 2;
+                      {"http://srv/inner.asx", "<asx><entry><ref href=\"mms://srv/inner\"/></entry></asx>"}}
+            << QStringList{"mms://srv/inner"} << "Verbinden met srv..." << 2;
         QTest::newRow("media named like a playlist")
             << Bodies{{"http://srv/n0.asx", "<asx><entryref href=\"clip.asx\"/></asx>"},
                       {"http://srv/clip.asx", QByteArray(300, 'x')}}
             << QStringList{"http://srv/clip.asx"} << "Verbinden met srv..." << 2;
         QTest::newRow("a missing nested playlist")
-            << Bodies{{"http://srv/n0.asx", "<asx><entryref href=\"gone.asx\"/><entry><ref href=\"rtsp://srv/after\"/></entry></asx>"}}
-            << QStringList{"rtsp://srv/after"} << "Verbinden met srv..." << 2;
+            << Bodies{{"http://srv/n0.asx", "<asx><entryref href=\"gone.asx\"/><entry><ref href=\"mms://srv/after\"/></entry></asx>"}}
+            << QStringList{"mms://srv/after"} << "Verbinden met srv..." << 2;
         QTest::newRow("empty") << Bodies{{"http://srv/n0.asx", "<asx version=3></asx>"}}
                                << QStringList() << "Kan niet openen: lege afspeellijst" << 1;
         QTest::newRow("missing") << Bodies() << QStringList() << "Kan niet openen: HTTP 404 Not Found" << 1;
@@ -479,19 +479,19 @@ private slots:
         // A BASE that leaves nothing of the address (the reader may drop such a REF or keep it empty).
         QTest::newRow("base that empties the address")
             << FetchAnswer::fromBody(QUrl(local), "<asx><base href=\"//\"><entry><ref href=\"clip.wmv\"></entry>"
-                                                  "<entry><ref href=\"rtsp://srv/next\"/></entry></asx>")
-            << QStringList{"rtsp://srv/next"} << "Verbinden met srv...";
+                                                  "<entry><ref href=\"mms://srv/next\"/></entry></asx>")
+            << QStringList{"mms://srv/next"} << "Verbinden met srv...";
         QTest::newRow("empty REFs, then one")
-            << playlistAnswer(local, {{"", " ", "rtsp://srv/a"}}) << QStringList{"rtsp://srv/a"} << "Verbinden met srv...";
+            << playlistAnswer(local, {{"", " ", "mms://srv/a"}}) << QStringList{"mms://srv/a"} << "Verbinden met srv...";
         QTest::newRow("nothing but empty REFs")
             << playlistAnswer(local, {{""}, {" "}}) << QStringList() << "Kan niet openen: geen speelbare stream";
-        QTest::newRow("empty ENTRYREF") << playlistAnswer(local, {{"rtsp://srv/a"}}, {""})
-                                        << QStringList{"rtsp://srv/a"} << "Verbinden met srv...";
+        QTest::newRow("empty ENTRYREF") << playlistAnswer(local, {{"mms://srv/a"}}, {""})
+                                        << QStringList{"mms://srv/a"} << "Verbinden met srv...";
         // A playlist from the network may not lead to local files.
         QTest::newRow("network playlist naming local files")
-            << playlistAnswer("http://srv/list.asx", {{"file:///etc/passwd", "/etc/passwd", "rtsp://srv/ok"}},
+            << playlistAnswer("http://srv/list.asx", {{"file:///etc/passwd", "/etc/passwd", "mms://srv/ok"}},
                               {"file:///lists/other.asx"})
-            << QStringList{"rtsp://srv/ok"} << "Verbinden met srv...";
+            << QStringList{"mms://srv/ok"} << "Verbinden met srv...";
     }
     void unusableReferences_areSkipped()
     {
@@ -520,24 +520,24 @@ private slots:
             f.write(data);
         };
         // Longer than a playlist may be, with a UTF-8 character split at the limit.
-        QByteArray big = "<asx><entry><ref href=\"http://srv/media/caf\xC3\xA9.wmv\"/></entry><!-- ";
+        QByteArray big = "<asx><entry><ref href=\"mms://srv/media/caf\xC3\xA9.wmv\"/></entry><!-- ";
         big += QByteArray(Asx::MaxPlaylistBytes - 1 - big.size(), 'x') + "\xC3\xA9 -->\r\n</asx>\r\n";
         QCOMPARE(big.at(Asx::MaxPlaylistBytes - 1), '\xC3');
         write(QStringLiteral("big.asx"), big);
-        write(QStringLiteral("a.asx"), "<asx><entry><ref href=\"rtsp://srv/a\"/></entry></asx>");
-        write(QStringLiteral("b.asx"), "<asx><entry><ref href=\"rtsp://srv/b\"/></entry></asx>");
+        write(QStringLiteral("a.asx"), "<asx><entry><ref href=\"mms://srv/a\"/></entry></asx>");
+        write(QStringLiteral("b.asx"), "<asx><entry><ref href=\"mms://srv/b\"/></entry></asx>");
 
         PlaylistFetcher fetcher;
         Rig rig(&fetcher);
         rig.session->setAddress(dir.filePath(QStringLiteral("big.asx")), true);
-        QTRY_COMPARE(rig.opens(), QStringList{QStringLiteral("http://srv/media/café.wmv")});
+        QTRY_COMPARE(rig.opens(), QStringList{QStringLiteral("mms://srv/media/café.wmv")});
 
         // Only the answer for the last address counts.
         rig.session->setAddress(dir.filePath(QStringLiteral("a.asx")), true);
         rig.session->setAddress(dir.filePath(QStringLiteral("b.asx")), true);
         QTRY_COMPARE(rig.opens().size(), 2);
         QCoreApplication::processEvents();
-        QCOMPARE(rig.opens().last(), QStringLiteral("rtsp://srv/b"));
+        QCOMPARE(rig.opens().last(), QStringLiteral("mms://srv/b"));
         QCOMPARE(rig.opens().size(), 2);
     }
 };
