@@ -379,11 +379,11 @@ bool StreamSession::openRef(int from)
             fetch(url);
             return true;
         }
-        if (!ref.resolved) {
+        if (!ref.final) {
             const QStringList tries = RtspTransport::tries(ref.address);
-            ref.resolved = true;
+            ref.resolved = ref.final = true;
             for (int i = 1; i < tries.size(); ++i)
-                refs.insert(m_refIndex + i, Ref{tries.at(i), refs.at(m_refIndex).origin, true});
+                refs.insert(m_refIndex + i, Ref{tries.at(i), refs.at(m_refIndex).origin, true, true});
         }
         m_current = refs.at(m_refIndex).address;
         m_currentPlayed = false;

@@ -70,7 +70,8 @@ private:
     struct Ref {
         QString address;
         Origin origin;
-        bool resolved = false; // looked at already: the decoder opens it as it is
+        bool resolved = false; // looked at already: no fetch needed
+        bool final = false;    // one of its transports: the decoder opens it as it is
     };
     struct Item {
         Asx::Item::Kind kind = Asx::Item::Entry;

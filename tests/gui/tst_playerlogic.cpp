@@ -191,7 +191,7 @@ private slots:
         FakeBackend *b = FakeBackend::of(player);
         auto *status = player->findChild<QLabel *>(QStringLiteral("status"));
 
-        player->setURL(QStringLiteral("rtsp://127.0.0.1:9/a"));
+        player->setURL(QStringLiteral("mms://127.0.0.1:9/a"));
         b->end(true, QStringLiteral("Connection refused by the other side"));
         const QString full = QStringLiteral("Kan niet openen: Connection refused by the other side");
         QCOMPARE(player->statusText(), full);
