@@ -44,6 +44,7 @@ public:
     int state() const { return m_state; }
     bool isRunning() const { return m_state == Playing || m_state == Buffering; }
     QString status() const { return m_status; }
+    double position() const { return m_engineActive ? m_timeline.position() : 0; } // seconds
 
     // What the decoder opens for an answer that is not a playlist: the
     // mmsh:// form of an http:// address that a Windows Media server

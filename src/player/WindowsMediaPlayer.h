@@ -38,12 +38,13 @@ public:
     explicit WindowsMediaPlayer(QWidget *parent = nullptr);
     ~WindowsMediaPlayer() override;
 
-    // controls.play(), controls.pause(), controls.stop()
+    // controls.play(), controls.pause(), controls.stop(), controls.currentPosition()
     class Controls {
     public:
         void play();
         void pause();
         void stop();
+        double currentPosition() const; // seconds into what plays; 0 when nothing does
     private:
         friend class WindowsMediaPlayer;
         explicit Controls(WindowsMediaPlayer *p) : m_player(p) {}
