@@ -16,7 +16,7 @@ Q_LOGGING_CATEGORY(lcPlayer, "kijkraam.player", QtWarningMsg)
 
 namespace {
 constexpr int FocusFrameWidth = 2;
-constexpr int SoloMarkHeight = 4;
+constexpr int SoloMarkWidth = 5; // the focus frame covers the outer two pixels of it
 
 // Which player of a window has the solo: kept by the window, so that the
 // choice lasts while the window does.
@@ -71,8 +71,7 @@ WindowsMediaPlayer::WindowsMediaPlayer(QWidget *parent) : QWidget(parent)
     m_focusFrame->setPalette(framePal);
     m_focusFrame->hide();
 
-    // A line in an accent colour along the top of the player whose sound
-    // alone is on.
+    // A frame in an accent colour around the player whose sound alone is on.
     m_soloMark = new QWidget(this);
     m_soloMark->setObjectName(QStringLiteral("soloMark"));
     m_soloMark->setAttribute(Qt::WA_TransparentForMouseEvents);
@@ -258,10 +257,13 @@ void WindowsMediaPlayer::resizeEvent(QResizeEvent *event)
 {
     QWidget::resizeEvent(event);
     const QRect all = rect();
+    const auto ring = [&all](int width) {
+        return QRegion(all).subtracted(QRegion(all.adjusted(width, width, -width, -width)));
+    };
     m_focusFrame->setGeometry(all);
-    m_soloMark->setGeometry(0, 0, all.width(), SoloMarkHeight);
-    m_focusFrame->setMask(QRegion(all).subtracted(
-        QRegion(all.adjusted(FocusFrameWidth, FocusFrameWidth, -FocusFrameWidth, -FocusFrameWidth))));
+    m_focusFrame->setMask(ring(FocusFrameWidth));
+    m_soloMark->setGeometry(all);
+    m_soloMark->setMask(ring(SoloMarkWidth));
 }
 
 void WindowsMediaPlayer::showFocusFrame()
