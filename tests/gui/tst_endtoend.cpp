@@ -4,8 +4,7 @@
 #include "DemoServer.h"
 #include "TestEnv.h"
 
-#include "app/Form1.h"
-#include "layouts/LayoutWindow.h"
+#include "platform/Form.h"
 #include "platform/Forms.h"
 #include "player/MpvBackend.h"
 #include "player/WindowsMediaPlayer.h"
