@@ -6,6 +6,8 @@
 
 #include "platform/Form.h"
 #include "platform/Forms.h"
+#include "platform/ComponentFailure.h"
+#include "platform/WebBrowser.h"
 #include "player/MpvBackend.h"
 #include "player/WindowsMediaPlayer.h"
 #include "settings/Addresses.h"
@@ -13,6 +15,9 @@
 #include <QAction>
 #include <QDir>
 #include <QPushButton>
+#include <QSignalSpy>
+#include <QWebEnginePage>
+#include <signal.h>
 
 namespace {
 int threadCount() { return QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size(); }
@@ -91,6 +96,28 @@ private slots:
             Forms::unload(QStringLiteral("Form1"));
             TestEnv::flushDeletes();
         }
+    }
+
+    // Once a page has loaded, the engine runs: a render process that dies
+    // later (a page that crashes it) is that page's trouble, not a reason
+    // to end the program.
+    void renderProcessThatDiesAfterTheFirstPage_isNoFailure()
+    {
+        TestEnv env;
+        QStringList reports;
+        ComponentFailure::setHandler([&reports](const QString &c, const QString &r) { reports << c + r; });
+        const Restore handler([] { ComponentFailure::setHandler({}); });
+        Form *main = Forms::show(QStringLiteral("Form1"));
+        auto *counter = named<WebBrowser>(main, "WebBrowser1");
+        QSignalSpy loaded(counter, &WebBrowser::loadFinished);
+        QTRY_VERIFY_WITH_TIMEOUT(loaded.count() >= 1 && counter->page() && counter->page()->renderProcessPid() > 0, 20000);
+        QVERIFY(WebBrowser::engineStarted());
+        QSignalSpy ended(counter->page(), &QWebEnginePage::renderProcessTerminated);
+        QCOMPARE(::kill(pid_t(counter->page()->renderProcessPid()), SIGKILL), 0);
+        QTRY_COMPARE_WITH_TIMEOUT(ended.count(), 1, 10000);
+        QTest::qWait(200);
+        QCOMPARE(reports, QStringList());
+        QVERIFY(Forms::find(QStringLiteral("Form1")));
     }
 
     void walkThroughEveryFourPlayerWindow()
