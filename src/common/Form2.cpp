@@ -11,11 +11,11 @@
 QString Form2::termsOfUse()
 {
     return QStringLiteral(
-        "Alle intellectuele eigendomsrechten op de beelden en\r\n"
-        "geluiden berusten bij Omroep Voorbeeld of haar licentiegevers.\r\n"
-        "Omroep Voorbeeld en de maker van dit programma aanvaarden\r\n"
-        "geen enkele aansprakelijkheid voor schade die voortvloeit\r\n"
-        "uit het gebruik van dit programma.\r\n"
+        "Alle intellectuele eigendomsrechten op de beelden\r\n"
+        "en geluiden berusten bij Omroep Voorbeeld of haar\r\n"
+        "licentiegevers. Omroep Voorbeeld en de maker van\r\n"
+        "dit programma aanvaarden geen aansprakelijkheid\r\n"
+        "voor schade door het gebruik van dit programma.\r\n"
         "Gebruik van Kijkraam is geheel voor eigen risico.\r\n");
 }
 

@@ -37,7 +37,7 @@ bool allPlaying(Form *form, int expected)
     if (players.size() != expected)
         return false;
     for (auto *p : players)
-        if (p->playState() != 3)
+        if (p->playState() != WindowsMediaPlayer::Playing)
             return false;
     return true;
 }

@@ -350,6 +350,13 @@ private slots:
             QCOMPARE(QFontInfo(QFont(QLatin1String(family))).family(), QStringLiteral("Liberation Sans"));
         QCOMPARE(QFontInfo(QFont(QStringLiteral("Times New Roman"))).family(), QStringLiteral("Liberation Serif"));
         QCOMPARE(QFontInfo(QFont(QStringLiteral("Courier New"))).family(), QStringLiteral("Liberation Mono"));
+        // The six lines of the terms each fit the field's width.
+        auto *terms = named<QPlainTextEdit>(about, "Text1");
+        const int room = terms->viewport()->width() - 2 * int(terms->document()->documentMargin());
+        const QStringList lines = terms->toPlainText().split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 6);
+        for (const QString &line : lines)
+            QVERIFY2(QFontMetrics(terms->font()).horizontalAdvance(line) <= room, qPrintable(line));
         const QList<QLabel *> labels = about->findChildren<QLabel *>();
         QCOMPARE(labels.size(), 8);
         for (QLabel *l : labels) {

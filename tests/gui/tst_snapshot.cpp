@@ -93,7 +93,7 @@ class TestSnapshot : public QObject {
     {
         auto *w = qobject_cast<StreamWindow *>(Forms::show(QStringLiteral("Stream%1").arg(slot)));
         QVERIFY(w && QTest::qWaitForWindowExposed(w));
-        QTRY_VERIFY_WITH_TIMEOUT(named<WindowsMediaPlayer>(w, "WindowsMediaPlayer1")->playState() == 3, 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(named<WindowsMediaPlayer>(w, "WindowsMediaPlayer1")->playState() == WindowsMediaPlayer::Playing, 20000);
         QTRY_VERIFY_WITH_TIMEOUT(litShare(w->grab().toImage(), videoRect(w)) > 0.5, 10000);
         *out = w;
     }
@@ -332,7 +332,7 @@ private slots:
         QVERIFY(!preview());
         QCOMPARE(QGuiApplication::clipboard()->image().size(), w->size() * w->devicePixelRatio());
         // The window goes on: it plays, steps, and saves once it can.
-        QCOMPARE(named<WindowsMediaPlayer>(w, "WindowsMediaPlayer1")->playState(), 3);
+        QCOMPARE(named<WindowsMediaPlayer>(w, "WindowsMediaPlayer1")->playState(), int(WindowsMediaPlayer::Playing));
         const double width = w->outerWidthTw();
         named<QAction>(w, "mnuVergroot")->trigger();
         QCOMPARE(w->outerWidthTw(), width + 500);
