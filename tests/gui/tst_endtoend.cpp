@@ -120,6 +120,32 @@ private slots:
         QVERIFY(Forms::find(QStringLiteral("Form1")));
     }
 
+    // The program ends with its last window, whichever goes last and
+    // however: the decoders of every window end with it.
+    void lastWindowClosed_everyDecoderEnds()
+    {
+        TestEnv env;
+        env.writeIni("[Kijkraam]\r\nAutostart=Ja\r\n");
+        Form *main = Forms::show(QStringLiteral("Form1"));
+        QVERIFY(QTest::qWaitForWindowExposed(main));
+        main->findChild<QPushButton *>(QStringLiteral("Command2"))->click();
+        Form *stream = Forms::find(QStringLiteral("Stream2"));
+        QVERIFY(stream);
+        QTRY_VERIFY_WITH_TIMEOUT(allPlaying(main, 4) && allPlaying(stream, 1), 40000);
+        QCOMPARE(MpvBackend::liveCores(), 5);
+        // The main window's close box: the stream window plays on.
+        main->close();
+        TestEnv::flushDeletes();
+        QCOMPARE(env.quitRequests, 0);
+        QTRY_COMPARE_WITH_TIMEOUT(MpvBackend::liveCores(), 1, 15000);
+        QVERIFY(allPlaying(stream, 1));
+        // "&Sluiten" of the stream window: the last window, the end.
+        trigger(stream, "mnuSluiten");
+        QCOMPARE(env.quitRequests, 1);
+        Forms::destroyAll();
+        QTRY_COMPARE_WITH_TIMEOUT(MpvBackend::liveCores(), 0, 15000);
+    }
+
     void walkThroughEveryFourPlayerWindow()
     {
         TestEnv env;
