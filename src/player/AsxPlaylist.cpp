@@ -1,7 +1,10 @@
 #include "player/AsxPlaylist.h"
 
+#include "player/ServerAnswer.h"
+
 #include <QStringDecoder>
 
+#include <algorithm>
 #include <optional>
 
 namespace Asx {
@@ -9,6 +12,11 @@ namespace Asx {
 namespace {
 
 const QByteArray Utf8Bom("\xEF\xBB\xBF", 3);
+// How much of a body the format is told from.
+constexpr qsizetype HeadBytes = 1024;
+// REF addresses an entry looks at: more than it keeps, because some of them
+// may be dropped as unusable.
+constexpr int MaxRefsRead = 16 * MaxRefsPerEntry;
 
 // Cuts off a UTF-8 sequence that the byte limit split in two, so that a valid
 // file cut at the limit still reads as UTF-8.
@@ -47,6 +55,17 @@ QString decode(const QByteArray &bytes, bool truncated)
     if (!utf8.hasError())
         return text;
     return QString::fromLatin1(whole);
+}
+
+// The first bytes of a body as 8-bit text for recognising its format: a
+// byte-order mark dropped, UTF-16 turned into UTF-8.
+QByteArray headText(const QByteArray &head)
+{
+    if (head.startsWith("\xFF\xFE") || head.startsWith("\xFE\xFF")) {
+        QStringDecoder utf16(QStringConverter::Utf16);
+        return QString(utf16(head)).toUtf8();
+    }
+    return head.startsWith(Utf8Bom) ? head.mid(Utf8Bom.size()) : head;
 }
 
 bool isSpace(QChar c)
@@ -302,6 +321,16 @@ private:
     qsizetype m_pos = 0;
 };
 
+bool isNetworkScheme(const QString &scheme)
+{
+    static const QStringList schemes = {
+        QStringLiteral("http"), QStringLiteral("https"), QStringLiteral("mms"),
+        QStringLiteral("mmsh"), QStringLiteral("mmst"),  QStringLiteral("rtsp"),
+        QStringLiteral("rtmp"),
+    };
+    return schemes.contains(scheme.toLower());
+}
+
 QString attribute(const Tag &tag, QLatin1String name)
 {
     for (const auto &attribute : tag.attributes) {
@@ -315,6 +344,11 @@ QString attribute(const Tag &tag, QLatin1String name)
 // opens while another is open ends that one, unless it has no REF yet, in
 // which case the two are one entry. This keeps unclosed and deeply nested
 // ENTRY tags linear and without recursion.
+//
+// BASE addresses are kept as written and made absolute only when an item
+// needs them, once per BASE, so that thousands of BASE tags cost no more
+// than reading them. Every address made absolute is charged to a budget of
+// characters; reading stops when it is spent.
 class Builder {
 public:
     explicit Builder(const QUrl &documentUrl)
@@ -322,7 +356,7 @@ public:
     {
     }
 
-    bool full() const { return m_playlist.items.size() >= MaxItems; }
+    bool full() const { return m_playlist.items.size() >= MaxItems || m_budget <= 0; }
 
     void openEntry()
     {
@@ -337,12 +371,14 @@ public:
             return;
         Item item;
         item.kind = Item::Entry;
-        const QUrl base = m_entryBase.isEmpty() ? playlistBase() : m_entryBase;
-        for (const QString &href : std::as_const(m_entryRefs)) {
-            if (item.refs.size() >= MaxRefsPerEntry)
-                break;
-            if (const auto address = usable(href, base))
-                item.refs.append(*address);
+        if (!m_entryRefs.isEmpty()) {
+            const QUrl base = m_entryBase.isEmpty() ? playlistBase() : absolute(playlistBase(), m_entryBase);
+            for (const QString &href : std::as_const(m_entryRefs)) {
+                if (item.refs.size() >= MaxRefsPerEntry)
+                    break;
+                if (const auto address = usable(href, base))
+                    item.refs.append(*address);
+            }
         }
         add(std::move(item));
         m_inEntry = false;
@@ -355,9 +391,7 @@ public:
         if (href.isEmpty())
             return;
         if (m_inEntry) {
-            // REF tags beyond what an entry keeps are still counted up to a
-            // bound, because some of them may be dropped as unusable.
-            if (m_entryRefs.size() < 16 * MaxRefsPerEntry)
+            if (m_entryRefs.size() < MaxRefsRead)
                 m_entryRefs.append(href);
             return;
         }
@@ -387,27 +421,57 @@ public:
         const QUrl url(href, QUrl::TolerantMode);
         if (!url.isValid())
             return;
-        if (m_inEntry)
-            m_entryBase = playlistBase().resolved(url);
-        else
-            m_playlistBase = playlistBase().resolved(url);
+        if (m_inEntry) {
+            m_entryBase = url;
+        } else {
+            m_playlistBaseTag = url;
+            m_playlistBase.reset();
+        }
+    }
+
+    // The addresses of a [Reference] file: one entry.
+    void referenceEntry(const QStringList &hrefs)
+    {
+        openEntry();
+        for (const QString &href : hrefs)
+            ref(href);
+        closeEntry();
     }
 
     Playlist &playlist() { return m_playlist; }
 
 private:
-    QUrl playlistBase() const { return m_playlistBase.isEmpty() ? m_document : m_playlistBase; }
+    // The playlist's BASE made absolute against the document address, or
+    // the document address itself; worked out once per BASE.
+    QUrl playlistBase()
+    {
+        if (!m_playlistBase)
+            m_playlistBase = m_playlistBaseTag.isEmpty() ? m_document : absolute(m_document, m_playlistBaseTag);
+        return *m_playlistBase;
+    }
+
+    QUrl absolute(const QUrl &base, const QUrl &url)
+    {
+        if (!url.isRelative())
+            return url;
+        const QUrl resolved = base.resolved(url);
+        m_budget -= resolved.toString(QUrl::FullyEncoded).size();
+        return resolved;
+    }
 
     void add(Item &&item)
     {
-        if (!full())
+        if (m_playlist.items.size() < MaxItems)
             m_playlist.items.append(std::move(item));
     }
 
     // The absolute address for a REF or ENTRYREF, or nothing when it cannot
     // be used. Absolute addresses are returned as written.
-    std::optional<QString> usable(const QString &href, const QUrl &base) const
+    std::optional<QString> usable(const QString &href, const QUrl &base)
     {
+        if (m_budget <= 0)
+            return std::nullopt; // spent: no more work
+        m_budget -= href.size();
         const QUrl url(href, QUrl::TolerantMode);
         if (!url.isValid())
             return std::nullopt;
@@ -418,21 +482,34 @@ private:
                 return std::nullopt;
             absolute = base.resolved(url);
             text = absolute.toString(QUrl::FullyEncoded);
+            m_budget -= text.size();
         } else {
             absolute = url;
             text = href;
         }
-        if (m_fromNetwork && !isNetworkAddress(absolute))
+        // A relative address made absolute can still be nothing: a path
+        // without a leading '/' under an authority is no address at all.
+        if (m_budget < 0 || !absolute.isValid())
             return std::nullopt;
+        // A network scheme always needs a host; from the network nothing else
+        // is allowed; a local playlist may name any scheme that points somewhere.
+        if (m_fromNetwork || isNetworkScheme(absolute.scheme())) {
+            if (!isNetworkAddress(absolute))
+                return std::nullopt;
+        } else if (absolute.host().isEmpty() && absolute.path().isEmpty()) {
+            return std::nullopt;
+        }
         return text;
     }
 
     QUrl m_document;
     bool m_fromNetwork;
-    QUrl m_playlistBase;
+    QUrl m_playlistBaseTag;              // the playlist's BASE as written
+    std::optional<QUrl> m_playlistBase;  // ... and made absolute, once needed
     bool m_inEntry = false;
     QStringList m_entryRefs;
-    QUrl m_entryBase;
+    QUrl m_entryBase;                    // the entry's BASE as written
+    qint64 m_budget = MaxResolvedChars;
     Playlist m_playlist;
 };
 
@@ -440,13 +517,7 @@ private:
 
 bool looksLikeAsx(const QByteArray &head)
 {
-    QByteArray text = head;
-    if (text.startsWith("\xFF\xFE") || text.startsWith("\xFE\xFF")) {
-        QStringDecoder utf16(QStringConverter::Utf16);
-        text = QString(utf16(text)).toUtf8();
-    } else if (text.startsWith(Utf8Bom)) {
-        text = text.mid(Utf8Bom.size());
-    }
+    const QByteArray text = headText(head);
     const qsizetype n = text.size();
     qsizetype p = 0;
     for (;;) {
@@ -472,15 +543,33 @@ bool looksLikeAsx(const QByteArray &head)
     return isSpace(QLatin1Char(next)) || next == '>' || next == '/';
 }
 
+bool looksLikeReference(const QByteArray &head)
+{
+    const QByteArray text = headText(head);
+    const QByteArray tag = "[reference]";
+    qsizetype p = 0;
+    while (p < text.size() && isSpace(QLatin1Char(text.at(p))))
+        ++p;
+    if (text.mid(p, tag.size()).toLower() != tag)
+        return false;
+    p += tag.size();
+    while (p < text.size() && (text.at(p) == ' ' || text.at(p) == '\t'))
+        ++p;
+    return p == text.size() || text.at(p) == '\r' || text.at(p) == '\n';
+}
+
+Format formatOf(const QByteArray &head)
+{
+    if (looksLikeAsx(head))
+        return Format::Asx;
+    if (looksLikeReference(head))
+        return Format::Reference;
+    return Format::None;
+}
+
 bool isNetworkAddress(const QUrl &url)
 {
-    static const QStringList schemes = {
-        QStringLiteral("http"), QStringLiteral("https"), QStringLiteral("mms"),
-        QStringLiteral("mmsh"), QStringLiteral("mmst"),  QStringLiteral("rtsp"),
-        QStringLiteral("rtmp"),
-    };
-    return url.isValid() && !url.host().isEmpty()
-        && schemes.contains(url.scheme().toLower());
+    return url.isValid() && !url.host().isEmpty() && isNetworkScheme(url.scheme());
 }
 
 Playlist parse(const QByteArray &data, const QUrl &documentUrl)
@@ -528,6 +617,67 @@ Playlist parse(const QByteArray &data, const QUrl &documentUrl)
     }
     builder.closeEntry();
     return builder.playlist();
+}
+
+Playlist parseReference(const QByteArray &data, const QUrl &documentUrl, const QByteArray &contentType)
+{
+    const bool truncated = data.size() > MaxPlaylistBytes;
+    if (!looksLikeReference(data.left(HeadBytes)))
+        return Playlist();
+    const QString text = decode(truncated ? data.left(MaxPlaylistBytes) : data, truncated);
+
+    // Lines "RefN=address" of the [Reference] section, up to the next section.
+    QStringList hrefs;
+    bool inSection = false;
+    for (QStringView line : QStringView(text).split(QLatin1Char('\n'))) {
+        line = line.trimmed();
+        if (line.startsWith(QLatin1Char('['))) {
+            if (inSection)
+                break;
+            inSection = line.compare(QLatin1String("[Reference]"), Qt::CaseInsensitive) == 0;
+            continue;
+        }
+        const qsizetype equals = line.indexOf(QLatin1Char('='));
+        if (!inSection || equals < 4 || !line.startsWith(QLatin1String("ref"), Qt::CaseInsensitive))
+            continue;
+        const QStringView number = line.mid(3, equals - 3).trimmed();
+        if (number.isEmpty() || !std::all_of(number.begin(), number.end(), [](QChar c) { return c.isDigit(); }))
+            continue;
+        if (hrefs.size() < MaxRefsRead)
+            hrefs.append(line.mid(equals + 1).trimmed().toString());
+    }
+
+    Builder builder(documentUrl);
+    builder.playlist().valid = true;
+    builder.referenceEntry(hrefs);
+    Playlist list = builder.playlist();
+
+    // A Windows Media server answers a browser with this file, and its
+    // http:// addresses are the same stream as MMS over HTTP.
+    if (documentUrl.scheme().compare(QLatin1String("http"), Qt::CaseInsensitive) == 0
+        && ServerAnswer::isWindowsMediaType(contentType)) {
+        for (Item &item : list.items) {
+            for (QString &ref : item.refs) {
+                const QUrl mmsh = ServerAnswer::mmshAddress(QUrl(ref));
+                if (!mmsh.isEmpty())
+                    ref = mmsh.toString(QUrl::FullyEncoded);
+            }
+        }
+    }
+    return list;
+}
+
+Playlist read(const QByteArray &data, const QUrl &documentUrl, const QByteArray &contentType)
+{
+    switch (formatOf(data.left(HeadBytes))) {
+    case Format::Asx:
+        return parse(data, documentUrl);
+    case Format::Reference:
+        return parseReference(data, documentUrl, contentType);
+    case Format::None:
+        break;
+    }
+    return Playlist();
 }
 
 } // namespace Asx

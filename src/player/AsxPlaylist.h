@@ -1,8 +1,11 @@
 #pragma once
-// Windows Media ASX playlists: a tolerant reader that needs no display and
-// no network. Tags and attributes match in any letter case; files that are
-// not well-formed XML (unquoted or single-quoted attributes, unclosed tags,
-// stray text, entities, comments) are read as far as they make sense.
+// Windows Media playlists: a tolerant reader of ASX files and of the
+// [Reference] files that Windows Media servers hand to a browser. It needs no
+// display and no network. ASX tags and attributes match in any letter case;
+// files that are not well-formed XML (unquoted or single-quoted attributes,
+// unclosed tags, stray text, entities, comments) are read as far as they make
+// sense. Reading is linear in the input: addresses made absolute add up to at
+// most MaxResolvedChars characters.
 #include <QByteArray>
 #include <QList>
 #include <QString>
@@ -15,6 +18,10 @@ constexpr qint64 MaxPlaylistBytes = 512 * 1024; // larger bodies are not playlis
 constexpr int MaxEntryRefDepth = 5;             // nested ENTRYREF playlists followed at most
 constexpr int MaxItems = 1000;                  // entries and entry references per playlist
 constexpr int MaxRefsPerEntry = 32;
+// Characters of addresses a playlist may produce, all told: a long BASE before
+// many short relative REFs would otherwise make the result far larger than the
+// file. Reading stops once it is spent.
+constexpr qint64 MaxResolvedChars = 4 * MaxPlaylistBytes;
 
 struct Item {
     enum Kind { Entry, EntryRef };
@@ -27,7 +34,7 @@ struct Item {
 };
 
 struct Playlist {
-    bool valid = false; // an <ASX> root was found
+    bool valid = false; // an <ASX> root or a [Reference] head was found
     QList<Item> items;  // in document order
 };
 
@@ -36,14 +43,41 @@ struct Playlist {
 // first element is <ASX (any letter case).
 bool looksLikeAsx(const QByteArray &head);
 
+// Whether the first bytes of a body are a [Reference] file: after an optional
+// byte-order mark (UTF-8 or UTF-16) and white space, a "[Reference]" line in
+// any letter case.
+bool looksLikeReference(const QByteArray &head);
+
+enum class Format { None, Asx, Reference };
+// Which kind of playlist a body's first bytes start, if any.
+Format formatOf(const QByteArray &head);
+
 // Whether a playlist fetched from the network may point to this address:
 // only http, https, mms, mmsh, mmst, rtsp and rtmp (never local files).
 bool isNetworkAddress(const QUrl &url);
 
-// Parse a playlist. `documentUrl` is where it came from: relative REF and
-// ENTRYREF addresses resolve against the nearest BASE (entry, then playlist)
-// or else against it. When the playlist came from the network (documentUrl is
-// not a local file), addresses that are not network addresses are dropped.
+// Parse an ASX playlist. `documentUrl` is where it came from: relative REF
+// and ENTRYREF addresses resolve against the nearest BASE (entry, then
+// playlist) or else against it. A BASE takes effect where it stands and
+// replaces an earlier one of its level; a relative one resolves against the
+// document address (playlist level) or the playlist's base (entry level).
+// Addresses that resolve to nothing usable (empty, no scheme, a network
+// scheme without a host) are dropped, and so are all that are not network
+// addresses when the playlist came from the network (documentUrl is not a
+// local file).
 Playlist parse(const QByteArray &data, const QUrl &documentUrl);
+
+// Parse a [Reference] file (lines "Ref1=address", "Ref2=..." in any letter
+// case, CRLF or LF) into one entry whose refs are its addresses in order,
+// under the same rules as parse(). When the file came over http:// with a
+// Windows Media content type (ServerAnswer::isWindowsMediaType), its http://
+// addresses are MMS over HTTP and come back as mmsh:// addresses.
+Playlist parseReference(const QByteArray &data, const QUrl &documentUrl,
+                        const QByteArray &contentType = QByteArray());
+
+// parse() or parseReference(), whichever formatOf() the data says; an empty,
+// invalid playlist for anything else.
+Playlist read(const QByteArray &data, const QUrl &documentUrl,
+              const QByteArray &contentType = QByteArray());
 
 } // namespace Asx

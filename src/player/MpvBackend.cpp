@@ -54,8 +54,10 @@ MpvBackend::MpvBackend()
     // libmpv refuses to start under a numeric locale other than "C".
     std::setlocale(LC_NUMERIC, "C");
     m_mpv = mpv_create();
-    if (!m_mpv)
+    if (!m_mpv) {
+        m_startError = tr("mpv_create gaf geen speler terug");
         return;
+    }
     ++g_liveCores;
     auto opt = [this](const char *name, const char *value) { mpv_set_option_string(m_mpv, name, value); };
     opt("vo", "libmpv");
@@ -108,7 +110,8 @@ MpvBackend::MpvBackend()
         if (!self->m_wakeupPending.exchange(true))
             QMetaObject::invokeMethod(self, &MpvBackend::drainEvents, Qt::QueuedConnection);
     }, this);
-    if (mpv_initialize(m_mpv) < 0) {
+    if (const int error = mpv_initialize(m_mpv); error < 0) {
+        m_startError = QString::fromUtf8(mpv_error_string(error));
         mpv_terminate_destroy(m_mpv);
         m_mpv = nullptr;
         --g_liveCores;
@@ -121,7 +124,8 @@ MpvBackend::~MpvBackend()
         return;
     mpv_set_wakeup_callback(m_mpv, nullptr, nullptr);
     // The renderer must be gone before the core.
-    releaseRenderer();
+    if (m_video)
+        m_surface->detachCore();
     // Shutting a core down waits for its network and decoder threads; do
     // that away from the user-interface thread.
     mpv_handle *mpv = m_mpv;
@@ -135,25 +139,14 @@ MpvBackend::~MpvBackend()
 QWidget *MpvBackend::videoWidget(QWidget *parent)
 {
     if (!m_video) {
-        if (effectiveRenderer() == Renderer::Software) {
-            auto *video = new MpvSoftwareWidget(m_mpv, parent);
-            connect(video, &MpvSoftwareWidget::renderContextReady, this, &MpvBackend::renderReady);
-            m_video = video;
-        } else {
-            auto *video = new MpvVideoWidget(m_mpv, parent);
-            connect(video, &MpvVideoWidget::renderContextReady, this, &MpvBackend::renderReady);
-            m_video = video;
-        }
+        if (effectiveRenderer() == Renderer::Software)
+            m_surface = new MpvSoftwareWidget(m_mpv, parent);
+        else
+            m_surface = new MpvVideoWidget(m_mpv, parent);
+        m_video = m_surface->widget();
+        m_surface->onReady([this] { renderReady(); });
     }
     return m_video;
-}
-
-void MpvBackend::releaseRenderer()
-{
-    if (auto *gl = qobject_cast<MpvVideoWidget *>(m_video))
-        gl->releaseRenderContext();
-    else if (auto *sw = qobject_cast<MpvSoftwareWidget *>(m_video))
-        sw->releaseRenderContext();
 }
 
 void MpvBackend::renderReady()

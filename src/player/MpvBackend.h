@@ -5,6 +5,7 @@
 #include <QTimer>
 #include <atomic>
 
+class MpvVideoSurface;
 struct mpv_handle;
 struct mpv_event;
 
@@ -24,6 +25,7 @@ public:
     void setVolume(int volume) override;
     void setMute(bool mute) override;
     void setStretchToFit(bool stretch) override;
+    QString startError() const override { return m_startError; }
 
     // Cores alive in this process, including those still shutting down.
     static int liveCores();
@@ -44,8 +46,9 @@ private:
     void setNumber(const char *name, double value);
 
     mpv_handle *m_mpv = nullptr;
+    QString m_startError;
     QPointer<QWidget> m_video;
-    void releaseRenderer();
+    MpvVideoSurface *m_surface = nullptr; // the same widget, while m_video lives
     std::atomic<bool> m_wakeupPending{false};
     QString m_pendingUrl;   // waits for the render context
     bool m_renderReady = false;

@@ -1,54 +1,24 @@
 #include "player/MpvSoftwareWidget.h"
 
-#include <QMouseEvent>
+#include <QPaintEvent>
 #include <QPainter>
-#include <QTimer>
 #include <cstdlib>
-#include <mpv/client.h>
 #include <mpv/render.h>
 
-MpvSoftwareWidget::MpvSoftwareWidget(mpv_handle *mpv, QWidget *parent) : QWidget(parent), m_mpv(mpv)
+MpvSoftwareWidget::MpvSoftwareWidget(mpv_handle *mpv, QWidget *parent)
+    : QWidget(parent), MpvVideoSurface(this, mpv)
 {
     setAttribute(Qt::WA_OpaquePaintEvent);
     mpv_render_param params[] = {
         {MPV_RENDER_PARAM_API_TYPE, const_cast<char *>(MPV_RENDER_API_TYPE_SW)},
         {MPV_RENDER_PARAM_INVALID, nullptr},
     };
-    if (m_mpv && mpv_render_context_create(&m_render, m_mpv, params) >= 0) {
-        mpv_render_context_set_update_callback(m_render, &MpvSoftwareWidget::updateCallback, this);
-        // Same order as the OpenGL surface: ready once the caller is connected.
-        QTimer::singleShot(0, this, &MpvSoftwareWidget::renderContextReady);
-    } else {
-        m_render = nullptr;
-    }
+    createRenderContext(params);
 }
 
-MpvSoftwareWidget::~MpvSoftwareWidget() { releaseRenderContext(); }
+MpvSoftwareWidget::~MpvSoftwareWidget() { freeRenderContext(); }
 
-void MpvSoftwareWidget::releaseRenderContext()
-{
-    if (!m_render)
-        return;
-    mpv_render_context_set_update_callback(m_render, nullptr, nullptr);
-    mpv_render_context_free(m_render);
-    m_render = nullptr;
-}
-
-void MpvSoftwareWidget::updateCallback(void *ctx)
-{
-    auto *self = static_cast<MpvSoftwareWidget *>(ctx);
-    if (!self->m_updatePending.exchange(true))
-        QMetaObject::invokeMethod(self, &MpvSoftwareWidget::onMpvUpdate, Qt::QueuedConnection);
-}
-
-void MpvSoftwareWidget::onMpvUpdate()
-{
-    m_updatePending = false;
-    if (m_render && (mpv_render_context_update(m_render) & MPV_RENDER_UPDATE_FRAME))
-        renderFrame();
-}
-
-void MpvSoftwareWidget::renderFrame()
+void MpvSoftwareWidget::drawNewFrame()
 {
     if (!m_render || width() <= 0 || height() <= 0)
         return;
@@ -90,7 +60,7 @@ void MpvSoftwareWidget::resizeEvent(QResizeEvent *event)
 {
     QWidget::resizeEvent(event);
     if (m_hasFrame)
-        renderFrame(); // the current frame again, at the new size
+        drawNewFrame(); // the current frame again, at the new size
 }
 
 void MpvSoftwareWidget::paintEvent(QPaintEvent *event)
@@ -101,10 +71,4 @@ void MpvSoftwareWidget::paintEvent(QPaintEvent *event)
                                                          QSizeF(event->rect().size()) * devicePixelRatioF()));
     else
         painter.fillRect(event->rect(), Qt::black);
-}
-
-void MpvSoftwareWidget::mouseDoubleClickEvent(QMouseEvent *event)
-{
-    event->accept();
-    emit doubleClicked();
 }

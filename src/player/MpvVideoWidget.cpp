@@ -1,10 +1,7 @@
 #include "player/MpvVideoWidget.h"
 
-#include <QGuiApplication>
-#include <QMouseEvent>
 #include <QOpenGLContext>
 #include <QOpenGLFunctions>
-#include <mpv/client.h>
 #include <mpv/render_gl.h>
 
 namespace {
@@ -15,7 +12,8 @@ void *getProcAddress(void *, const char *name)
 }
 } // namespace
 
-MpvVideoWidget::MpvVideoWidget(mpv_handle *mpv, QWidget *parent) : QOpenGLWidget(parent), m_mpv(mpv)
+MpvVideoWidget::MpvVideoWidget(mpv_handle *mpv, QWidget *parent)
+    : QOpenGLWidget(parent), MpvVideoSurface(this, mpv)
 {
     setAttribute(Qt::WA_OpaquePaintEvent);
     connect(this, &QOpenGLWidget::frameSwapped, this, [this] {
@@ -26,27 +24,18 @@ MpvVideoWidget::MpvVideoWidget(mpv_handle *mpv, QWidget *parent) : QOpenGLWidget
 
 MpvVideoWidget::~MpvVideoWidget()
 {
-    releaseRenderContext();
-}
-
-void MpvVideoWidget::releaseRenderContext()
-{
-    if (!m_render)
-        return;
-    makeCurrent();
-    mpv_render_context_set_update_callback(m_render, nullptr, nullptr);
-    mpv_render_context_free(m_render);
-    m_render = nullptr;
-    doneCurrent();
+    freeRenderContext();
+    disconnect(m_contextGone);
 }
 
 void MpvVideoWidget::initializeGL()
 {
     // Qt destroys the GL context when the widget moves to a window that does
     // not share contexts; mpv's renderer must go first.
-    connect(context(), &QOpenGLContext::aboutToBeDestroyed, this,
-            &MpvVideoWidget::releaseRenderContext, Qt::DirectConnection);
-    if (m_render || !m_mpv)
+    disconnect(m_contextGone);
+    m_contextGone = connect(context(), &QOpenGLContext::aboutToBeDestroyed, this,
+                            &MpvVideoWidget::contextGone, Qt::DirectConnection);
+    if (hasRenderContext() || !hasCore())
         return;
     mpv_opengl_init_params glInit{&getProcAddress, nullptr};
     int advanced = 0;
@@ -56,27 +45,7 @@ void MpvVideoWidget::initializeGL()
         {MPV_RENDER_PARAM_ADVANCED_CONTROL, &advanced},
         {MPV_RENDER_PARAM_INVALID, nullptr},
     };
-    if (mpv_render_context_create(&m_render, m_mpv, params) < 0) {
-        m_render = nullptr;
-        return;
-    }
-    mpv_render_context_set_update_callback(m_render, &MpvVideoWidget::updateCallback, this);
-    emit renderContextReady();
-}
-
-void MpvVideoWidget::updateCallback(void *ctx)
-{
-    // Called on one of mpv's threads: only post to the widget's thread.
-    auto *self = static_cast<MpvVideoWidget *>(ctx);
-    if (!self->m_updatePending.exchange(true))
-        QMetaObject::invokeMethod(self, &MpvVideoWidget::onMpvUpdate, Qt::QueuedConnection);
-}
-
-void MpvVideoWidget::onMpvUpdate()
-{
-    m_updatePending = false;
-    if (m_render && (mpv_render_context_update(m_render) & MPV_RENDER_UPDATE_FRAME))
-        update();
+    createRenderContext(params);
 }
 
 void MpvVideoWidget::paintGL()
@@ -97,10 +66,4 @@ void MpvVideoWidget::paintGL()
         {MPV_RENDER_PARAM_INVALID, nullptr},
     };
     mpv_render_context_render(m_render, params);
-}
-
-void MpvVideoWidget::mouseDoubleClickEvent(QMouseEvent *event)
-{
-    event->accept();
-    emit doubleClicked();
 }

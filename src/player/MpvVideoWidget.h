@@ -1,37 +1,29 @@
 #pragma once
-#include <QOpenGLWidget>
-#include <atomic>
+#include "player/MpvVideoSurface.h"
 
-struct mpv_handle;
-struct mpv_render_context;
+#include <QOpenGLWidget>
 
 // Draws one mpv core's video through libmpv's OpenGL render API. It asks Qt
 // to repaint only when mpv has a new frame, and never waits in rendering
 // (several players share the one user-interface thread).
-class MpvVideoWidget : public QOpenGLWidget {
+class MpvVideoWidget : public QOpenGLWidget, public MpvVideoSurface {
     Q_OBJECT
 public:
     MpvVideoWidget(mpv_handle *mpv, QWidget *parent);
     ~MpvVideoWidget() override;
 
-    bool hasRenderContext() const { return m_render != nullptr; }
-    // Release the render context; must happen before the core is destroyed.
-    void releaseRenderContext();
-
-signals:
-    void renderContextReady();
-    void doubleClicked();
-
 protected:
     void initializeGL() override;
     void paintGL() override;
-    void mouseDoubleClickEvent(QMouseEvent *event) override;
+    void drawNewFrame() override { update(); }
+    void beginContextWork() override { makeCurrent(); }
+    void endContextWork() override { doneCurrent(); }
 
 private:
-    void onMpvUpdate();
-    static void updateCallback(void *ctx);
+    void contextGone() { freeRenderContext(); }
 
-    mpv_handle *m_mpv;
-    mpv_render_context *m_render = nullptr;
-    std::atomic<bool> m_updatePending{false};
+    // Frees the render context when Qt replaces the GL context; ended in the
+    // destructor, because the context goes only in ~QOpenGLWidget, when this
+    // object is no longer whole.
+    QMetaObject::Connection m_contextGone;
 };

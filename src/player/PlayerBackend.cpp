@@ -1,5 +1,6 @@
 #include "player/PlayerBackend.h"
 #include "player/MpvBackend.h"
+#include "platform/ComponentFailure.h"
 
 namespace {
 PlayerBackend::Factory &factory()
@@ -11,9 +12,10 @@ PlayerBackend::Factory &factory()
 
 PlayerBackend *PlayerBackend::create()
 {
-    if (factory())
-        return factory()();
-    return new MpvBackend;
+    PlayerBackend *backend = factory() ? factory()() : new MpvBackend;
+    if (const QString error = backend->startError(); !error.isEmpty())
+        ComponentFailure::report(tr("de mediaspeler (libmpv)"), error);
+    return backend;
 }
 
 void PlayerBackend::setFactory(Factory f) { factory() = std::move(f); }

@@ -15,8 +15,13 @@ public:
     Q_ENUM(Phase)
 
     using Factory = std::function<PlayerBackend *()>;
+    // A new decoder from the factory. One that cannot start is reported
+    // to the user as a component the program cannot run without.
     static PlayerBackend *create();
     static void setFactory(Factory factory); // empty factory: the libmpv backend
+
+    // Why the decoder could not start, in the library's words; empty when it runs.
+    virtual QString startError() const { return QString(); }
 
     // The widget that shows the video; created on first call, owned by `parent`.
     virtual QWidget *videoWidget(QWidget *parent) = 0;

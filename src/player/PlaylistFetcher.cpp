@@ -14,16 +14,44 @@ QNetworkAccessManager &network()
     static QNetworkAccessManager *manager = new QNetworkAccessManager;
     return *manager;
 }
-// How much of a body is enough to tell a playlist from media.
-constexpr int SniffBytes = 1024;
 } // namespace
 
-PlaylistFetcher::PlaylistFetcher(QObject *parent) : QObject(parent) {}
+FetchAnswer FetchAnswer::fromBody(const QUrl &url, const QByteArray &body, ServerAnswer::Answer reply)
+{
+    FetchAnswer answer = media(url);
+    answer.reply = std::move(reply);
+    answer.reply.head = body.left(SniffBytes);
+    if (Asx::looksLikeAsx(answer.reply.head)) {
+        answer.kind = Playlist;
+        answer.playlist = Asx::parse(body, url);
+    }
+    return answer;
+}
+
+FetchAnswer FetchAnswer::media(const QUrl &url)
+{
+    FetchAnswer answer;
+    answer.kind = Media;
+    answer.url = url;
+    return answer;
+}
+
+FetchAnswer FetchAnswer::failure(const QUrl &url, const QString &reason, ServerAnswer::Answer reply)
+{
+    FetchAnswer answer;
+    answer.url = url;
+    answer.reason = reason;
+    answer.reply = std::move(reply);
+    return answer;
+}
+
+PlaylistFetcher::PlaylistFetcher(QObject *parent) : PlaylistSource(parent) {}
 
 PlaylistFetcher::~PlaylistFetcher() { cancel(); }
 
 void PlaylistFetcher::cancel()
 {
+    ++m_fetchId;
     if (m_reply) {
         m_reply->disconnect(this);
         if (!m_reply->isFinished())
@@ -35,26 +63,31 @@ void PlaylistFetcher::cancel()
     m_isPlaylist = false;
 }
 
+void PlaylistFetcher::answerLater(const FetchAnswer &answer)
+{
+    QTimer::singleShot(0, this, [this, answer, id = m_fetchId] {
+        if (id == m_fetchId)
+            emit answered(answer);
+    });
+}
+
 void PlaylistFetcher::fetch(const QUrl &url)
 {
     cancel();
     m_url = url;
     if (url.isLocalFile()) {
-        // A playlist the user named on disk; read its head without waiting long.
+        // A playlist the user named on disk: read no more than a playlist
+        // may hold, and one byte beyond, so that the reader knows when the
+        // file was cut at the limit.
         QFile file(url.toLocalFile());
         if (!file.open(QIODevice::ReadOnly)) {
-            const QString reason = file.errorString();
-            QTimer::singleShot(0, this, [this, reason] { emit failed(reason); });
+            answerLater(FetchAnswer::failure(url, file.errorString()));
             return;
         }
-        const QByteArray head = file.read(SniffBytes);
-        if (Asx::looksLikeAsx(head)) {
-            const QByteArray data = head + file.read(Asx::MaxPlaylistBytes - head.size());
-            const Asx::Playlist list = Asx::parse(data, url);
-            QTimer::singleShot(0, this, [this, list, url] { emit playlist(list, url); });
-        } else {
-            QTimer::singleShot(0, this, [this, url] { emit notPlaylist(url); });
-        }
+        const QByteArray head = file.read(FetchAnswer::SniffBytes);
+        const bool playlist = Asx::looksLikeAsx(head);
+        const QByteArray body = playlist ? head + file.read(Asx::MaxPlaylistBytes + 1 - head.size()) : head;
+        answerLater(FetchAnswer::fromBody(url, body));
         return;
     }
     QNetworkRequest request(url);
@@ -75,12 +108,10 @@ void PlaylistFetcher::onReadyRead()
     if (status >= 400)
         return; // reported when finished
     m_body += m_reply->read(Asx::MaxPlaylistBytes + 1 - m_body.size());
-    if (!m_isPlaylist && m_body.size() >= SniffBytes)
+    if (!m_isPlaylist && m_body.size() >= FetchAnswer::SniffBytes)
         decide(false);
-    else if (m_isPlaylist && m_body.size() > Asx::MaxPlaylistBytes) {
-        cancel();
-        emit failed(tr("afspeellijst is te groot"));
-    }
+    else if (m_isPlaylist && m_body.size() > Asx::MaxPlaylistBytes)
+        decide(true);
 }
 
 void PlaylistFetcher::onFinished()
@@ -99,8 +130,10 @@ void PlaylistFetcher::onFinished()
             reason = tr("geen antwoord van de server");
         else
             reason = reply->errorString();
+        const QUrl url = reply->url();
+        const ServerAnswer::Answer said = replyOf(reply);
         cancel();
-        emit failed(reason);
+        emit answered(FetchAnswer::failure(url, reason, said));
         return;
     }
     m_body += reply->read(Asx::MaxPlaylistBytes + 1 - m_body.size());
@@ -110,25 +143,36 @@ void PlaylistFetcher::onFinished()
 void PlaylistFetcher::decide(bool complete)
 {
     qCDebug(lcFetch) << "decide" << m_url << complete << m_body.size() << m_isPlaylist;
+    const QUrl url = m_reply ? m_reply->url() : m_url;
+    const ServerAnswer::Answer said = replyOf(m_reply);
     if (!m_isPlaylist) {
-        if (!Asx::looksLikeAsx(m_body.left(SniffBytes))) {
+        if (!Asx::looksLikeAsx(m_body.left(FetchAnswer::SniffBytes))) {
             // Media, not a playlist: stop downloading, the decoder opens it itself.
-            const QUrl url = m_reply ? m_reply->url() : m_url;
+            const QByteArray head = m_body.left(FetchAnswer::SniffBytes);
             cancel();
-            emit notPlaylist(url);
+            emit answered(FetchAnswer::fromBody(url, head, said));
             return;
         }
         m_isPlaylist = true;
     }
     if (!complete)
         return;
-    if (m_body.size() > Asx::MaxPlaylistBytes) {
-        cancel();
-        emit failed(tr("afspeellijst is te groot"));
-        return;
-    }
-    const QUrl url = m_reply ? m_reply->url() : m_url;
     const QByteArray body = m_body;
     cancel();
-    emit playlist(Asx::parse(body, url), url);
+    if (body.size() > Asx::MaxPlaylistBytes)
+        emit answered(FetchAnswer::failure(url, tr("afspeellijst is te groot"), said));
+    else
+        emit answered(FetchAnswer::fromBody(url, body, said));
+}
+
+ServerAnswer::Answer PlaylistFetcher::replyOf(const QNetworkReply *reply)
+{
+    ServerAnswer::Answer said;
+    if (reply) {
+        said.status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+        said.contentType = reply->rawHeader("Content-Type");
+        said.server = reply->rawHeader("Server");
+        said.pragma = reply->rawHeader("Pragma"); // several Pragma lines arrive joined by ", "
+    }
+    return said;
 }

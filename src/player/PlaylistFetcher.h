@@ -1,39 +1,33 @@
 #pragma once
-// Fetches an address and decides whether it is a Windows Media playlist.
-// Bounded in size and time; never blocks the caller.
-#include "player/AsxPlaylist.h"
+// Fetches an address from the network or the disk and decides whether it is
+// a Windows Media playlist. Bounded in size and time; never blocks the caller.
+#include "player/PlaylistSource.h"
 
-#include <QObject>
 #include <QPointer>
-#include <QUrl>
 
 class QNetworkReply;
 
-class PlaylistFetcher : public QObject {
+class PlaylistFetcher : public PlaylistSource {
     Q_OBJECT
 public:
     explicit PlaylistFetcher(QObject *parent = nullptr);
     ~PlaylistFetcher() override;
 
-    // Start fetching; any earlier fetch is abandoned. Exactly one of the
-    // signals below follows (unless cancel() comes first).
-    void fetch(const QUrl &url);
-    void cancel();
+    void fetch(const QUrl &url) override;
+    void cancel() override;
 
     static constexpr int TimeoutMs = 15000;
 
-signals:
-    void playlist(const Asx::Playlist &playlist, const QUrl &url);
-    void notPlaylist(const QUrl &url); // hand the address to the decoder as it is
-    void failed(const QString &reason);
-
 private:
+    void answerLater(const FetchAnswer &answer);
     void onReadyRead();
     void onFinished();
     void decide(bool complete);
+    static ServerAnswer::Answer replyOf(const QNetworkReply *reply);
 
     QPointer<QNetworkReply> m_reply;
     QUrl m_url;
     QByteArray m_body;
     bool m_isPlaylist = false;
+    quint64 m_fetchId = 0; // answers of abandoned fetches are dropped
 };

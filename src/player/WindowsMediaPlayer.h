@@ -1,23 +1,20 @@
 #pragma once
-// The embedded media player of every window: video, a transport bar, a
-// one-line status in Dutch, and Windows Media playlist handling. Its public
-// face is that of the classic Windows Media Player control: URL,
-// controls.play, close, playState, fullScreen and the design settings.
-#include "player/AsxPlaylist.h"
-#include "player/PlayerBackend.h"
+// The embedded media player of every window. Its public face is that of the
+// classic Windows Media Player control: URL, controls.play, close, playState,
+// fullScreen, placement in twips and the design settings. The playback itself
+// is a StreamSession's; this widget adds the video, the transport bar, focus,
+// full screen and the context menu.
+#include "player/PlayState.h"
 #include "platform/TwipGeometry.h"
 
-#include <QElapsedTimer>
-#include <QPointer>
-#include <QTimer>
 #include <QWidget>
 
+class PlayerBackend;
 class PlaylistFetcher;
-class QLabel;
-class QSlider;
-class QToolButton;
+class StreamSession;
+class TransportBar;
 
-class WindowsMediaPlayer : public QWidget, public TwipGeometry {
+class WindowsMediaPlayer : public QWidget, public TwipGeometry, public PlayStates {
     Q_OBJECT
     Q_PROPERTY(QString URL READ URL WRITE setURL)
     Q_PROPERTY(int playState READ playState NOTIFY playStateChanged)
@@ -37,13 +34,6 @@ class WindowsMediaPlayer : public QWidget, public TwipGeometry {
     Q_PROPERTY(QString statusText READ statusText NOTIFY statusChanged)
 
 public:
-    // The standard play states of such players.
-    enum PlayState {
-        Undefined = 0, Stopped = 1, Paused = 2, Playing = 3, ScanForward = 4, ScanReverse = 5,
-        Buffering = 6, Waiting = 7, MediaEnded = 8, Transitioning = 9, Ready = 10, Reconnecting = 11
-    };
-    Q_ENUM(PlayState)
-
     explicit WindowsMediaPlayer(QWidget *parent = nullptr);
     ~WindowsMediaPlayer() override;
 
@@ -65,7 +55,7 @@ public:
     // Stop playback and release the media. (Hides QWidget::close on purpose:
     // a player is never closed as a window.)
     void close();
-    int playState() const { return m_playState; }
+    int playState() const;
     bool fullScreen() const { return m_fullScreen; }
     void setFullScreen(bool on);
 
@@ -77,7 +67,7 @@ public:
     void setMute(bool mute);
     bool stretchToFit() const { return m_stretchToFit; }
     void setStretchToFit(bool on);
-    QString statusText() const { return m_status; }
+    QString statusText() const;
 
     // Placement in the window's client area, in twips: Left(), Top(),
     // Width(), Height(), setLeft() ... placeTw() (TwipGeometry).
@@ -85,67 +75,32 @@ public:
     // The widget that shows the video (for snapshots and tests).
     QWidget *videoSurface() const { return m_video; }
 
-    // Pauses between reconnection tries of a live stream that dropped.
-    static int reconnectDelayMs(int attempt);
-    // How long a stream that was playing may wait for data before it counts as dropped.
-    static int stallTimeoutMs() { return s_stallTimeoutMs; }
-    static void setStallTimeoutMs(int ms) { s_stallTimeoutMs = ms; }
-    // How long opening one address may take before the next one is tried.
-    static constexpr int OpenTimeoutMs = 25000;
-
 signals:
     void playStateChanged(int state);
     void statusChanged(const QString &text);
-
-private slots:
-    void toggleFullScreenFromVideo();
 
 protected:
     void contextMenuEvent(QContextMenuEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     void mouseDoubleClickEvent(QMouseEvent *event) override;
+    void focusInEvent(QFocusEvent *event) override;
+    void focusOutEvent(QFocusEvent *event) override;
+    void moveEvent(QMoveEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
 
 private:
-    struct Item {
-        Asx::Item item;
-        int depth = 0;
-        QStringList chain; // playlists that led here, to catch loops
-        bool media = false; // known not to be a playlist, whatever its name
-    };
-
-    void startOpen();
-    void resetPlayback();
-    void onNotPlaylist(const QUrl &url);
-    void onPlaylist(const Asx::Playlist &list, const QUrl &url);
-    void onFetchFailed(const QString &reason);
-    void playNextItem();
-    void tryCurrentRef();
-    void onPhase(PlayerBackend::Phase phase, int percent);
-    void onFinished(bool failed, const QString &reason);
-    void onTime(double position, double duration, bool seekable);
-    void failOpen(const QString &reason);
-    void scheduleReconnect();
-    void checkProgress();
-    void setPlayState(int state);
-    bool reachedItsEnd() const;
-    void setStatus(const QString &text);
+    void togglePlay();
+    void showFocusFrame();
     void placed() override;
-    void updateButtons();
 
     PlayerBackend *m_backend = nullptr;
-    QWidget *m_video = nullptr;
     PlaylistFetcher *m_fetcher = nullptr;
-    QWidget *m_bar = nullptr;
-    QToolButton *m_playButton = nullptr;
-    QToolButton *m_stopButton = nullptr;
-    QToolButton *m_muteButton = nullptr;
-    QSlider *m_position = nullptr;
-    QSlider *m_volumeSlider = nullptr;
-    QLabel *m_statusLabel = nullptr;
+    StreamSession *m_session = nullptr;
+    QWidget *m_video = nullptr;
+    TransportBar *m_bar = nullptr;
+    QWidget *m_focusFrame = nullptr;
 
     QString m_url;
-    int m_playState = Undefined;
-    QString m_status;
     bool m_fullScreen = false;
     QRect m_normalGeometry;
     bool m_autoStart = true;
@@ -160,26 +115,4 @@ private:
     int m_balance = 0;
     bool m_invokeURLs = true;
     bool m_windowlessVideo = false;
-
-    // The playback of one address: a plain address or a playlist's entries.
-    QList<Item> m_items;
-    int m_itemIndex = -1;
-    int m_refIndex = 0;
-    QString m_currentAddress;
-    bool m_everPlayed = false;     // something of this address played
-    bool m_currentPlayed = false;  // the current entry reached playing
-    double m_lastPosition = 0, m_duration = 0;
-    bool m_seekable = false;
-    QString m_lastFailure;
-    int m_reconnectAttempt = 0;
-    QTimer m_reconnectTimer;
-    QTimer m_openTimer;  // an address that does not start playing in time has failed
-    QTimer m_stallTimer; // a stream that played and then waits too long has dropped
-    QTimer m_progressWatch; // a playing stream whose position stands still has dropped
-    QElapsedTimer m_lastProgress;
-    QElapsedTimer m_playingSince; // valid while in the playing state
-    qint64 m_playedMs = 0;        // time the current entry spent playing
-    bool m_progressSeen = false;
-    quint64 m_generation = 0;
-    static int s_stallTimeoutMs; // invalidates callbacks of abandoned opens
 };

@@ -12,6 +12,7 @@ import select
 import shutil
 import signal
 import socket
+import struct
 import subprocess
 import sys
 import tempfile
@@ -35,6 +36,36 @@ MEDIA = {
     "small.bin": ("application/octet-stream", bytes(range(256)) * 8),      # 2 KiB
     "big.bin": ("application/octet-stream", os.urandom(300 * 1024)),
 }
+
+
+# What ffmpeg's mmsh client sends: first a request for the header, then one
+# with xPlayStrm=1 for the stream.
+NSPLAYER = {"User-Agent": "NSPlayer/4.1.0.3856",
+            "Pragma": "no-cache,rate=1.000000,stream-time=0,stream-offset=0:0,request-context=1,max-duration=0"}
+NSPLAYER_PLAY = {"User-Agent": "NSPlayer/4.1.0.3856",
+                 "Pragma": "no-cache,rate=1.000000,request-context=2, xPlayStrm=1"}
+ASF_HEADER_GUID = bytes.fromhex("3026b2758e66cf11a6d900aa0062ce6c")
+
+
+def read_chunks(resp, count):
+    """Up to `count` MMS-over-HTTP chunks from a response: (type, LocationId,
+    flags, payload); the two length fields of each must agree."""
+    chunks = []
+    while len(chunks) < count:
+        head = resp.read(4)
+        if len(head) < 4:
+            break
+        if head[:2] == b"$E":   # the end: a 4-byte reason, no LocationId
+            assert struct.unpack("<H", head[2:])[0] == 4
+            chunks.append((b"$E", None, None, resp.read(4)))
+            break
+        head += resp.read(8)
+        kind, length, location, flags, again = struct.unpack("<2sHIHH", head)
+        assert length == again and length >= 8, (kind, length, again)
+        payload = resp.read(length - 8)
+        assert len(payload) == length - 8
+        chunks.append((kind, location, flags, payload))
+    return chunks
 
 
 def start_server(*args, wait=True):
@@ -220,6 +251,8 @@ class TestPaths(ServerCase):
         started = time.monotonic()
         self.assertEqual(self.get("/live/1/index.m3u8")[0], 404)
         self.assertEqual(self.get("/live/4/seg_0.ts")[0], 404)
+        self.assertEqual(self.get("/wm/live")[0], 404)
+        self.assertEqual(self.get("/wm/live", headers=NSPLAYER_PLAY)[0], 404)
         self.assertLess(time.monotonic() - started, 2)
 
     def test_count_page_counts_loads_and_stats_count_requests(self):
@@ -414,7 +447,7 @@ class TestStartAndStop(unittest.TestCase):
 
     def test_only_loopback_is_accepted_and_bad_options_are_refused(self):
         for args in (["--host", "0.0.0.0"], ["--host", "192.168.1.1"], ["--slots", "5"],
-                     ["--size", "big"], ["--asx-target", "9=x"]):
+                     ["--size", "big"], ["--asx-target", "9=x"], ["--wm-slot", "5"]):
             r = subprocess.run([sys.executable, SERVER, "--port", "0", "--no-live"] + args,
                                stdin=subprocess.DEVNULL, capture_output=True, timeout=10)
             self.assertEqual(r.returncode, 2, args)
@@ -539,6 +572,142 @@ class TestLive(unittest.TestCase):
                 if alive(p):
                     os.kill(p, signal.SIGKILL)
 
+
+
+def open_stream(port, headers, timeout=15):
+    conn = http.client.HTTPConnection("127.0.0.1", port, timeout=timeout)
+    conn.request("GET", "/wm/live", headers=headers)
+    return conn, conn.getresponse()
+
+
+@unittest.skipUnless(shutil.which("ffmpeg") and shutil.which("ffprobe"), "needs ffmpeg and ffprobe")
+class TestWindowsMedia(unittest.TestCase):
+    """The live Windows Media stream of slot 4, served as MMS over HTTP."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.proc, cls.port, _ = start_server("--slots", "4", "--size", "320x180", "--fps", "15")
+        cls.tmp = tempfile.mkdtemp(prefix="demo-wm-")
+
+    @classmethod
+    def tearDownClass(cls):
+        stop_server(cls.proc)
+        shutil.rmtree(cls.tmp, ignore_errors=True)
+
+    def get(self, path, **kw):
+        return get(self.port, path, **kw)
+
+    def test_a_browser_gets_a_reference_file_and_kr4_names_mms_then_http(self):
+        host = {"Host": "localhost:%d" % self.port}
+        status, headers, body = self.get("/wm/live", headers=host)
+        self.assertEqual((status, headers["content-type"]), (200, "video/x-ms-asf"))
+        self.assertIn("Cougar/", headers["server"])
+        self.assertIn("features=", headers["pragma"])
+        self.assertEqual(body.decode("ascii").split("\r\n"), [
+            "[Reference]",
+            "Ref1=http://localhost:%d/wm/live?MSWMExt=.asf" % self.port,
+            "Ref2=mms://localhost:%d/wm/live" % self.port, ""])
+        # An agent that merely mentions the player is no player.
+        self.assertIn(b"[Reference]", self.get("/wm/live", headers={"User-Agent": "Mozilla/5.0 NSPlayer/9"})[2])
+
+        root = ET.fromstring(self.get("/kwa/KR5/KR4.asx", headers=host)[2])
+        self.assertEqual([r.get("HREF") for r in root.find("ENTRY").findall("REF")],
+                         ["mms://localhost:%d/wm/live" % self.port, "http://localhost:%d/wm/live" % self.port])
+        self.assertIn(b"/live/1/index.m3u8", self.get("/kwa/KR5/KR1.asx")[2])
+        self.assertEqual(self.get("/live/4/index.m3u8")[0], 404)   # slot 4 is Windows Media
+
+    def test_windows_media_players_get_the_header_then_the_stream_from_a_key_frame(self):
+        status, headers, body = self.get("/wm/live", headers=NSPLAYER, timeout=15)
+        self.assertEqual((status, headers["content-type"]), (200, "application/vnd.ms.wms-hdr.asfv1"))
+        self.assertIn("features=", headers["pragma"])
+        self.assertEqual(int(headers["content-length"]), len(body))
+        chunk_type, length, location, flags, again = struct.unpack("<2sHIHH", body[:12])
+        self.assertEqual((chunk_type, length, again, location), (b"$H", len(body) - 4, len(body) - 4, 0))
+        self.assertEqual(body[12:28], ASF_HEADER_GUID)
+        time.sleep(1.5)   # join well after the start, in the middle of a group of pictures
+
+        conn, resp = open_stream(self.port, NSPLAYER_PLAY)
+        try:
+            self.assertEqual((resp.status, resp.getheader("Content-Type")), (200, "application/x-mms-framed"))
+            self.assertIsNone(resp.getheader("Content-Length"))
+            chunks = read_chunks(resp, 41)
+        finally:
+            conn.close()
+        self.assertEqual(len(chunks), 41)
+        self.assertEqual(chunks[0][0], b"$H")
+        self.assertEqual(chunks[0][3], body[12:], "every client gets the same header")
+        data = chunks[1:]
+        self.assertEqual({c[0] for c in data}, {b"$D"})
+        self.assertGreater(data[0][1], 0, "a late joiner does not start at the stream's beginning")
+        self.assertEqual([c[1] for c in data], list(range(data[0][1], data[0][1] + len(data))))
+        self.assertEqual(len({len(c[3]) for c in data}), 1, "data packets have one size")
+
+        # The late joiner's first video packet is a key frame: ffprobe reads
+        # the chunks' payloads as one ASF file.
+        path = os.path.join(self.tmp, "joined.asf")
+        with open(path, "wb") as f:
+            f.write(b"".join(c[3] for c in chunks))
+        probe = subprocess.run(["ffprobe", "-v", "error", "-select_streams", "v", "-show_entries",
+                                "packet=flags", "-of", "csv=p=0", path], capture_output=True, timeout=30)
+        flags = probe.stdout.decode().split()
+        self.assertTrue(flags, probe.stderr)
+        self.assertTrue(flags[0].startswith("K"), flags[:5])
+
+    def test_ffmpegs_mmsh_client_reads_wmv2_and_wmav2(self):
+        probe = subprocess.run(["ffprobe", "-v", "error", "-show_streams", "-of", "json",
+                                "mmsh://127.0.0.1:%d/wm/live" % self.port], capture_output=True, timeout=60)
+        self.assertEqual(probe.returncode, 0, probe.stderr)
+        streams = {s["codec_type"]: s for s in json.loads(probe.stdout)["streams"]}
+        self.assertEqual((streams["video"]["codec_name"], streams["video"]["width"], streams["video"]["height"]),
+                         ("wmv2", 320, 180))
+        self.assertEqual(streams["audio"]["codec_name"], "wmav2")
+
+    def test_one_encoder_serves_every_client_and_faults_apply(self):
+        streams = [open_stream(self.port, NSPLAYER_PLAY) for _ in range(3)]
+        try:
+            for _, resp in streams:
+                self.assertEqual([c[0] for c in read_chunks(resp, 3)], [b"$H", b"$D", b"$D"])
+            self.assertEqual(len(ffmpeg_children(self.proc.pid)), 1)
+        finally:
+            for conn, _ in streams:
+                conn.close()
+        try:
+            get(self.port, "/control/fault?path=/wm/&mode=404")
+            self.assertEqual(self.get("/wm/live", headers=NSPLAYER_PLAY)[0], 404)
+            get(self.port, "/control/fault?path=/wm/&mode=drop")
+            conn, resp = open_stream(self.port, NSPLAYER_PLAY)
+            received = resp.read()    # up to the dropped connection
+            conn.close()
+            self.assertEqual(received[:2], b"$H")
+            self.assertLessEqual(len(received), 64 * 1024)
+        finally:
+            get(self.port, "/control/reset")
+        self.assertEqual(self.get("/wm/live", headers=NSPLAYER)[0], 200)
+
+    def test_a_restarted_encoder_ends_the_stream_and_stopping_leaves_no_ffmpeg(self):
+        proc, port, _ = start_server("--slots", "4", "--size", "160x90", "--fps", "10")
+        children = []
+        try:
+            conn, resp = open_stream(port, NSPLAYER_PLAY)
+            self.assertEqual([c[0] for c in read_chunks(resp, 2)], [b"$H", b"$D"])
+            children = ffmpeg_children(proc.pid)
+            self.assertEqual(len(children), 1)
+            os.kill(children[0], signal.SIGKILL)
+            rest = read_chunks(resp, 10000)
+            conn.close()
+            self.assertEqual(rest[-1], (b"$E", None, None, bytes(4)))
+            # The next client gets the new ffmpeg's stream.
+            conn, resp = open_stream(port, NSPLAYER_PLAY)
+            self.assertEqual([c[0] for c in read_chunks(resp, 2)], [b"$H", b"$D"])
+            children += [p for p in ffmpeg_children(proc.pid) if p not in children]
+            self.assertEqual(len(children), 2)
+        finally:
+            started = time.monotonic()
+            rc = stop_server(proc)   # with a client still connected
+        conn.close()
+        self.assertEqual(rc, 0)
+        self.assertLess(time.monotonic() - started, 5)
+        self.assertFalse([p for p in children if alive(p)])
 
 if __name__ == "__main__":
     unittest.main()

@@ -27,12 +27,14 @@ public:
     void setVolume(int volume) override { volume_ = volume; }
     void setMute(bool mute) override { mute_ = mute; }
     void setStretchToFit(bool stretch) override { stretch_ = stretch; }
+    QString startError() const override { return startError_; }
 
     // What happened, in order: "open <url>", "stop", "pause", "resume".
     QStringList calls;
     QString current;
     bool stretch_ = false, mute_ = false;
     int volume_ = -1;
+    QString startError_; // a decoder that could not start says why here
 
     // Drive the player.
     void reachPlaying();

@@ -5,6 +5,7 @@
 #include <QtTest>
 
 using namespace Asx;
+Q_DECLARE_METATYPE(Asx::Format)
 
 namespace {
 const QUrl Web("http://example.com/lists/live.asx");
@@ -17,6 +18,47 @@ QStringList refsOf(const Playlist &p)
     for (const Item &item : p.items)
         out += item.kind == Item::Entry ? item.refs.join(QLatin1Char('|')) : "->" + item.href;
     return out;
+}
+
+// Text as UTF-16 with a byte-order mark, little- or big-endian.
+QByteArray utf16(const QString &text, bool bigEndian)
+{
+    QByteArray out = bigEndian ? QByteArray("\xFE\xFF") : QByteArray("\xFF\xFE");
+    for (QChar c : text) {
+        const char high = char(c.unicode() >> 8), low = char(c.unicode() & 0xFF);
+        out.append(bigEndian ? high : low).append(bigEndian ? low : high);
+    }
+    return out;
+}
+
+// `unit` repeated between `head` and `tail` up to the byte limit.
+QByteArray fill(const QByteArray &head, const QByteArray &unit, const QByteArray &tail = QByteArray())
+{
+    const qsizetype room = MaxPlaylistBytes - head.size() - tail.size();
+    return head + unit.repeated(room / unit.size()) + tail;
+}
+
+// Playlists of the byte limit's size in the shapes that cost the reader most.
+QList<QPair<QByteArray, QByteArray>> worstShapes()
+{
+    const QByteArray fortyRefs = "<entry>" + QByteArray("<ref href=x>").repeated(40) + "</entry>";
+    return {
+        {"nested relative BASEs", fill("<asx>", "<base href=a/>", "<entry><ref href=clip.wmv></entry></asx>")},
+        {"entry BASEs", fill("<asx>", "<entry><base href=a/><ref href=x></entry>")},
+        {"long BASE, short REFs", fill("<asx><base href=\"http://h/" + QByteArray(200000, 'a') + "/\">", fortyRefs)},
+        {"long entry BASE, short REFs",
+         fill("<asx><entry><base href=\"http://h/" + QByteArray(250000, 'a') + "/\">", "<ref href=x>")},
+        {"short relative REFs", fill("<asx>", fortyRefs)},
+        {"UTF-16 relative REFs", utf16(QString::fromLatin1(fill("<asx>", fortyRefs).left(MaxPlaylistBytes / 2 - 1)), false)},
+        {"absolute REFs", fill("<asx>", "<entry>" + QByteArray("<ref href=http://h/x>").repeated(40) + "</entry>")},
+        {"unusable REFs", fill("<asx>", "<entry>" + QByteArray("<ref href=file:///x>").repeated(500) + "</entry>")},
+        {"ENTRYREFs", fill("<asx>", "<entryref href=x>")},
+        {"nested ENTRYs", fill("<asx>", "<entry>", "<ref href=x>")},
+        {"attributes", fill("<asx><ref ", "a=b ", "href=x>")},
+        {"entities", fill("<asx><ref href=\"", "&#65;", "\">")},
+        {"unclosed quotes", fill("<asx>", "<param value=\"x>")},
+        {"[Reference] lines", fill("[Reference]\r\n", "Ref1=x\r\n")},
+    };
 }
 }
 
@@ -58,6 +100,144 @@ private slots:
             "http://base.example.com/dir/loose.asf",
             "mms://keep.example.com:1755/Path/A B",
             "->http://base.example.com/dir/sub/next.asx"}));
+    }
+
+    // Playlists as servers and editors wrote them, and references that lead
+    // nowhere.
+    void realWorldShapes_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QUrl>("document");
+        QTest::addColumn<QStringList>("refs");
+
+        const QByteArray described =
+            "<ASX VERSION=\"3.0\">\r\n<TITLE>Radio & TV</TITLE><AUTHOR>Omroep</AUTHOR>"
+            "<COPYRIGHT>(c) 2004</COPYRIGHT><ABSTRACT>Live</ABSTRACT>"
+            "<MOREINFO HREF=\"http://example.com/info\" TARGET=\"_blank\"/>"
+            "<BANNER HREF=\"http://example.com/banner.gif\"><ABSTRACT>b</ABSTRACT>"
+            "<MOREINFO HREF=\"http://example.com/more\"/></BANNER>"
+            "<PARAM NAME=\"Prebuffer\" VALUE=\"true\"/>\r\n"
+            "<ENTRY><TITLE>Nieuws</TITLE><AUTHOR>NOS</AUTHOR><COPYRIGHT>c</COPYRIGHT>"
+            "<MOREINFO HREF=\"http://example.com/item\"/><PARAM NAME=\"x\" VALUE=\"http://no/\"/>"
+            "<REF HREF=\"mms://wm.example.com/news\"/></ENTRY></ASX>";
+        QTest::newRow("metadata tags") << described << Web << QStringList{"mms://wm.example.com/news"};
+        QTest::newRow("mixed case")
+            << QByteArray("<Asx Version=\"3.0\"><Entry><Ref HREF=\"http://a/1\"/><rEF hReF=\"http://a/2\">"
+                          "</eNTRY><EntryRef Href=\"http://a/next.asx\"></aSX>")
+            << Web << QStringList{"http://a/1|http://a/2", "->http://a/next.asx"};
+        QTest::newRow("relative against BASE, then the playlist's address")
+            << QByteArray("<asx><entry><ref href=\"early.wmv\"></entry><base href=\"http://cdn.example.com/m/\">"
+                          "<entry><ref href=\"clip.wmv\"><ref href=\"/top.wmv\"></entry></asx>")
+            << Web << QStringList{"http://example.com/lists/early.wmv",
+                                  "http://cdn.example.com/m/clip.wmv|http://cdn.example.com/top.wmv"};
+        QTest::newRow("later BASE replaces the earlier")
+            << QByteArray("<asx><base href=\"http://one.example.com/a/\"><base href=\"b/\">"
+                          "<entry><ref href=\"c.wmv\"></entry></asx>")
+            << Web << QStringList{"http://example.com/lists/b/c.wmv"};
+        QTest::newRow("entry BASE against the playlist's BASE")
+            << QByteArray("<asx><base href=\"http://cdn.example.com/m/\"><entry><base href=\"hi/\">"
+                          "<ref href=\"clip.wmv\"><ref href=\"mms://abs.example.com/x\"></entry>"
+                          "<entry><ref href=\"lo.wmv\"></entry></asx>")
+            << Web << QStringList{"http://cdn.example.com/m/hi/clip.wmv|mms://abs.example.com/x",
+                                  "http://cdn.example.com/m/lo.wmv"};
+        QTest::newRow("unescaped ampersand")
+            << QByteArray("<asx><entry><ref href=\"http://h/live.asp?id=7&type=wm&amp;x=1&q\"/></entry></asx>")
+            << Web << QStringList{"http://h/live.asp?id=7&type=wm&x=1&q"};
+        const QString text = QString::fromUtf8("<ASX><ENTRY><REF HREF=\"http://h/caf\xC3\xA9\"/></ENTRY></ASX>");
+        const QStringList cafe{QString::fromUtf8("http://h/caf\xC3\xA9")};
+        QTest::newRow("UTF-8 byte-order mark") << "\xEF\xBB\xBF" + text.toUtf8() << Web << cafe;
+        QTest::newRow("UTF-16 LE") << utf16(text, false) << Web << cafe;
+        QTest::newRow("UTF-16 BE") << utf16("\r\n  " + text, true) << Web << cafe;
+        QTest::newRow("blank lines, spaces and comments")
+            << QByteArray("\r\n\r\n   \t<!-- made by hand --><asx>\n<!-- <entry><ref href=\"http://commented/\"></entry> -->"
+                          "<entry><!-- <ref href=\"http://no/\"> --><ref href=\"http://yes/\"></entry></asx>")
+            << Web << QStringList{"http://yes/"};
+        QTest::newRow("no host from the network")
+            << QByteArray("<asx><entry><ref href=\"http:///x\"><ref href=\"mms:x\"><ref href=\"HTTP:/y\">"
+                          "<ref href=\"rtsp://cam/1\"></entry><entryref href=\"http:///list.asx\"></asx>")
+            << Web << QStringList{"rtsp://cam/1"};
+        QTest::newRow("no host or nothing at all, locally")
+            << QByteArray("<asx><entry><ref href=\"http:///x\"><ref href=\"mms:x\"><ref href=\"file://\">"
+                          "<ref href=\"file:///media/ok.wmv\"></entry></asx>")
+            << Local << QStringList{"file:///media/ok.wmv"};
+        QTest::newRow("BASE that resolves to nothing")
+            << QByteArray("<asx><base href=\"//\"><entry><ref href=\"clip.wmv\"></entry>"
+                          "<entryref href=\"next.asx\"></asx>")
+            << Local << QStringList{""};
+        QTest::newRow("relative with no address to resolve against")
+            << QByteArray("<asx><entry><ref href=\"clip.wmv\"><ref href=\"http://abs/\"></entry></asx>")
+            << QUrl() << QStringList{"http://abs/"};
+    }
+
+    void realWorldShapes()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QUrl, document);
+        QFETCH(QStringList, refs);
+        QVERIFY(looksLikeAsx(bytes.left(1024)));
+        const Playlist p = parse(bytes, document);
+        QVERIFY(p.valid);
+        QCOMPARE(refsOf(p), refs);
+    }
+
+    // [Reference] files, as Windows Media servers answer a browser.
+    void referenceFiles_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QUrl>("document");
+        QTest::addColumn<QByteArray>("contentType");
+        QTest::addColumn<QStringList>("refs");
+
+        const QByteArray server = "[Reference]\r\nRef1=http://wm.example.com/live?MSWMExt=.asf\r\n"
+                                  "Ref2=http://wm.example.com:80/live?MSWMExt=.asf\r\n";
+        const QUrl live("http://wm.example.com/live");
+        QTest::newRow("Windows Media server") << server << live << QByteArray("video/x-ms-asf")
+            << QStringList{"mmsh://wm.example.com/live?MSWMExt=.asf|mmsh://wm.example.com:80/live?MSWMExt=.asf"};
+        QTest::newRow("other content type") << server << live << QByteArray("text/plain")
+            << QStringList{"http://wm.example.com/live?MSWMExt=.asf|http://wm.example.com:80/live?MSWMExt=.asf"};
+        QTest::newRow("came over https") << server << QUrl("https://wm.example.com/live")
+            << QByteArray("audio/x-ms-wax")
+            << QStringList{"http://wm.example.com/live?MSWMExt=.asf|http://wm.example.com:80/live?MSWMExt=.asf"};
+        QTest::newRow("LF, letter case, spaces, other schemes")
+            << QByteArray("  \n[REFERENCE]\nREF1=mms://a.example.com/x\n ref2 = http://b.example.com/y?a=1&b=2 \n"
+                          "Reference=http://no/\nRefX=http://no/\nRef =http://no/\nRef3\n; Ref4=http://no/\n")
+            << live << QByteArray("Application/X-MMS-Framed; q=1")
+            << QStringList{"mms://a.example.com/x|mmsh://b.example.com/y?a=1&b=2"};
+        QTest::newRow("network only, relative resolved")
+            << QByteArray("[Reference]\r\nRef1=file:///etc/passwd\r\nRef2=http:///nohost\r\nRef3=mms:x\r\n"
+                          "Ref4=other.asf\r\n")
+            << QUrl("http://wm.example.com/dir/live") << QByteArray("video/x-ms-wmv")
+            << QStringList{"mmsh://wm.example.com/dir/other.asf"};
+        QTest::newRow("local file") << QByteArray("[Reference]\nRef1=file:///media/clip.wmv\nRef2=clip2.wmv\n")
+            << Local << QByteArray() << QStringList{"file:///media/clip.wmv|file:///home/user/lists/clip2.wmv"};
+        QTest::newRow("next section ends it")
+            << QByteArray("[Reference]\nRef1=http://a/\n[Other]\nRef2=http://b/\n[Reference]\nRef3=http://c/\n")
+            << live << QByteArray() << QStringList{"http://a/"};
+        QTest::newRow("UTF-16 LE") << utf16(QString::fromLatin1(server), false) << live
+            << QByteArray("audio/x-ms-wma")
+            << QStringList{"mmsh://wm.example.com/live?MSWMExt=.asf|mmsh://wm.example.com:80/live?MSWMExt=.asf"};
+        QByteArray many = "[Reference]\n";
+        for (int i = 1; i <= 40; ++i)
+            many += "Ref" + QByteArray::number(i) + "=http://r/" + QByteArray::number(i) + "\n";
+        QStringList first;
+        for (int i = 1; i <= MaxRefsPerEntry; ++i)
+            first += QString("http://r/%1").arg(i);
+        QTest::newRow("capped") << many << live << QByteArray() << QStringList{first.join('|')};
+    }
+
+    void referenceFiles()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QUrl, document);
+        QFETCH(QByteArray, contentType);
+        QFETCH(QStringList, refs);
+        QCOMPARE(formatOf(bytes.left(1024)), Format::Reference);
+        const Playlist p = read(bytes, document, contentType);
+        QVERIFY(p.valid);
+        QCOMPARE(p.items.size(), 1);
+        QCOMPARE(p.items[0].kind, Item::Entry);
+        QCOMPARE(refsOf(p), refs);
+        QCOMPARE(refsOf(parseReference(bytes, document, contentType)), refs);
     }
 
     void malformedInput()
@@ -142,19 +322,91 @@ private slots:
                               "->file:///tmp/x.asx", "file:///home/user/lists/local.wmv"}));
     }
 
+    void recognisesPlaylists_data()
+    {
+        QTest::addColumn<QByteArray>("head");
+        QTest::addColumn<Format>("format");
+        QTest::newRow("ASX") << QByteArray("<ASX version=\"3.0\">") << Format::Asx;
+        QTest::newRow("ASX after BOM, space, declaration, comment")
+            << QByteArray("\xEF\xBB\xBF \r\n\t<?xml version='1.0'?><!-- <x> --> <aSx>") << Format::Asx;
+        QTest::newRow("empty ASX") << QByteArray("<asx/>") << Format::Asx;
+        QTest::newRow("ASX in UTF-16") << QByteArray("\xFF\xFE<\0a\0s\0x\0>\0", 12) << Format::Asx;
+        QTest::newRow("nothing") << QByteArray("") << Format::None;
+        QTest::newRow("cut-off ASX tag") << QByteArray("<asx") << Format::None;
+        QTest::newRow("longer tag name") << QByteArray("<asxfoo>") << Format::None;
+        QTest::newRow("HTML holding ASX")
+            << QByteArray("<!DOCTYPE html><html><body><asx></asx></body></html>") << Format::None;
+        QTest::newRow("unclosed comment") << QByteArray("<!-- never closed <asx>") << Format::None;
+        QTest::newRow("text first") << QByteArray("text <asx>") << Format::None;
+        QTest::newRow("ASF media") << QByteArray("\x30\x26\xB2\x75\x8E\x66\xCF\x11\xA6\xD9\0\xAA", 12)
+                                   << Format::None;
+        QTest::newRow("MMS header chunk") << QByteArray("$H\x10\x00[Reference]", 15) << Format::None;
+        QTest::newRow("[Reference]") << QByteArray("[Reference]\r\nRef1=http://h/") << Format::Reference;
+        QTest::newRow("[reference] after blank lines") << QByteArray(" \n\n[reference]  \nRef1=x")
+                                                        << Format::Reference;
+        QTest::newRow("[Reference] alone") << QByteArray("[Reference]") << Format::Reference;
+        QTest::newRow("[Reference] after BOM") << QByteArray("\xEF\xBB\xBF[Reference]\n") << Format::Reference;
+        QTest::newRow("[Reference] in UTF-16 BE") << utf16("[Reference]\r\n", true) << Format::Reference;
+        QTest::newRow("[References]") << QByteArray("[References]\nRef1=x") << Format::None;
+        QTest::newRow("[Reference] and more") << QByteArray("[Reference] Ref1=x") << Format::None;
+        QTest::newRow("text before [Reference]") << QByteArray("x\n[Reference]\n") << Format::None;
+        QTest::newRow("no head") << QByteArray("Ref1=http://h/\n") << Format::None;
+    }
+
     void recognisesPlaylists()
     {
-        QVERIFY(looksLikeAsx("<ASX version=\"3.0\">"));
-        QVERIFY(looksLikeAsx("\xEF\xBB\xBF \r\n\t<?xml version='1.0'?><!-- <x> --> <aSx>"));
-        QVERIFY(looksLikeAsx("<asx/>"));
-        QVERIFY(looksLikeAsx(QByteArray("\xFF\xFE<\0a\0s\0x\0>\0", 12)));
-        QVERIFY(!looksLikeAsx(""));
-        QVERIFY(!looksLikeAsx("<asx"));
-        QVERIFY(!looksLikeAsx("<asxfoo>"));
-        QVERIFY(!looksLikeAsx("<!DOCTYPE html><html><body><asx></asx></body></html>"));
-        QVERIFY(!looksLikeAsx("<!-- never closed <asx>"));
-        QVERIFY(!looksLikeAsx("text <asx>"));
-        QVERIFY(!looksLikeAsx(QByteArray("\x30\x26\xB2\x75\x8E\x66\xCF\x11\xA6\xD9\0\xAA", 12)));
+        QFETCH(QByteArray, head);
+        QFETCH(Format, format);
+        QCOMPARE(formatOf(head), format);
+        QCOMPARE(looksLikeAsx(head), format == Format::Asx);
+        QCOMPARE(looksLikeReference(head), format == Format::Reference);
+        if (format == Format::None)
+            QVERIFY(!read(head, Web, "video/x-ms-asf").valid);
+    }
+
+    // Whatever their shape, playlists at the byte limit cost little, and the
+    // worst of them still read right.
+    void worstShapesReadRight()
+    {
+        const auto shapes = worstShapes();
+        const auto shape = [&](const char *name) {
+            for (const auto &s : shapes)
+                if (s.first == name)
+                    return s.second;
+            return QByteArray();
+        };
+        // Every BASE replaces the one before it instead of adding to it.
+        QCOMPARE(refsOf(parse(shape("nested relative BASEs"), Web)),
+                 QStringList{"http://example.com/lists/a/clip.wmv"});
+        // A long BASE before many relative REFs: the addresses made from it add
+        // up to no more than the budget, and the first of them are there.
+        const Playlist expanded = parse(shape("long BASE, short REFs"), Web);
+        qint64 chars = 0;
+        for (const Item &item : expanded.items)
+            for (const QString &ref : item.refs)
+                chars += ref.size();
+        QVERIFY(chars <= MaxResolvedChars);
+        QCOMPARE(expanded.items.size(), 1); // nothing is read once the budget is spent
+        QVERIFY(expanded.items[0].refs.value(0).endsWith(QLatin1String("a/x")));
+        for (const auto &s : shapes)
+            QVERIFY2(read(s.second, Web).items.size() <= MaxItems, s.first.constData());
+    }
+
+    // Prints how long each worst shape takes to read (no limit is checked
+    // here): tst_asxplaylist parseSpeed -iterations 10
+    void parseSpeed_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        for (const auto &s : worstShapes())
+            QTest::newRow(s.first.constData()) << s.second;
+    }
+
+    void parseSpeed()
+    {
+        QFETCH(QByteArray, bytes);
+        QBENCHMARK {
+            read(bytes, Web);
+        }
     }
 };
 

@@ -1,0 +1,56 @@
+#pragma once
+// What both video widgets share: a widget that draws one mpv core's video
+// through a render context. The surface creates the context when it can
+// draw (announcing it through onReady), repaints when mpv has a new frame,
+// and frees the context when its drawing surface goes. The backend alone
+// decides when the core goes: detachCore() first frees the render context.
+// Double clicks are not handled here; they reach the player like any other
+// mouse event.
+#include <atomic>
+#include <functional>
+
+class QWidget;
+struct mpv_handle;
+struct mpv_render_context;
+struct mpv_render_param;
+
+class MpvVideoSurface {
+public:
+    virtual ~MpvVideoSurface();
+    MpvVideoSurface(const MpvVideoSurface &) = delete;
+    MpvVideoSurface &operator=(const MpvVideoSurface &) = delete;
+
+    QWidget *widget() const { return m_widget; }
+    bool hasRenderContext() const { return m_render != nullptr; }
+    // Called each time a render context is ready; at once if one is.
+    void onReady(std::function<void()> ready);
+    // The core is about to be destroyed: free the render context and make no other.
+    void detachCore();
+
+protected:
+    MpvVideoSurface(QWidget *widget, mpv_handle *mpv);
+    // Create the render context for these API parameters (terminated by
+    // MPV_RENDER_PARAM_INVALID); tells onReady's function when it worked.
+    bool createRenderContext(mpv_render_param *params);
+    // Free the render context. Derived destructors call it: only there is
+    // the drawing surface still whole.
+    void freeRenderContext();
+    bool hasCore() const { return m_mpv != nullptr; }
+
+    // A new frame waits: draw it (on the widget's thread).
+    virtual void drawNewFrame() = 0;
+    // Around freeing the render context (an OpenGL context must be current).
+    virtual void beginContextWork() {}
+    virtual void endContextWork() {}
+
+    mpv_render_context *m_render = nullptr;
+
+private:
+    static void updateCallback(void *ctx);
+    void takeUpdate();
+
+    QWidget *m_widget;
+    mpv_handle *m_mpv;
+    std::function<void()> m_ready;
+    std::atomic<bool> m_updatePending{false};
+};

@@ -1,0 +1,184 @@
+#include "TestServers.h"
+
+#include "DemoServer.h"
+
+#include <QDeadlineTimer>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTcpSocket>
+#include <QUrl>
+
+#include <csignal>
+#include <sys/types.h>
+#include <unistd.h>
+
+namespace {
+
+QString python()
+{
+    // Debian's interpreter sees Debian's Python packages (gi for RTSP).
+    const QString debian = QStringLiteral("/usr/bin/python3");
+    return QFileInfo::exists(debian) ? debian : QStringLiteral("python3");
+}
+
+const QString Size = QStringLiteral("320x240");
+
+} // namespace
+
+struct TestServers::Running {
+    QProcess process;
+    QString address; // what the server printed after LISTENING
+    QUrl base;       // scheme, host and port of it
+};
+
+TestServers::TestServers() = default;
+
+TestServers::~TestServers() { stopAll(); }
+
+QString TestServers::name(Kind kind)
+{
+    switch (kind) {
+    case MpegTsOverHttp: return QStringLiteral("MPEG-TS over HTTP");
+    case Mp3OverHttp: return QStringLiteral("MP3 over HTTP");
+    case AacOverHttp: return QStringLiteral("AAC over HTTP");
+    case Rtsp: return QStringLiteral("RTSP");
+    case ProgressiveWmv: return QStringLiteral("WMV file over HTTP");
+    case WindowsMediaStream: return QStringLiteral("Windows Media stream");
+    }
+    return QString();
+}
+
+bool TestServers::isRunning(Kind kind) const
+{
+    const auto it = m_running.find(kind);
+    return it != m_running.end() && it->second->process.state() == QProcess::Running;
+}
+
+QString TestServers::start(Kind kind)
+{
+    if (isRunning(kind))
+        return addresses(kind).value(0);
+    stop(kind);
+
+    const QString streamServer = QStringLiteral(KIJKRAAM_SOURCE_DIR "/tests/support/servers/stream-server");
+    const QString demoServer = QStringLiteral(KIJKRAAM_SOURCE_DIR "/tools/kijkraam-demo-server");
+    QStringList args;
+    switch (kind) {
+    case MpegTsOverHttp:
+    case Mp3OverHttp:
+    case AacOverHttp:
+    case Rtsp: {
+        static const char *const kinds[] = {"mpegts", "mp3", "aac", "rtsp"};
+        args = QStringList{streamServer, QString::fromLatin1(kinds[kind]), QStringLiteral("--port"),
+                           QStringLiteral("0"), QStringLiteral("--size"), Size};
+        break;
+    }
+    case ProgressiveWmv: {
+        const QString clip = m_media.filePath(QStringLiteral("clip.wmv"));
+        if (!QFileInfo::exists(clip) && !DemoServer::makeWmv(clip, 120, Size)) {
+            qWarning("TestServers: could not make %s", qPrintable(clip));
+            return QString();
+        }
+        args = QStringList{demoServer, QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--no-live"),
+                           QStringLiteral("--media"), m_media.path(), QStringLiteral("--asx-target"),
+                           QStringLiteral("1=media/clip.wmv")};
+        break;
+    }
+    case WindowsMediaStream:
+        args = QStringList{demoServer, QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--slots"),
+                           QStringLiteral("4"), QStringLiteral("--wm-slot"), QStringLiteral("4"),
+                           QStringLiteral("--size"), Size};
+        break;
+    }
+
+    auto running = std::make_unique<Running>();
+    QProcess &process = running->process;
+    process.setProgram(python());
+    process.setArguments(args);
+    process.setProcessChannelMode(QProcess::SeparateChannels);
+    process.setReadChannel(QProcess::StandardOutput);
+    // A process group of its own, so that stop() reaches every child.
+    process.setChildProcessModifier([] { ::setpgid(0, 0); });
+    process.start();
+    if (!process.waitForStarted(5000)) {
+        qWarning("TestServers: %s did not start: %s", qPrintable(name(kind)), qPrintable(process.errorString()));
+        return QString();
+    }
+    m_running[kind] = std::move(running);
+    Running &r = *m_running[kind];
+
+    QDeadlineTimer deadline(30000);
+    while (r.address.isEmpty() && !deadline.hasExpired() && process.state() == QProcess::Running) {
+        if (!process.canReadLine() && !process.waitForReadyRead(200))
+            continue;
+        while (process.canReadLine()) {
+            const QByteArray line = process.readLine().trimmed();
+            if (line.startsWith("LISTENING "))
+                r.address = QString::fromUtf8(line.mid(10));
+        }
+    }
+    r.base = QUrl(r.address).adjusted(QUrl::RemovePath | QUrl::RemoveQuery);
+    // The port takes connections: the server is ready for a player.
+    QTcpSocket probe;
+    if (r.base.port() > 0) {
+        probe.connectToHost(QStringLiteral("127.0.0.1"), quint16(r.base.port()));
+        probe.waitForConnected(5000);
+    }
+    if (probe.state() != QAbstractSocket::ConnectedState) {
+        qWarning("TestServers: %s did not come up: %s", qPrintable(name(kind)),
+                 process.readAllStandardError().constData());
+        stop(kind);
+        return QString();
+    }
+    probe.abort();
+    return addresses(kind).value(0);
+}
+
+QStringList TestServers::addresses(Kind kind) const
+{
+    const auto it = m_running.find(kind);
+    if (it == m_running.end() || it->second->address.isEmpty())
+        return {};
+    const Running &r = *it->second;
+    const QString hostPort = QStringLiteral("127.0.0.1:%1").arg(r.base.port());
+    const QString http = QStringLiteral("http://") + hostPort;
+    switch (kind) {
+    case MpegTsOverHttp:
+    case Mp3OverHttp:
+    case AacOverHttp:
+    case Rtsp:
+        return {r.address};
+    case ProgressiveWmv:
+        return {http + QStringLiteral("/media/clip.wmv"), http + QStringLiteral("/kwa/KR5/KR1.asx")};
+    case WindowsMediaStream:
+        return {QStringLiteral("mms://") + hostPort + QStringLiteral("/wm/live"),
+                QStringLiteral("mmsh://") + hostPort + QStringLiteral("/wm/live"),
+                http + QStringLiteral("/wm/live"), http + QStringLiteral("/kwa/KR5/KR4.asx")};
+    }
+    return {};
+}
+
+void TestServers::stop(Kind kind)
+{
+    const auto it = m_running.find(kind);
+    if (it == m_running.end())
+        return;
+    QProcess &process = it->second->process;
+    const qint64 pid = process.processId();
+    if (pid > 0 && process.state() != QProcess::NotRunning) {
+        ::kill(-pid_t(pid), SIGTERM);
+        if (!process.waitForFinished(5000)) {
+            ::kill(-pid_t(pid), SIGKILL);
+            process.waitForFinished(3000);
+        }
+    }
+    if (pid > 0)
+        ::kill(-pid_t(pid), SIGKILL); // whatever the group left behind
+    m_running.erase(it);
+}
+
+void TestServers::stopAll()
+{
+    while (!m_running.empty())
+        stop(m_running.begin()->first);
+}

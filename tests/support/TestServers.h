@@ -1,0 +1,72 @@
+#pragma once
+// Real streaming servers for tests, each on a free port of 127.0.0.1, of
+// the kinds the players meet: endless HTTP streams, a camera's RTSP, a
+// Windows Media server and a plain file. Every server runs in a process
+// group of its own, which stop() ends as a whole (SIGTERM, then SIGKILL).
+//
+// What runs per kind (the scripts print "LISTENING <address>" when ready;
+// their own comments give ffmpeg's and GStreamer's command lines):
+//   MpegTsOverHttp     tests/support/servers/stream-server mpegts --port 0
+//   Mp3OverHttp        tests/support/servers/stream-server mp3 --port 0
+//   AacOverHttp        tests/support/servers/stream-server aac --port 0
+//   Rtsp               tests/support/servers/stream-server rtsp --port 0
+//   ProgressiveWmv     tools/kijkraam-demo-server --port 0 --no-live --media DIR
+//                        --asx-target 1=media/clip.wmv
+//                      (DIR/clip.wmv made by DemoServer::makeWmv: 120 s, wmv2 + wmav2)
+//   WindowsMediaStream tools/kijkraam-demo-server --port 0 --slots 4 --wm-slot 4
+// all run by Debian's /usr/bin/python3, with --size 320x240 where there is video.
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <map>
+#include <memory>
+
+class QProcess;
+
+class TestServers {
+public:
+    enum Kind {
+        MpegTsOverHttp,     // H.264 + AAC in MPEG-TS, video/mp2t, no end
+        Mp3OverHttp,        // internet radio: audio/mpeg with icy-* headers, no end
+        AacOverHttp,        // the same with AAC in ADTS frames, audio/aac
+        Rtsp,               // H.264 + G.711 A-law; the client picks UDP or TCP
+        ProgressiveWmv,     // a WMV file over HTTP (video/x-ms-asf, ranges)
+        WindowsMediaStream, // live WMV2 + WMA2 as MMS over HTTP
+    };
+    static constexpr Kind AllKinds[] = {MpegTsOverHttp, Mp3OverHttp, AacOverHttp,
+                                        Rtsp,           ProgressiveWmv, WindowsMediaStream};
+
+    TestServers();
+    ~TestServers();
+    TestServers(const TestServers &) = delete;
+    TestServers &operator=(const TestServers &) = delete;
+
+    // Starts the server of `kind` (once: while it runs, the same address
+    // again) and waits until its port takes connections. Returns its main
+    // address, or an empty string with a warning when it did not come up.
+    QString start(Kind kind);
+    // Every address that plays the stream of a running server, main one first:
+    //   MpegTsOverHttp      http://127.0.0.1:P/live.ts
+    //   Mp3OverHttp         http://127.0.0.1:P/radio.mp3
+    //   AacOverHttp         http://127.0.0.1:P/radio.aac
+    //   Rtsp                rtsp://127.0.0.1:P/cam
+    //   ProgressiveWmv      http://127.0.0.1:P/media/clip.wmv,
+    //                       http://127.0.0.1:P/kwa/KR5/KR1.asx (an ASX whose REF is the file)
+    //   WindowsMediaStream  mms://127.0.0.1:P/wm/live, mmsh://127.0.0.1:P/wm/live,
+    //                       http://127.0.0.1:P/wm/live (a [Reference] file unless the
+    //                       client says it is NSPlayer/...: then the framed stream),
+    //                       http://127.0.0.1:P/kwa/KR5/KR4.asx (an ASX: REF mms://, then http://)
+    QStringList addresses(Kind kind) const;
+    bool isRunning(Kind kind) const;
+
+    void stop(Kind kind);
+    void stopAll();
+
+    static QString name(Kind kind);
+
+private:
+    struct Running;
+    std::map<Kind, std::unique_ptr<Running>> m_running;
+    QTemporaryDir m_media;
+};
