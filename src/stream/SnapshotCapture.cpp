@@ -2,6 +2,7 @@
 #include "platform/Clipboard.h"
 #include "platform/Forms.h"
 #include "platform/ProgramDir.h"
+#include "settings/SettingKeys.h"
 #include "stream/BitmapFile.h"
 #include "stream/SnapshotNames.h"
 
@@ -37,7 +38,7 @@ void takeSnapshot(QWidget *streamWindow, int slot, const QString &autosave)
     // 3. One pass of pending events, without waiting.
     QCoreApplication::processEvents();
 
-    if (autosave == QLatin1String("Ja")) {
+    if (autosave == SettingKeys::Yes) {
         // 4. Straight into a bitmap beside the program.
         saveAutomatic(Clipboard::picture(), slot, ProgramDir::path(), QDateTime::currentDateTime());
     } else {
