@@ -9,6 +9,8 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
+#include <algorithm>
+
 namespace INI {
 
 namespace {
@@ -290,40 +292,52 @@ void IniDocument::insertLine(int index, const QByteArray &raw)
     m_lines.insert(m_lines.begin() + index, std::move(line));
 }
 
-void IniDocument::setValue(const QString &section, const QString &key, const QString &value)
+void IniDocument::convertToUtf8()
+{
+    for (Line &line : m_lines)
+        line.raw = TextCodec::decodeWindows1252(line.raw).toUtf8();
+    m_encoding = Encoding::Utf8;
+}
+
+bool IniDocument::setValue(const QString &section, const QString &key, const QString &value)
 {
     if (!validSectionName(section) || !validKeyName(key))
-        return;
+        return false;
     const QString stored = storableValue(value);
     const QString sectionName = normalizedName(section);
     const QString keyName = normalizedName(key);
 
+    // The new text has characters the file's code page cannot hold: the
+    // whole file becomes UTF-8, so that it stays in one encoding.
     if (m_encoding == Encoding::Windows1252
         && !(TextCodec::fitsWindows1252(stored) && TextCodec::fitsWindows1252(sectionName)
-             && TextCodec::fitsWindows1252(keyName))) {
-        // The new text has characters the file's code page cannot hold. The
-        // whole file becomes UTF-8, so that it stays in one encoding: every
-        // line keeps its text, its bytes change only where they were not
-        // ASCII.
-        for (Line &line : m_lines)
-            line.raw = TextCodec::decodeWindows1252(line.raw).toUtf8();
-        m_encoding = Encoding::Utf8;
-    }
+             && TextCodec::fitsWindows1252(keyName)))
+        convertToUtf8();
 
     const int sectionLine = findSection(sectionName);
-    if (sectionLine >= 0) {
-        const int keyLine = findKey(sectionLine, keyName);
-        if (keyLine >= 0) {
-            Line &line = m_lines[size_t(keyLine)];
-            const QByteArray spelling = trimmed(line.raw.left(line.raw.indexOf('=')));
-            line.raw = spelling + '=' + encode(stored);
-            return;
-        }
+    const int keyLine = sectionLine >= 0 ? findKey(sectionLine, keyName) : -1;
+    if (keyLine >= 0) {
+        Line &line = m_lines[size_t(keyLine)];
+        const QByteArray spelling = trimmed(line.raw.left(line.raw.indexOf('=')));
+        line.raw = spelling + '=' + encode(stored);
+    } else if (sectionLine >= 0) {
         insertLine(sectionEnd(sectionLine), encode(keyName) + '=' + encode(stored));
-        return;
+    } else {
+        insertLine(int(m_lines.size()), '[' + encode(sectionName) + ']');
+        insertLine(int(m_lines.size()), encode(keyName) + '=' + encode(stored));
     }
-    insertLine(int(m_lines.size()), '[' + encode(sectionName) + ']');
-    insertLine(int(m_lines.size()), encode(keyName) + '=' + encode(stored));
+
+    // A Windows-1252 file is told apart by not being UTF-8. When this write
+    // took away its last byte that is not UTF-8 while others outside ASCII
+    // remain, the next read would take it for UTF-8 and see other text: it
+    // becomes UTF-8 now, every line keeping its text.
+    if (m_encoding == Encoding::Windows1252) {
+        const QByteArray bytes = toBytes();
+        const bool ascii = std::all_of(bytes.cbegin(), bytes.cend(), [](char c) { return uchar(c) < 0x80; });
+        if (!ascii && TextCodec::isValidUtf8(bytes))
+            convertToUtf8();
+    }
+    return true;
 }
 
 QByteArray IniDocument::toBytes() const

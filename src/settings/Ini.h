@@ -11,7 +11,9 @@
 // the file's encoding. Only text that Windows-1252 cannot hold turns a
 // Windows-1252 file into UTF-8: then every line is re-encoded, so each keeps
 // its text and its line ending while its bytes change where it holds
-// characters outside ASCII.
+// characters outside ASCII. The same happens when a write leaves a
+// Windows-1252 file, with characters outside ASCII, valid as UTF-8, since
+// the next read would take it for UTF-8.
 #include <QByteArray>
 #include <QString>
 #include <optional>
@@ -31,8 +33,9 @@ public:
     std::optional<QString> value(const QString &section, const QString &key) const;
 
     // Replace the value in place, or add the key at the end of its section,
-    // or add the section at the end of the file.
-    void setValue(const QString &section, const QString &key, const QString &value);
+    // or add the section at the end of the file. False, and nothing changed,
+    // for a section or key name that could not be read back as given.
+    bool setValue(const QString &section, const QString &key, const QString &value);
 
     QByteArray toBytes() const;
     bool usesCrLf() const { return m_crlf; }
@@ -51,6 +54,7 @@ private:
     QByteArray encode(const QString &text) const;
     QByteArray endingBefore(int index) const; // the ending of a new line inserted at index
     void insertLine(int index, const QByteArray &raw);
+    void convertToUtf8(); // re-encode a Windows-1252 document line by line
 
     std::vector<Line> m_lines;
     bool m_bom = false;

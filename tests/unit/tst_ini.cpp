@@ -350,6 +350,17 @@ private slots:
         IniDocument doc = IniDocument::parse("[a]\rk=1\n\n[b]\r\n");
         doc.setValue("a", "new", "v");
         QCOMPARE(doc.toBytes(), QByteArray("[a]\rk=1\nnew=v\n\n[b]\r\n"));
+
+        // Replacing the only byte that is not UTF-8 leaves bytes that are:
+        // the next read would take "Ã©" for "é". The file becomes UTF-8.
+        const QString f = path("becomes-utf8.ini");
+        put(f, "[S]\na=\xFF\nb=\xC3\xA9\n");
+        QVERIFY(WriteSettingTo(f, "S", "a", "Ã©"));
+        QCOMPARE(get(f), QByteArray("[S]\na=\xC3\x83\xC2\xA9\nb=\xC3\x83\xC2\xA9\n"));
+        QCOMPARE(ReadSettingFrom(f, "S", "b", "d"), QString("Ã©"));
+        put(f, "[S]\na=\xFF\n"); // all ASCII afterwards: nothing to re-encode
+        QVERIFY(WriteSettingTo(f, "S", "a", "x"));
+        QCOMPARE(get(f), QByteArray("[S]\na=x\n"));
     }
 
     // Where the settings file and automatic snapshots live.
