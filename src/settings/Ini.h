@@ -60,7 +60,7 @@ private:
     bool m_bom = false;
     Encoding m_encoding = Encoding::Utf8;
     bool m_crlf = true;
-    QByteArray m_eol = QByteArrayLiteral("\r\n"); // ending for new lines: the file's first one
+    QByteArray m_eol = QByteArrayLiteral("\r\n"); // ending for new lines: the file's first one (see endingBefore)
 };
 
 // Where the program's settings live: "ini.ini" in the settings directory of
