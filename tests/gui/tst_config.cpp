@@ -216,6 +216,47 @@ private slots:
         QCOMPARE(player(1)->URL(), QStringLiteral(KIJKRAAM_SERVER "/kwa/KR5/KR1.asx"));
         QCOMPARE(FakeBackend::of(player(2))->current, QStringLiteral("rtsp://127.0.0.1:9/nieuw"));
     }
+
+    // A settings file written on Windows is in its ANSI code page
+    // (Windows-1252). Through the addresses window its accented addresses
+    // show as typed there, an unchanged save keeps every byte, a changed
+    // address is written in Windows-1252 beside the others' untouched
+    // bytes, and an address the code page cannot hold turns the whole file
+    // into UTF-8 without losing a character.
+    void adressen_windows1252FileRoundTrip()
+    {
+        TestEnv env;
+        const QByteArray ansi = "; Caf\xE9-adressen\r\n[Stream1]\r\nAdres=http://h/caf\xE9\r\n"
+                                "[Stream2]\r\nAdres=mms://h/\x80uro\r\n[Stream3]\r\nAdres=Auto\r\n"
+                                "[Stream4]\r\nAdres=rtsp://h/na\xEFve\r\n";
+        env.writeIni(ansi);
+        const auto save = [](const QStringList &typed) {
+            QWidget *w = Forms::show(QStringLiteral("Adressen"));
+            QStringList shown;
+            for (int slot = 1; slot <= 4; ++slot) {
+                auto *field = w->findChild<QLineEdit *>(QStringLiteral("Text%1").arg(slot));
+                shown << field->text();
+                if (!typed.value(slot - 1).isNull())
+                    field->setText(typed.value(slot - 1));
+            }
+            QTest::mouseClick(w->findChild<QPushButton *>(QStringLiteral("Command1")), Qt::LeftButton);
+            TestEnv::flushDeletes();
+            return shown;
+        };
+        QCOMPARE(save({}), (QStringList{"http://h/café", "mms://h/€uro", "Auto", "rtsp://h/naïve"}));
+        QVERIFY(!Forms::find(QStringLiteral("Adressen")));
+        QCOMPARE(env.readIni(), ansi);
+
+        save({QString(), QString(), QStringLiteral("http://h/crème")});
+        QCOMPARE(env.readIni(), QByteArray(ansi).replace("Adres=Auto", "Adres=http://h/cr\xE8me"));
+
+        const QStringList shown = save({QStringLiteral("http://h/Łódź")});
+        QCOMPARE(shown, (QStringList{"http://h/café", "mms://h/€uro", "http://h/crème", "rtsp://h/naïve"}));
+        QCOMPARE(env.readIni(), QByteArray("; Caf\xC3\xA9-adressen\r\n[Stream1]\r\nAdres=http://h/\xC5\x81\xC3\xB3"
+                                           "d\xC5\xBA\r\n[Stream2]\r\nAdres=mms://h/\xE2\x82\xACuro\r\n"
+                                           "[Stream3]\r\nAdres=http://h/cr\xC3\xA8me\r\n[Stream4]\r\n"
+                                           "Adres=rtsp://h/na\xC3\xAFve\r\n"));
+    }
 };
 
 KIJKRAAM_GUI_TEST_MAIN(TestConfig)
