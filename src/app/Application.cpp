@@ -2,6 +2,7 @@
 #include "app/FormCatalog.h"
 
 #include <QApplication>
+#include <QFont>
 #include <QIcon>
 #include <QLibraryInfo>
 #include <QTranslator>
@@ -25,10 +26,31 @@ void prepare()
         qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
 }
 
+void substituteFonts()
+{
+    // The windows were drawn with Windows fonts. Liberation Sans, Serif and
+    // Mono have the metrics of Arial, Times New Roman and Courier New, so
+    // captions take the widths they were designed for; Liberation Sans is
+    // also the closest free match for the bitmap font "MS Sans Serif".
+    // "Comic Sans MS" has no free twin with its metrics: Liberation Sans
+    // stands in, which is narrower, so its captions fit too.
+    const QString sans = QStringLiteral("Liberation Sans");
+    QFont::insertSubstitution(QStringLiteral("Arial"), sans);
+    QFont::insertSubstitution(QStringLiteral("MS Sans Serif"), sans);
+    QFont::insertSubstitution(QStringLiteral("Comic Sans MS"), sans);
+    QFont::insertSubstitution(QStringLiteral("Times New Roman"), QStringLiteral("Liberation Serif"));
+    QFont::insertSubstitution(QStringLiteral("Courier New"), QStringLiteral("Liberation Mono"));
+}
+
 void init()
 {
     QApplication::setApplicationName(QStringLiteral("Kijkraam"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/kijkraam.svg")));
+    // The window registry decides when the program ends: when its last
+    // window is unloaded, whichever way. Qt's own rule (the last visible
+    // window closed) misses windows that are unloaded without a close event.
+    QApplication::setQuitOnLastWindowClosed(false);
+    substituteFonts();
     // The interface is Dutch, also in Qt's own dialogs and buttons.
     auto *qtTexts = new QTranslator(qApp);
     if (qtTexts->load(QStringLiteral("qtbase_nl"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))

@@ -6,6 +6,9 @@ namespace Application {
 // they go full screen; the web engine needs it too) and a browser that
 // works without a GPU and as root.
 void prepare();
-// After QApplication: icon, numeric locale for libmpv, window kinds.
+// After QApplication: icon, fonts, numeric locale for libmpv, window kinds,
+// and the end of the program when its last window goes.
 void init();
+// The free fonts with the metrics of the Windows fonts the windows use.
+void substituteFonts();
 }

@@ -1,4 +1,5 @@
 #include "common/Form2.h"
+#include "common/Labels.h"
 #include "common/OnTopBas.h"
 #include "common/SystemColors.h"
 
@@ -7,44 +8,14 @@
 #include <QPlainTextEdit>
 #include <QScreen>
 
-namespace {
-QFont makeFont(const QString &family, double points, bool bold, bool italic)
-{
-    QFont f(family);
-    f.setPointSizeF(points);
-    f.setBold(bold);
-    f.setItalic(italic);
-    // The fonts the window was drawn with are narrower than the usual
-    // stand-ins; a little condensing keeps every caption within its label.
-    f.setStretch(QFont::SemiCondensed);
-    return f;
-}
-
-QLabel *label(QWidget *parent, const char *name, const QString &text, const QColor &fg,
-              const QColor *bg, Qt::Alignment align = Qt::AlignLeft | Qt::AlignTop)
-{
-    auto *l = new QLabel(text, parent);
-    l->setObjectName(QLatin1String(name));
-    QPalette pal = l->palette();
-    pal.setColor(QPalette::WindowText, fg);
-    if (bg) {
-        l->setAutoFillBackground(true);
-        pal.setColor(QPalette::Window, *bg);
-    }
-    l->setPalette(pal);
-    l->setAlignment(align);
-    return l;
-}
-} // namespace
-
 QString Form2::termsOfUse()
 {
     return QStringLiteral(
-        "Alle intellectuele eigendomsrechten op de beelden en\r\n"
-        "geluiden berusten bij Omroep Voorbeeld of haar licentiegevers.\r\n"
-        "Omroep Voorbeeld en de maker van dit programma aanvaarden\r\n"
-        "geen enkele aansprakelijkheid voor schade die voortvloeit\r\n"
-        "uit het gebruik van dit programma.\r\n"
+        "Alle intellectuele eigendomsrechten op de beelden\r\n"
+        "en geluiden berusten bij Omroep Voorbeeld of haar\r\n"
+        "licentiegevers. Omroep Voorbeeld en de maker van\r\n"
+        "dit programma aanvaarden geen aansprakelijkheid\r\n"
+        "voor schade door het gebruik van dit programma.\r\n"
         "Gebruik van Kijkraam is geheel voor eigen risico.\r\n");
 }
 
@@ -52,32 +23,33 @@ Form2::Form2() : Form(QStringLiteral("Form2"))
 {
     setWindowTitle(QStringLiteral("About"));
     setDesign(6660, 2940, Frame::FixedSingle, false, false);
+    setClientColour(SystemColors::desktop());
     QWidget *c = client();
-    c->setAutoFillBackground(true);
-    QPalette pal = c->palette();
-    pal.setColor(QPalette::Window, SystemColors::desktop());
-    c->setPalette(pal);
 
+    using Labels::caption;
+    using Labels::font;
     const QColor desktop = SystemColors::desktop();
     const QColor hiText = SystemColors::highlightText();
+    const QColor transparent;
     const auto centred = Qt::AlignHCenter | Qt::AlignTop;
+    // The window's own font, for the labels that name none.
+    const QFont plain = font(QStringLiteral("MS Sans Serif"), 8.25);
 
-    Label1[0] = label(c, "Label1_0", QStringLiteral("Kijkraam 2005"), SystemColors::window(), nullptr, centred);
-    Label1[0]->setFont(makeFont(QStringLiteral("Comic Sans MS"), 12, true, true));
+    Label1[0] = caption(c, "Label1_0", QStringLiteral("Kijkraam 2005"),
+                        font(QStringLiteral("Comic Sans MS"), 12, true, true), SystemColors::window(), transparent,
+                        centred);
     placeTw(Label1[0], 0, 120, 2175, 375);
-
-    Label1[1] = label(c, "Label1_1", QStringLiteral("versie 2.3a"), hiText, nullptr, centred);
-    Label1[1]->setFont(makeFont(QStringLiteral("Arial"), 9.75, false, true));
+    Label1[1] = caption(c, "Label1_1", QStringLiteral("versie 2.3a"), font(QStringLiteral("Arial"), 9.75, false, true),
+                        hiText, transparent, centred);
     placeTw(Label1[1], 840, 480, 1215, 255);
-
-    Label2 = label(c, "Label2", QStringLiteral("VOORWAARDEN"), hiText, &desktop);
-    Label2->setFont(makeFont(QStringLiteral("Comic Sans MS"), 11.25, true, false));
+    Label2 = caption(c, "Label2", QStringLiteral("VOORWAARDEN"), font(QStringLiteral("Comic Sans MS"), 11.25, true),
+                     hiText, desktop);
     placeTw(Label2, 2280, 480, 1935, 375);
 
     Text1 = new QPlainTextEdit(c);
     Text1->setObjectName(QStringLiteral("Text1"));
     Text1->setPlainText(termsOfUse());
-    Text1->setFont(makeFont(QStringLiteral("Arial"), 8.25, false, false));
+    Text1->setFont(font(QStringLiteral("Arial"), 8.25));
     Text1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     Text1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     QPalette tp = Text1->palette();
@@ -86,28 +58,21 @@ Form2::Form2() : Form(QStringLiteral("Form2"))
     Text1->setPalette(tp);
     placeTw(Text1, 2280, 840, 4335, 1215);
 
-    Label3 = label(c, "Label3", QStringLiteral("27-08-05"), hiText, &desktop);
-    Label3->setFont(makeFont(QStringLiteral("Arial"), 8.25, false, true));
+    Label3 = caption(c, "Label3", QStringLiteral("27-08-05"), font(QStringLiteral("Arial"), 8.25, false, true), hiText,
+                     desktop);
     placeTw(Label3, 5880, 2160, 735, 255);
-
-    Label1[3] = label(c, "Label1_3", QStringLiteral("Voor updates of info:"), hiText, nullptr, centred);
-    Label1[3]->setFont(makeFont(Label1[3]->font().family(), Label1[3]->font().pointSizeF(), false, false));
+    Label1[3] = caption(c, "Label1_3", QStringLiteral("Voor updates of info:"), plain, hiText, transparent, centred);
     placeTw(Label1[3], 0, 2400, 2175, 255);
-
-    Label1[2] = label(c, "Label1_2", QStringLiteral("\u00a9 2003 - 2005 Kijkraam"), hiText, nullptr, centred);
-    Label1[2]->setFont(makeFont(Label1[2]->font().family(), Label1[2]->font().pointSizeF(), false, false));
+    Label1[2] = caption(c, "Label1_2", QStringLiteral("\u00a9 2003 - 2005 Kijkraam"), plain, hiText, transparent,
+                        centred);
     placeTw(Label1[2], 3960, 2400, 2535, 255);
-
-    Label1[4] = label(c, "Label1_4", QStringLiteral("www.kijkraam.example"), hiText, nullptr, centred);
-    Label1[4]->setFont(makeFont(QStringLiteral("MS Sans Serif"), 8.25, true, false));
+    Label1[4] = caption(c, "Label1_4", QStringLiteral("www.kijkraam.example"),
+                        font(QStringLiteral("MS Sans Serif"), 8.25, true), hiText, transparent, centred);
     placeTw(Label1[4], 600, 2640, 2175, 255);
-
-    Label4 = label(c, "Label4", QStringLiteral("Team KR"), hiText, &desktop);
-    Label4->setFont(makeFont(Label4->font().family(), Label4->font().pointSizeF(), false, false));
+    Label4 = caption(c, "Label4", QStringLiteral("Team KR"), plain, hiText, desktop);
     placeTw(Label4, 5400, 2640, 1095, 255);
 
-    for (QLabel *l : {Label1[0], Label1[1], Label1[2], Label1[3], Label1[4], Label2, Label3, Label4})
-        l->setFocusPolicy(Qt::NoFocus);
+    // The terms are the only control that takes the keyboard.
     Text1->setFocus();
 
     // Opened without an owner: centre it on the screen.

@@ -1,50 +1,22 @@
 #include "config/Adressen.h"
+#include "common/Labels.h"
 #include "common/SystemColors.h"
 #include "platform/TextField.h"
-#include "settings/Addresses.h"
-#include "settings/Ini.h"
+#include "settings/SettingKeys.h"
 
 #include <QLabel>
 #include <QPushButton>
-
-namespace {
-const QString Key = QStringLiteral("Adres");
-// What a field shows for a slot without a stored address. The players take a
-// missing address as "Auto" too, so saving an untouched window on a fresh
-// install keeps the built-in streams instead of storing a text no player
-// can open.
-const QString Missing = QStringLiteral("Auto");
-} // namespace
 
 Adressen::Adressen() : Form(QStringLiteral("Adressen"))
 {
     setWindowTitle(QStringLiteral("Streams"));
     setDesign(5670, 2760, Frame::FixedSingle, false, false);
+    setClientColour(Qt::black);
     QWidget *c = client();
-    c->setAutoFillBackground(true);
-    QPalette pal = c->palette();
-    pal.setColor(QPalette::Window, Qt::black);
-    c->setPalette(pal);
 
-    // Labels: opaque black, bold "MS Sans Serif" (or the nearest present
-    // font) in the scroll-bar colour.
+    // Labels: opaque black, bold "MS Sans Serif" in the scroll-bar colour.
     auto label = [c](const char *name, const QString &caption, double top, double width) {
-        auto *l = new QLabel(caption, c);
-        l->setObjectName(QLatin1String(name));
-        QFont f(QStringLiteral("MS Sans Serif"));
-        f.setPointSizeF(8.25);
-        f.setBold(true);
-        // "MS Sans Serif" is rarely present and the fonts standing in for it
-        // are wider: set a little narrower, the captions fit as designed.
-        f.setStretch(QFont::SemiCondensed);
-        l->setFont(f);
-        l->setAutoFillBackground(true);
-        QPalette lp = l->palette();
-        lp.setColor(QPalette::Window, Qt::black);
-        lp.setColor(QPalette::WindowText, SystemColors::scrollBar());
-        l->setPalette(lp);
-        l->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-        l->setFocusPolicy(Qt::NoFocus);
+        QLabel *l = Labels::boldOnBlack(c, name, caption, 8.25, SystemColors::scrollBar());
         placeTw(l, 120, top, width, 255);
         return l;
     };
@@ -75,9 +47,7 @@ Adressen::Adressen() : Form(QStringLiteral("Adressen"))
     Command1 = button("Command1", QStringLiteral("Opslaan"), 4320, 1215, &Adressen::Command1_Click);
     Command2 = button("Command2", QStringLiteral("Reset"), 1080, 855, &Adressen::Command2_Click);
 
-    const QList<QWidget *> tabOrder = {Text1, Text2, Text3, Text4, Command1, Command2};
-    for (int i = 1; i < tabOrder.size(); ++i)
-        setTabOrder(tabOrder[i - 1], tabOrder[i]);
+    setTabChain({Text1, Text2, Text3, Text4, Command1, Command2});
     Text1->setFocus();
 }
 
@@ -92,10 +62,13 @@ TextField *Adressen::field(int slot) const
     }
 }
 
+// A slot without a stored address shows "Auto", the default the players
+// use too: saving an untouched window on a fresh install keeps the built-in
+// streams instead of storing a text no player can open.
 void Adressen::readAddresses()
 {
     for (int slot = 1; slot <= 4; ++slot)
-        field(slot)->setText(INI::ReadSetting(Addresses::sectionOf(slot), Key, Missing));
+        field(slot)->setText(SettingKeys::read(SettingKeys::address(slot)));
 }
 
 // Runs once per load; showing the loaded window again keeps what was typed.
@@ -105,14 +78,14 @@ void Adressen::Command1_Click()
 {
     // Exactly as typed: no trimming, no check, the empty text included.
     for (int slot = 1; slot <= 4; ++slot)
-        INI::WriteSetting(Addresses::sectionOf(slot), Key, field(slot)->Text());
+        SettingKeys::write(SettingKeys::address(slot), field(slot)->Text());
     close();
 }
 
 void Adressen::Command2_Click()
 {
     for (int slot = 1; slot <= 4; ++slot)
-        INI::WriteSetting(Addresses::sectionOf(slot), Key, QStringLiteral("Auto"));
+        SettingKeys::write(SettingKeys::address(slot), QStringLiteral("Auto"));
     // Show what the file now holds: a write that failed leaves the old value.
     readAddresses();
 }

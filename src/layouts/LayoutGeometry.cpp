@@ -1,5 +1,7 @@
 #include "layouts/LayoutGeometry.h"
 
+#include <cstddef>
+
 namespace LayoutGeometry {
 
 // Four players of 2775 x 2535 at a pitch of 2760: neighbours overlap by one
@@ -9,10 +11,7 @@ const LayoutDesign Row = {
     11070, 2535,
     240, 2685,
     {{0, 0, 2775, 2535}, {2760, 0, 2775, 2535}, {5520, 0, 2775, 2535}, {8280, 0, 2775, 2535}},
-    2000, 500,
-    true,
-    {0, 500, 1000, 1500},
-    500,
+    {2000, 500, {{0, 0, 500, 500}, {500, 0, 500, 500}, {1000, 0, 500, 500}, {1500, 0, 500, 500}}},
     "mnuVerticaal", "&Verticaal", "verticaal",
 };
 
@@ -22,38 +21,43 @@ const LayoutDesign Column = {
     2775, 10095,
     6540, 735,
     {{0, 0, 2775, 2535}, {0, 2520, 2775, 2535}, {0, 5040, 2775, 2535}, {0, 7560, 2775, 2535}},
-    500, 2000,
-    false,
-    {0, 500, 1000, 1500},
-    500,
+    {500, 2000, {{0, 0, 500, 500}, {0, 500, 500, 500}, {0, 1000, 500, 500}, {0, 1500, 500, 500}}},
     "mnuHorizontaal", "&Horizontaal", "Horizontaal",
 };
 
-LayoutState designState(const LayoutDesign &layout, float nonClientWidth, float nonClientHeight)
+// WindowsMediaPlayer1 grows, Image1 moves with its lower-right corner.
+const StepAmounts StreamStep = {500, 500, {{0, 0, 500, 500}, {500, 500, 0, 0}}};
+
+WindowState designState(const LayoutDesign &layout, float nonClientWidth, float nonClientHeight)
 {
-    LayoutState s;
+    WindowState s;
     s.outerWidth = layout.clientWidth + nonClientWidth;
     s.outerHeight = layout.clientHeight + nonClientHeight;
-    for (int n = 0; n < 4; ++n)
-        s.players[n] = layout.players[n];
+    s.controls.assign(std::begin(layout.players), std::end(layout.players));
     return s;
 }
 
-LayoutState step(const LayoutDesign &layout, const LayoutState &current, Step direction)
+WindowState step(const StepAmounts &amounts, const WindowState &current, Step direction)
 {
     const float sign = direction == Step::Enlarge ? 1.0f : -1.0f;
-    LayoutState next = current;
-    next.outerWidth = next.outerWidth + sign * layout.stepOuterWidth;
-    next.outerHeight = next.outerHeight + sign * layout.stepOuterHeight;
-    for (int n = 1; n < 4; ++n) {
-        float &along = layout.stepMovesLeft ? next.players[n].left : next.players[n].top;
-        along = along + sign * layout.stepOffset[n];
-    }
-    for (int n = 0; n < 4; ++n) {
-        next.players[n].width = next.players[n].width + sign * layout.stepPlayerSize;
-        next.players[n].height = next.players[n].height + sign * layout.stepPlayerSize;
+    WindowState next = current;
+    next.outerWidth = next.outerWidth + sign * amounts.outerWidth;
+    next.outerHeight = next.outerHeight + sign * amounts.outerHeight;
+    for (std::size_t n = 0; n < next.controls.size() && n < amounts.controls.size(); ++n) {
+        TwRect &r = next.controls[n];
+        const TwRect &d = amounts.controls[n];
+        r.left = r.left + sign * d.left;
+        r.top = r.top + sign * d.top;
+        r.width = r.width + sign * d.width;
+        r.height = r.height + sign * d.height;
     }
     return next;
+}
+
+void keepOnScreen(Limits &limits, float frameLeft, float frameTop, const TwRect &available)
+{
+    limits.maxOuterWidth = available.left + available.width - frameLeft;
+    limits.maxOuterHeight = available.top + available.height - frameTop;
 }
 
 namespace {
@@ -61,16 +65,16 @@ bool fallsBelow(float now, float next, float minimum) { return next < now && nex
 bool growsPast(float now, float next, float maximum) { return next > now && next > maximum; }
 } // namespace
 
-bool allowed(const LayoutState &current, const LayoutState &next, const Limits &limits)
+bool allowed(const WindowState &current, const WindowState &next, const Limits &limits)
 {
     if (fallsBelow(current.outerWidth, next.outerWidth, limits.minOuterWidth)
         || fallsBelow(current.outerHeight, next.outerHeight, limits.minOuterHeight)
         || growsPast(current.outerWidth, next.outerWidth, limits.maxOuterWidth)
         || growsPast(current.outerHeight, next.outerHeight, limits.maxOuterHeight))
         return false;
-    for (int n = 0; n < 4; ++n) {
-        if (fallsBelow(current.players[n].width, next.players[n].width, limits.minPlayerWidth)
-            || fallsBelow(current.players[n].height, next.players[n].height, limits.minPlayerHeight))
+    for (std::size_t n = 0; n < current.controls.size() && n < next.controls.size(); ++n) {
+        if (fallsBelow(current.controls[n].width, next.controls[n].width, limits.minPlayerWidth)
+            || fallsBelow(current.controls[n].height, next.controls[n].height, limits.minPlayerHeight))
             return false;
     }
     return true;

@@ -4,6 +4,7 @@
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QMenuBar>
+#include <QScreen>
 #include <QTimer>
 #include <QWindow>
 
@@ -105,6 +106,46 @@ void Form::placeTw(QWidget *control, double left, double top, double width, doub
 {
     control->setGeometry(Twips::toPx(left), Twips::toPx(top), qMax(0, Twips::toPx(width)),
                          qMax(0, Twips::toPx(height)));
+}
+
+void Form::fill(QWidget *control, const QColor &colour)
+{
+    control->setAutoFillBackground(true);
+    QPalette pal = control->palette();
+    pal.setColor(QPalette::Window, colour);
+    control->setPalette(pal);
+}
+
+void Form::setTabChain(const QList<QWidget *> &controls)
+{
+    for (int i = 1; i < controls.size(); ++i)
+        setTabOrder(controls[i - 1], controls[i]);
+}
+
+QPointF Form::frameTopLeftTw() const
+{
+    const QPoint corner = frameGeometry().topLeft();
+    return QPointF(Twips::fromPx(corner.x()), Twips::fromPx(corner.y()));
+}
+
+QRectF Form::availableAreaTw() const
+{
+    const QScreen *s = screen() ? screen() : QGuiApplication::primaryScreen();
+    if (!s)
+        return QRectF();
+    const QRect avail = s->availableGeometry();
+    return QRectF(Twips::fromPx(avail.x()), Twips::fromPx(avail.y()), Twips::fromPx(avail.width()),
+                  Twips::fromPx(avail.height()));
+}
+
+double Form::menusWidthTw() const
+{
+    const QMenuBar *bar = qobject_cast<QMenuBar *>(menuWidget());
+    if (!bar || bar->actions().isEmpty())
+        return 0;
+    const QRect first = bar->actionGeometry(bar->actions().first());
+    const QRect last = bar->actionGeometry(bar->actions().last());
+    return Twips::fromPx(last.right() + 1 + qMax(0, first.left()));
 }
 
 void Form::showEvent(QShowEvent *event)

@@ -3,8 +3,10 @@
 // the key of the window registry), a load handler that the registry runs
 // once per load, a client area in which controls sit at fixed places in
 // twips, and an outer size in twips that includes the frame and menu bar.
+#include <QColor>
 #include <QMainWindow>
 #include <QMargins>
+#include <QRectF>
 #include <QSizeF>
 
 class Form : public QMainWindow {
@@ -46,6 +48,22 @@ public:
 
     // Put a child control at its design place (twips, relative to the client area).
     static void placeTw(QWidget *control, double left, double top, double width, double height);
+
+    // Paint a control's (or the client area's) background in one colour.
+    static void fill(QWidget *control, const QColor &colour);
+    void setClientColour(const QColor &colour) { fill(m_client, colour); }
+
+    // The order in which Tab moves the keyboard focus through these controls.
+    void setTabChain(const QList<QWidget *> &controls);
+
+    // Where the window stands and how far its screen reaches, in twips: the
+    // top-left corner of the frame, and the screen's available area (without
+    // panels). A window that grows to the right and downwards stays on the
+    // screen while its outer size keeps within the two.
+    QPointF frameTopLeftTw() const;
+    QRectF availableAreaTw() const;
+    // The width the menu bar needs to show every menu title.
+    double menusWidthTw() const;
 
 signals:
     void unloaded(const QString &name);

@@ -9,7 +9,7 @@ namespace {
 struct Registry {
     QMap<QString, Forms::Factory> factories;
     QMap<QString, QPointer<Form>> loaded;
-    std::function<void()> quit = [] { QCoreApplication::quit(); };
+    Forms::QuitHandler quit = [] { QCoreApplication::quit(); };
 };
 Registry &registry()
 {
@@ -17,12 +17,35 @@ Registry &registry()
     return r;
 }
 
+bool anyLoaded()
+{
+    for (const auto &form : registry().loaded)
+        if (form)
+            return true;
+    return false;
+}
+
+// The window left the registry (unloaded, closed by its close box, or
+// destroyed). When it was the last one, the program ends.
 void forget(const QString &name, Form *form)
 {
     auto &loaded = registry().loaded;
     auto it = loaded.find(name);
-    if (it != loaded.end() && (it->isNull() || it->data() == form))
-        loaded.erase(it);
+    if (it == loaded.end() || !(it->isNull() || it->data() == form))
+        return;
+    loaded.erase(it);
+    if (!anyLoaded()) {
+        loaded.clear();
+        const Forms::QuitHandler quit = registry().quit;
+        if (quit)
+            quit();
+    }
+}
+
+void dispose(Form *form)
+{
+    form->hide();
+    form->deleteLater();
 }
 } // namespace
 
@@ -74,22 +97,21 @@ void unload(const QString &name)
 {
     if (Form *form = find(name)) {
         forget(name, form);
-        form->hide();
-        form->deleteLater();
+        dispose(form);
     }
 }
 
 void endProgram()
 {
+    // Out of the registry first: the windows go without ending the program
+    // once per window.
     const auto loaded = registry().loaded;
     registry().loaded.clear();
-    for (const auto &form : loaded) {
-        if (form) {
-            form->hide();
-            form->deleteLater();
-        }
-    }
-    registry().quit();
+    for (const auto &form : loaded)
+        if (form)
+            dispose(form);
+    if (registry().quit)
+        registry().quit();
 }
 
 QStringList loadedNames()
@@ -101,7 +123,18 @@ QStringList loadedNames()
     return names;
 }
 
-void setQuitHandler(std::function<void()> handler) { registry().quit = std::move(handler); }
+void destroyAll()
+{
+    const auto loaded = registry().loaded;
+    registry().loaded.clear();
+    for (const auto &form : loaded)
+        delete form.data();
+    // Windows unloaded before: their deletion was only posted.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+void setQuitHandler(QuitHandler handler) { registry().quit = std::move(handler); }
+QuitHandler quitHandler() { return registry().quit; }
 
 void reset()
 {

@@ -1,6 +1,9 @@
 #pragma once
 // The registry of the program's windows. Every window kind exists at most
 // once and is addressed by its name ("Form1", "Stream2", "Opties", ...).
+// The program runs while any window of the registry is loaded: when the
+// last one goes, by whatever path (its close box, a command of its own, a
+// switch that failed to show the next window), the registry ends the program.
 #include <QString>
 #include <QStringList>
 #include <functional>
@@ -23,7 +26,7 @@ Form *load(const QString &name);
 Form *show(const QString &name);
 
 // Close and destroy the window (its players and pages end with it). No-op
-// when it is not loaded.
+// when it is not loaded. Unloading the last window ends the program.
 void unload(const QString &name);
 
 // End the program at once: every window goes without running handlers.
@@ -32,11 +35,19 @@ void endProgram();
 // Names of the loaded windows.
 QStringList loadedNames();
 
-// What endProgram() does after closing the windows (default: quit the
-// application's event loop). Tests replace it.
-void setQuitHandler(std::function<void()> handler);
+// Destroy every window that is left or waits to be deleted, so that their
+// players and pages end before the process does. main() calls it after the
+// event loop has returned.
+void destroyAll();
 
-// Drop every factory and window; for tests.
+// What ending the program does once the windows are gone (by default: quit
+// the application's event loop). Tests replace it and put back what
+// quitHandler() returned before.
+using QuitHandler = std::function<void()>;
+void setQuitHandler(QuitHandler handler);
+QuitHandler quitHandler();
+
+// Drop every factory and window without ending the program; for tests.
 void reset();
 
 } // namespace Forms

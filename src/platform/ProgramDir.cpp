@@ -3,6 +3,7 @@
 
 namespace {
 QString g_override;
+bool g_readOnly = false;
 }
 
 namespace ProgramDir {
@@ -10,5 +11,11 @@ QString path()
 {
     return g_override.isEmpty() ? QCoreApplication::applicationDirPath() : g_override;
 }
-void overrideForTests(const QString &dir) { g_override = dir; }
+void overrideForTests(const QString &dir, bool readOnly)
+{
+    g_override = dir;
+    g_readOnly = readOnly && !dir.isEmpty();
+}
+bool overridden() { return !g_override.isEmpty(); }
+bool overriddenReadOnly() { return g_readOnly; }
 }

@@ -1,10 +1,33 @@
 #include "platform/WebBrowser.h"
+#include "platform/ComponentFailure.h"
 
 #include <QPalette>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <QWebEnginePage>
 #include <QWebEngineView>
+#include <memory>
+
+namespace {
+bool g_engineStarted = false;
+
+QString whyEnded(QWebEnginePage::RenderProcessTerminationStatus status, int exitCode)
+{
+    // The engine hands on the wait status of the process: its exit code
+    // sits in the second byte.
+    if (exitCode > 255 && (exitCode & 0x7f) == 0)
+        exitCode >>= 8;
+    switch (status) {
+    case QWebEnginePage::CrashedTerminationStatus:
+        return QStringLiteral("het weergaveproces van de browser is vastgelopen (code %1).").arg(exitCode);
+    case QWebEnginePage::KilledTerminationStatus:
+        return QStringLiteral("het weergaveproces van de browser is afgebroken.");
+    default:
+        return QStringLiteral("het weergaveproces van de browser kon niet starten of stopte met een fout "
+                              "(afsluitcode %1).").arg(exitCode);
+    }
+}
+} // namespace
 
 WebBrowser::WebBrowser(QWidget *parent) : QWidget(parent)
 {
@@ -15,6 +38,33 @@ WebBrowser::WebBrowser(QWidget *parent) : QWidget(parent)
     setPalette(pal);
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
+}
+
+bool WebBrowser::engineStarted() { return g_engineStarted; }
+
+QWebEnginePage *WebBrowser::page() const { return m_view ? m_view->page() : m_page; }
+
+void WebBrowser::watch(QWebEnginePage *page)
+{
+    // A page whose render process failed also finishes loading (with an
+    // error); only a page that loaded in a live render process shows that
+    // the engine runs.
+    auto renderFailed = std::make_shared<bool>(false);
+    connect(page, &QWebEnginePage::loadStarted, this, [renderFailed] { *renderFailed = false; });
+    connect(page, &QWebEnginePage::loadFinished, this, [this, renderFailed](bool ok) {
+        if (!*renderFailed)
+            g_engineStarted = true;
+        emit loadFinished(ok);
+    });
+    connect(page, &QWebEnginePage::renderProcessTerminated, this,
+            [renderFailed](QWebEnginePage::RenderProcessTerminationStatus status, int exitCode) {
+                if (status == QWebEnginePage::NormalTerminationStatus)
+                    return;
+                *renderFailed = true;
+                if (!g_engineStarted)
+                    ComponentFailure::report(QStringLiteral("de browser-engine (Qt WebEngine)"),
+                                             whyEnded(status, exitCode));
+            });
 }
 
 void WebBrowser::Navigate(const QString &url)
@@ -32,7 +82,7 @@ void WebBrowser::Navigate(const QString &url)
             // would make the whole window draw through OpenGL.
             if (!m_page) {
                 m_page = new QWebEnginePage(this);
-                connect(m_page, &QWebEnginePage::loadFinished, this, &WebBrowser::loadFinished);
+                watch(m_page);
             }
             m_page->load(QUrl(url));
             return;
@@ -42,7 +92,7 @@ void WebBrowser::Navigate(const QString &url)
             m_view->page()->setBackgroundColor(Qt::black);
             m_view->setContextMenuPolicy(Qt::NoContextMenu);
             layout()->addWidget(m_view);
-            connect(m_view, &QWebEngineView::loadFinished, this, &WebBrowser::loadFinished);
+            watch(m_view->page());
         }
         m_view->load(QUrl(url));
     });

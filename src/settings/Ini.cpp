@@ -1,11 +1,15 @@
 #include "settings/Ini.h"
 
+#include "platform/DataPlaces.h"
 #include "platform/ProgramDir.h"
+#include "settings/TextCodec.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+
+#include <algorithm>
 
 namespace INI {
 
@@ -81,14 +85,15 @@ qsizetype keySeparator(const QByteArray &raw)
     return raw.indexOf('=');
 }
 
-bool sameName(const QByteArray &fileBytes, const QString &wanted)
-{
-    return QString::fromUtf8(fileBytes).compare(wanted, Qt::CaseInsensitive) == 0;
-}
-
 QString normalizedName(const QString &name)
 {
-    return QString::fromUtf8(trimmed(name.toUtf8()));
+    qsizetype begin = 0;
+    qsizetype end = name.size();
+    while (begin < end && name.at(begin).unicode() < 0x80 && isBlankChar(char(name.at(begin).unicode())))
+        ++begin;
+    while (end > begin && name.at(end - 1).unicode() < 0x80 && isBlankChar(char(name.at(end - 1).unicode())))
+        --end;
+    return name.mid(begin, end - begin);
 }
 
 bool hasLineBreakOrNul(const QString &text)
@@ -115,7 +120,7 @@ bool validKeyName(const QString &key)
 
 // A value is written on one line: it ends at its first line break or NUL, so
 // that no caller can add lines, keys or sections through a value.
-QByteArray storableValue(const QString &value)
+QString storableValue(const QString &value)
 {
     qsizetype end = value.size();
     for (qsizetype i = 0; i < value.size(); ++i) {
@@ -125,7 +130,7 @@ QByteArray storableValue(const QString &value)
             break;
         }
     }
-    return value.left(end).toUtf8();
+    return value.left(end);
 }
 
 enum class ReadResult { Missing, Read, Failed };
@@ -158,6 +163,8 @@ ReadResult readFile(const QString &path, QByteArray *bytes, bool forWrite)
 IniDocument IniDocument::parse(const QByteArray &bytes)
 {
     IniDocument doc;
+    if (!TextCodec::isValidUtf8(bytes))
+        doc.m_encoding = Encoding::Windows1252;
     qsizetype pos = 0;
     if (bytes.startsWith(Bom)) {
         doc.m_bom = true;
@@ -187,6 +194,21 @@ IniDocument IniDocument::parse(const QByteArray &bytes)
         doc.m_lines.push_back(std::move(line));
     }
     return doc;
+}
+
+QString IniDocument::decode(const QByteArray &bytes) const
+{
+    return m_encoding == Encoding::Utf8 ? TextCodec::decodeUtf8(bytes) : TextCodec::decodeWindows1252(bytes);
+}
+
+QByteArray IniDocument::encode(const QString &text) const
+{
+    return m_encoding == Encoding::Utf8 ? text.toUtf8() : TextCodec::encodeWindows1252(text);
+}
+
+bool IniDocument::sameName(const QByteArray &fileBytes, const QString &wanted) const
+{
+    return decode(fileBytes).compare(wanted, Qt::CaseInsensitive) == 0;
 }
 
 int IniDocument::findSection(const QString &section) const
@@ -245,46 +267,77 @@ std::optional<QString> IniDocument::value(const QString &section, const QString 
     qsizetype start = 0;
     while (start < text.size() && (text[start] == ' ' || text[start] == '\t'))
         ++start;
-    return QString::fromUtf8(text.mid(start));
+    return decode(text.mid(start));
 }
 
-void IniDocument::setValue(const QString &section, const QString &key, const QString &value)
+QByteArray IniDocument::endingBefore(int index) const
+{
+    // A lone CR in front of a blank line that ends in LF would read back as
+    // one CRLF and swallow that blank line; such a new line ends in LF.
+    if (m_eol == "\r" && size_t(index) < m_lines.size() && m_lines[size_t(index)].raw.isEmpty()
+        && m_lines[size_t(index)].ending == "\n")
+        return QByteArrayLiteral("\n");
+    return m_eol;
+}
+
+void IniDocument::insertLine(int index, const QByteArray &raw)
+{
+    // Only the file's last line can lack an ending; a new line after it
+    // needs one.
+    if (index > 0 && m_lines[size_t(index - 1)].ending.isEmpty())
+        m_lines[size_t(index - 1)].ending = m_eol;
+    Line line;
+    line.raw = raw;
+    line.ending = endingBefore(index);
+    m_lines.insert(m_lines.begin() + index, std::move(line));
+}
+
+void IniDocument::convertToUtf8()
+{
+    for (Line &line : m_lines)
+        line.raw = TextCodec::decodeWindows1252(line.raw).toUtf8();
+    m_encoding = Encoding::Utf8;
+}
+
+bool IniDocument::setValue(const QString &section, const QString &key, const QString &value)
 {
     if (!validSectionName(section) || !validKeyName(key))
-        return;
-    const QByteArray stored = storableValue(value);
+        return false;
+    const QString stored = storableValue(value);
+    const QString sectionName = normalizedName(section);
+    const QString keyName = normalizedName(key);
 
-    const int sectionLine = findSection(section);
-    if (sectionLine >= 0) {
-        const int keyLine = findKey(sectionLine, key);
-        if (keyLine >= 0) {
-            Line &line = m_lines[size_t(keyLine)];
-            const QByteArray spelling = trimmed(line.raw.left(line.raw.indexOf('=')));
-            line.raw = spelling + '=' + stored;
-            return;
-        }
-        const int at = sectionEnd(sectionLine);
-        // Only the file's last line can lack an ending; the new line goes
-        // after it, so it needs one now.
-        if (m_lines[size_t(at - 1)].ending.isEmpty())
-            m_lines[size_t(at - 1)].ending = m_eol;
-        Line line;
-        line.raw = normalizedName(key).toUtf8() + '=' + stored;
-        line.ending = m_eol;
-        m_lines.insert(m_lines.begin() + at, std::move(line));
-        return;
+    // The new text has characters the file's code page cannot hold: the
+    // whole file becomes UTF-8, so that it stays in one encoding.
+    if (m_encoding == Encoding::Windows1252
+        && !(TextCodec::fitsWindows1252(stored) && TextCodec::fitsWindows1252(sectionName)
+             && TextCodec::fitsWindows1252(keyName)))
+        convertToUtf8();
+
+    const int sectionLine = findSection(sectionName);
+    const int keyLine = sectionLine >= 0 ? findKey(sectionLine, keyName) : -1;
+    if (keyLine >= 0) {
+        Line &line = m_lines[size_t(keyLine)];
+        const QByteArray spelling = trimmed(line.raw.left(line.raw.indexOf('=')));
+        line.raw = spelling + '=' + encode(stored);
+    } else if (sectionLine >= 0) {
+        insertLine(sectionEnd(sectionLine), encode(keyName) + '=' + encode(stored));
+    } else {
+        insertLine(int(m_lines.size()), '[' + encode(sectionName) + ']');
+        insertLine(int(m_lines.size()), encode(keyName) + '=' + encode(stored));
     }
 
-    if (!m_lines.empty() && m_lines.back().ending.isEmpty())
-        m_lines.back().ending = m_eol;
-    Line header;
-    header.raw = '[' + normalizedName(section).toUtf8() + ']';
-    header.ending = m_eol;
-    Line line;
-    line.raw = normalizedName(key).toUtf8() + '=' + stored;
-    line.ending = m_eol;
-    m_lines.push_back(std::move(header));
-    m_lines.push_back(std::move(line));
+    // A Windows-1252 file is told apart by not being UTF-8. When this write
+    // took away its last byte that is not UTF-8 while others outside ASCII
+    // remain, the next read would take it for UTF-8 and see other text: it
+    // becomes UTF-8 now, every line keeping its text.
+    if (m_encoding == Encoding::Windows1252) {
+        const QByteArray bytes = toBytes();
+        const bool ascii = std::all_of(bytes.cbegin(), bytes.cend(), [](char c) { return uchar(c) < 0x80; });
+        if (!ascii && TextCodec::isValidUtf8(bytes))
+            convertToUtf8();
+    }
+    return true;
 }
 
 QByteArray IniDocument::toBytes() const
@@ -303,20 +356,45 @@ QByteArray IniDocument::toBytes() const
     return out;
 }
 
-QString settingsPath()
+namespace {
+
+QString iniIn(const QString &dir)
 {
-    return QDir::toNativeSeparators(ProgramDir::path()) + QDir::separator()
-        + QStringLiteral("ini.ini");
+    return QDir::toNativeSeparators(dir) + QDir::separator() + QStringLiteral("ini.ini");
 }
 
+} // namespace
+
+QString settingsPath()
+{
+    return iniIn(DataPlaces::settings().dir);
+}
+
+// With settings in the user's directory, an ini.ini beside the program (one
+// the user cannot write, say on a read-only medium) still serves until the
+// user's own file exists: reads use it, and the first write starts from a
+// copy of it.
 QString ReadSetting(const QString &section, const QString &key, const QString &defaultValue)
 {
-    return ReadSettingFrom(settingsPath(), section, key, defaultValue);
+    const DataPlaces::Place place = DataPlaces::settings();
+    QString path = iniIn(place.dir);
+    if (place.perUser && !QFileInfo::exists(path))
+        path = iniIn(ProgramDir::path());
+    return ReadSettingFrom(path, section, key, defaultValue);
 }
 
 bool WriteSetting(const QString &section, const QString &key, const QString &value)
 {
-    return WriteSettingTo(settingsPath(), section, key, value);
+    const DataPlaces::Place place = DataPlaces::settings();
+    const QString path = iniIn(place.dir);
+    if (place.perUser) {
+        if (!DataPlaces::prepare(place))
+            return false;
+        const QString beside = iniIn(ProgramDir::path());
+        if (!QFileInfo::exists(path) && QFileInfo(beside).isFile())
+            QFile::copy(beside, path); // a new file of the user's, even from a read-only one
+    }
+    return WriteSettingTo(path, section, key, value);
 }
 
 QString ReadSettingFrom(const QString &path, const QString &section, const QString &key,

@@ -1,7 +1,8 @@
 #include "stream/SnapshotCapture.h"
 #include "platform/Clipboard.h"
 #include "platform/Forms.h"
-#include "platform/ProgramDir.h"
+#include "platform/DataPlaces.h"
+#include "settings/SettingKeys.h"
 #include "stream/BitmapFile.h"
 #include "stream/SnapshotNames.h"
 
@@ -37,9 +38,12 @@ void takeSnapshot(QWidget *streamWindow, int slot, const QString &autosave)
     // 3. One pass of pending events, without waiting.
     QCoreApplication::processEvents();
 
-    if (autosave == QLatin1String("Ja")) {
-        // 4. Straight into a bitmap beside the program.
-        saveAutomatic(Clipboard::picture(), slot, ProgramDir::path(), QDateTime::currentDateTime());
+    if (autosave == SettingKeys::Yes) {
+        // 4. Straight into a bitmap beside the program, or in the user's
+        // pictures when the program cannot keep files beside itself.
+        const DataPlaces::Place place = DataPlaces::snapshots();
+        DataPlaces::prepare(place);
+        saveAutomatic(Clipboard::picture(), slot, place.dir, QDateTime::currentDateTime());
     } else {
         // 5. The preview window; an open one only comes forward and keeps
         // the picture it took when it was created.

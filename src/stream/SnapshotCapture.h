@@ -1,7 +1,8 @@
 #pragma once
 // The snapshot of a stream window: its picture goes to the clipboard, and
-// from there either straight into a bitmap beside the program (autosave
-// "Ja") or into the one snapshot preview window.
+// from there either straight into a bitmap (autosave "Ja"; beside the program,
+// or in the user's pictures for an installed program) or into the one snapshot
+// preview window.
 #include <QDateTime>
 #include <QImage>
 #include <QString>

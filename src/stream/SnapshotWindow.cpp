@@ -1,4 +1,5 @@
 #include "stream/SnapshotWindow.h"
+#include "common/Labels.h"
 #include "platform/Clipboard.h"
 #include "platform/Forms.h"
 #include "platform/SaveDialog.h"
@@ -13,23 +14,10 @@ SnapshotWindow::SnapshotWindow() : Form(QStringLiteral("Snapshot"))
 {
     setWindowTitle(QStringLiteral("Snapshot"));
     setDesign(6345, 5775, Frame::Sizable, true, true);
+    setClientColour(Qt::black);
     QWidget *c = client();
-    c->setAutoFillBackground(true);
-    QPalette pal = c->palette();
-    pal.setColor(QPalette::Window, Qt::black);
-    c->setPalette(pal);
 
-    Label1 = new QLabel(QStringLiteral("Verkleinde Snapshot:"), c);
-    Label1->setObjectName(QStringLiteral("Label1"));
-    QFont labelFont(QStringLiteral("MS Sans Serif"));
-    labelFont.setPointSizeF(8.25);
-    labelFont.setBold(true);
-    Label1->setFont(labelFont);
-    QPalette labelPal = Label1->palette();
-    labelPal.setColor(QPalette::WindowText, QColor(224, 224, 224));
-    labelPal.setColor(QPalette::Window, Qt::black);
-    Label1->setPalette(labelPal);
-    Label1->setAutoFillBackground(true);
+    Label1 = Labels::boldOnBlack(c, "Label1", QStringLiteral("Verkleinde Snapshot:"), 8.25, QColor(224, 224, 224));
     placeTw(Label1, 1440, 120, 3375, 255);
 
     // The picture fills the frame, width and height scaled independently.
@@ -53,7 +41,7 @@ SnapshotWindow::SnapshotWindow() : Form(QStringLiteral("Snapshot"))
     placeTw(Command3, 4990, 5280, 1215, 375);
     connect(Command3, &QPushButton::clicked, this, &SnapshotWindow::Command3_Click);
 
-    setTabOrder(Command1, Command3);
+    setTabChain({Command1, Command3});
     Command1->setFocus();
 
     Snapshot = new SaveDialog(QStringLiteral("Snapshot"), this);

@@ -3,16 +3,14 @@
 #include "platform/Forms.h"
 #include "platform/Menus.h"
 #include "platform/TextField.h"
-#include "platform/Twips.h"
+#include "layouts/SizeSteps.h"
 #include "player/WindowsMediaPlayer.h"
 #include "settings/Addresses.h"
-#include "settings/Ini.h"
+#include "settings/SettingKeys.h"
 #include "stream/SnapshotButton.h"
 #include "stream/SnapshotCapture.h"
 
-#include <QGuiApplication>
 #include <QMenuBar>
-#include <QScreen>
 
 namespace {
 
@@ -60,11 +58,8 @@ StreamWindow::StreamWindow(int slot) : Form(QStringLiteral("Stream%1").arg(slot)
 
     const SlotDesign &design = designOf(slot);
     setDesign(design.clientWidthTw, design.clientHeightTw, Frame::FixedSingle, true, false);
+    setClientColour(Qt::black);
     QWidget *c = client();
-    c->setAutoFillBackground(true);
-    QPalette pal = c->palette();
-    pal.setColor(QPalette::Window, Qt::black);
-    c->setPalette(pal);
 
     WindowsMediaPlayer1 = new WindowsMediaPlayer(c);
     WindowsMediaPlayer1->setObjectName(QStringLiteral("WindowsMediaPlayer1"));
@@ -81,8 +76,8 @@ StreamWindow::StreamWindow(int slot) : Form(QStringLiteral("Stream%1").arg(slot)
     Adres = new TextField(QStringLiteral("Adres"), c, true);
     Save = new TextField(QStringLiteral("Save"), c, true);
 
-    setTabOrder(WindowsMediaPlayer1, Adres);
-    setTabOrder(Adres, Save);
+    setTabChain({WindowsMediaPlayer1, Adres, Save});
+    WindowsMediaPlayer1->setFocus();
 
     if (design.fixedPosition)
         placeClientAtTw(design.clientLeftTw, design.clientTopTw);
@@ -90,8 +85,8 @@ StreamWindow::StreamWindow(int slot) : Form(QStringLiteral("Stream%1").arg(slot)
 
 void StreamWindow::Form_Load()
 {
-    Save->setText(INI::ReadSetting(QStringLiteral("Kijkraam"), QStringLiteral("Autosave_Snapshot"), QStringLiteral("Ja")));
-    Adres->setText(INI::ReadSetting(Addresses::sectionOf(m_slot), QStringLiteral("Adres"), QStringLiteral("Auto")));
+    Save->setText(SettingKeys::read(SettingKeys::AutosaveSnapshot));
+    Adres->setText(SettingKeys::read(SettingKeys::address(m_slot)));
     // Setting the address starts playback by itself (autoStart).
     WindowsMediaPlayer1->setURL(Addresses::resolve(m_slot, Adres->Text()));
 }
@@ -106,42 +101,19 @@ void StreamWindow::mnuSluiten_Click()
     Forms::unload(objectName());
 }
 
-bool StreamWindow::sizeStep(float delta)
+// The window, the player and the snapshot button by one step, or nothing.
+bool StreamWindow::stepSize(LayoutGeometry::Step direction)
 {
-    // Each value is read as it is now and written back changed by one step,
-    // in single precision like every twip computation of the window.
-    const float outerW = float(outerWidthTw()) + delta;
-    const float outerH = float(outerHeightTw()) + delta;
-    const float playerW = float(WindowsMediaPlayer1->Width()) + delta;
-    const float playerH = float(WindowsMediaPlayer1->Height()) + delta;
-    const float imageLeft = float(Image1->Left()) + delta;
-    const float imageTop = float(Image1->Top()) + delta;
-
-    // The whole step, or none of it.
-    if (playerW < MinPlayerWidthTw || playerH < MinPlayerHeightTw)
-        return false;
-    QScreen *scr = screen() ? screen() : QGuiApplication::primaryScreen();
-    if (scr) {
-        const QRect avail = scr->availableGeometry();
-        if (Twips::toPx(outerW) > avail.width() || Twips::toPx(outerH) > avail.height())
-            return false;
-    }
-
-    setOuterWidthTw(outerW);
-    setOuterHeightTw(outerH);
-    WindowsMediaPlayer1->setWidth(playerW);
-    WindowsMediaPlayer1->setHeight(playerH);
-    Image1->setLeft(imageLeft);
-    Image1->setTop(imageTop);
-    return true;
+    return SizeSteps::take(this, LayoutGeometry::StreamStep, {WindowsMediaPlayer1, Image1}, MinPlayerWidthTw,
+                           MinPlayerHeightTw, direction);
 }
 
-void StreamWindow::mnuVergroot_Click() { sizeStep(SizeStepTw); }
-void StreamWindow::mnuVerklein_Click() { sizeStep(-SizeStepTw); }
+void StreamWindow::mnuVergroot_Click() { stepSize(LayoutGeometry::Step::Enlarge); }
+void StreamWindow::mnuVerklein_Click() { stepSize(LayoutGeometry::Step::Shrink); }
 
 void StreamWindow::mnuFullScreen_Click()
 {
-    if (WindowsMediaPlayer1->playState() == 3)
+    if (WindowsMediaPlayer1->playState() == WindowsMediaPlayer::Playing)
         WindowsMediaPlayer1->setFullScreen(true);
 }
 

@@ -1,4 +1,5 @@
 #pragma once
+#include "layouts/LayoutGeometry.h"
 #include "platform/Form.h"
 
 class QAction;
@@ -26,12 +27,11 @@ public:
     QMenu *mnuFile;
     QAction *mnuVerklein, *mnuVergroot, *mnuFullScreen, *mnuStreep, *mnuOnTop;
 
-    // One size step changes each of these by this much (twips).
-    static constexpr float SizeStepTw = 500.0f;
-    // A step is refused whole when the player would get smaller than this...
+    // A step is refused whole when the player would get smaller than this,
+    // or the window would leave its screen's available area from where it
+    // stands.
     static constexpr float MinPlayerWidthTw = 2400.0f;  // 160 pixels
     static constexpr float MinPlayerHeightTw = 1800.0f; // 120 pixels
-    // ...or the window larger than the available area of its screen.
 
     // Handlers
     void Image1_Click();
@@ -41,9 +41,9 @@ public:
     void mnuFullScreen_Click();
     void mnuOnTop_Click();
 
-private:
-    // Apply one size step of `delta` twips to all six values, or to none.
-    bool sizeStep(float delta);
+    // One enlarge or shrink step; false (and nothing changed) when refused.
+    bool stepSize(LayoutGeometry::Step direction);
 
+private:
     int m_slot;
 };

@@ -4,9 +4,10 @@
 #include "DemoServer.h"
 #include "TestEnv.h"
 
-#include "app/Form1.h"
-#include "layouts/LayoutWindow.h"
+#include "platform/Form.h"
 #include "platform/Forms.h"
+#include "platform/ComponentFailure.h"
+#include "platform/WebBrowser.h"
 #include "player/MpvBackend.h"
 #include "player/WindowsMediaPlayer.h"
 #include "settings/Addresses.h"
@@ -14,6 +15,9 @@
 #include <QAction>
 #include <QDir>
 #include <QPushButton>
+#include <QSignalSpy>
+#include <QWebEnginePage>
+#include <signal.h>
 
 namespace {
 int threadCount() { return QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size(); }
@@ -33,7 +37,7 @@ bool allPlaying(Form *form, int expected)
     if (players.size() != expected)
         return false;
     for (auto *p : players)
-        if (p->playState() != 3)
+        if (p->playState() != WindowsMediaPlayer::Playing)
             return false;
     return true;
 }
@@ -92,6 +96,54 @@ private slots:
             Forms::unload(QStringLiteral("Form1"));
             TestEnv::flushDeletes();
         }
+    }
+
+    // Once a page has loaded, the engine runs: a render process that dies
+    // later (a page that crashes it) is that page's trouble, not a reason
+    // to end the program.
+    void renderProcessThatDiesAfterTheFirstPage_isNoFailure()
+    {
+        TestEnv env;
+        QStringList reports;
+        ComponentFailure::setHandler([&reports](const QString &c, const QString &r) { reports << c + r; });
+        const Restore handler([] { ComponentFailure::setHandler({}); });
+        Form *main = Forms::show(QStringLiteral("Form1"));
+        auto *counter = named<WebBrowser>(main, "WebBrowser1");
+        QSignalSpy loaded(counter, &WebBrowser::loadFinished);
+        QTRY_VERIFY_WITH_TIMEOUT(loaded.count() >= 1 && counter->page() && counter->page()->renderProcessPid() > 0, 20000);
+        QVERIFY(WebBrowser::engineStarted());
+        QSignalSpy ended(counter->page(), &QWebEnginePage::renderProcessTerminated);
+        QCOMPARE(::kill(pid_t(counter->page()->renderProcessPid()), SIGKILL), 0);
+        QTRY_COMPARE_WITH_TIMEOUT(ended.count(), 1, 10000);
+        QTest::qWait(200);
+        QCOMPARE(reports, QStringList());
+        QVERIFY(Forms::find(QStringLiteral("Form1")));
+    }
+
+    // The program ends with its last window, whichever goes last and
+    // however: the decoders of every window end with it.
+    void lastWindowClosed_everyDecoderEnds()
+    {
+        TestEnv env;
+        env.writeIni("[Kijkraam]\r\nAutostart=Ja\r\n");
+        Form *main = Forms::show(QStringLiteral("Form1"));
+        QVERIFY(QTest::qWaitForWindowExposed(main));
+        main->findChild<QPushButton *>(QStringLiteral("Command2"))->click();
+        Form *stream = Forms::find(QStringLiteral("Stream2"));
+        QVERIFY(stream);
+        QTRY_VERIFY_WITH_TIMEOUT(allPlaying(main, 4) && allPlaying(stream, 1), 40000);
+        QCOMPARE(MpvBackend::liveCores(), 5);
+        // The main window's close box: the stream window plays on.
+        main->close();
+        TestEnv::flushDeletes();
+        QCOMPARE(env.quitRequests, 0);
+        QTRY_COMPARE_WITH_TIMEOUT(MpvBackend::liveCores(), 1, 15000);
+        QVERIFY(allPlaying(stream, 1));
+        // "&Sluiten" of the stream window: the last window, the end.
+        trigger(stream, "mnuSluiten");
+        QCOMPARE(env.quitRequests, 1);
+        Forms::destroyAll();
+        QTRY_COMPARE_WITH_TIMEOUT(MpvBackend::liveCores(), 0, 15000);
     }
 
     void walkThroughEveryFourPlayerWindow()

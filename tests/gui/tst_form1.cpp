@@ -1,29 +1,51 @@
 // The main window on players without a decoder: what its load does with the
-// settings, and its own commands.
+// settings, its own commands, focus, the topmost routine and the About window.
 #include "FakeBackend.h"
 #include "TestEnv.h"
 
-#include "app/Form1.h"
-#include "common/Form2.h"
+#include "common/OnTopBas.h"
+#include "platform/Form.h"
 #include "platform/Forms.h"
 #include "platform/TextField.h"
 #include "platform/WebBrowser.h"
 #include "player/WindowsMediaPlayer.h"
-#include "settings/Addresses.h"
 
 #include <QAction>
 #include <QLabel>
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QWindow>
+
+namespace {
+// The built-in addresses as the build names the maker's server.
+QString builtIn(int slot) { return QStringLiteral(KIJKRAAM_SERVER "/kwa/KR5/KR%1.asx").arg(slot); }
+const QString CounterPage = QStringLiteral(KIJKRAAM_SERVER "/kwa/KR5/count.php");
+const QString TickerPage = QStringLiteral(KIJKRAAM_SERVER "/kwa/KR5/Daz_ticker.php");
+
+WindowsMediaPlayer *player(const QObject *form, int slot)
+{
+    return named<WindowsMediaPlayer>(form, QStringLiteral("WindowsMediaPlayer%1").arg(slot));
+}
+QString field(const QObject *form, const char *name) { return named<TextField>(form, QLatin1String(name))->Text(); }
+QString location(const QObject *form, const char *name) { return named<WebBrowser>(form, QLatin1String(name))->LocationURL(); }
+QAction *item(const QObject *form, const char *name) { return named<QAction>(form, QLatin1String(name)); }
+QStringList captions(const QMenu *menu)
+{
+    QStringList list;
+    for (QAction *a : menu->actions())
+        list << (a->isSeparator() ? QStringLiteral("-") : a->text());
+    return list;
+}
+} // namespace
 
 class TestForm1 : public QObject {
     Q_OBJECT
 
-    Form1 *loadMain()
+    Form *loadMain()
     {
-        auto *form = qobject_cast<Form1 *>(Forms::show(QStringLiteral("Form1")));
+        Form *form = Forms::show(QStringLiteral("Form1"));
         if (form && !QTest::qWaitForWindowExposed(form))
             qWarning("main window not exposed");
         return form;
@@ -45,20 +67,20 @@ private slots:
     void withoutSettingsFile_builtInAddressesClosedShortWindow()
     {
         TestEnv env;
-        Form1 *form = loadMain();
+        Form *form = loadMain();
         QVERIFY(form);
-        QCOMPARE(form->WebBrowser1->LocationURL(), Addresses::counterPage());
-        QVERIFY(form->WebBrowser2->LocationURL().isEmpty());
-        QCOMPARE(form->Ticker->Text(), QStringLiteral("Nee"));
-        QCOMPARE(form->Text1->Text(), QStringLiteral("Nee"));
+        QCOMPARE(location(form, "WebBrowser1"), CounterPage);
+        QVERIFY(location(form, "WebBrowser2").isEmpty());
+        QCOMPARE(field(form, "Ticker"), QStringLiteral("Nee"));
+        QCOMPARE(field(form, "Text1"), QStringLiteral("Nee"));
         QCOMPARE(form->outerHeightTw(), 8115.0);
         // What the window system reports agrees to within a pixel.
         QVERIFY(qAbs(form->frameGeometry().height() * 15.0 - 8115.0) <= 15.0);
         QCOMPARE(form->clientWidthTw(), 8415.0);
         for (int slot = 1; slot <= 4; ++slot) {
-            QCOMPARE(form->player(slot)->URL(), Addresses::builtInAddress(slot));
-            QCOMPARE(form->player(slot)->playState(), int(WindowsMediaPlayer::Undefined));
-            QCOMPARE(form->player(slot)->statusText(), QStringLiteral("Gesloten"));
+            QCOMPARE(player(form, slot)->URL(), builtIn(slot));
+            QCOMPARE(player(form, slot)->playState(), int(WindowsMediaPlayer::Undefined));
+            QCOMPARE(player(form, slot)->statusText(), QStringLiteral("Gesloten"));
         }
         QVERIFY(!QFile::exists(env.iniPath())); // reading never creates the file
     }
@@ -67,12 +89,12 @@ private slots:
     {
         TestEnv env;
         env.writeIni(iniWith("Nieuws=Ja\r\nAutostart=Ja\r\n"));
-        Form1 *form = loadMain();
-        QCOMPARE(form->WebBrowser2->LocationURL(), Addresses::tickerPage());
+        Form *form = loadMain();
+        QCOMPARE(location(form, "WebBrowser2"), TickerPage);
         QCOMPARE(form->outerHeightTw(), 8790.0);
         QVERIFY(qAbs(form->frameGeometry().height() * 15.0 - 8790.0) <= 15.0);
         for (int slot = 1; slot <= 4; ++slot) {
-            WindowsMediaPlayer *p = form->player(slot);
+            WindowsMediaPlayer *p = player(form, slot);
             FakeBackend *backend = FakeBackend::of(p);
             QVERIFY(backend);
             QCOMPARE(p->URL(), addr(slot));
@@ -102,11 +124,11 @@ private slots:
         QFETCH(bool, ticker);
         TestEnv env;
         env.writeIni(iniWith(kijkraam));
-        Form1 *form = loadMain();
+        Form *form = loadMain();
         QCOMPARE(form->outerHeightTw(), ticker ? 8790.0 : 8115.0);
-        QCOMPARE(form->WebBrowser2->LocationURL().isEmpty(), !ticker);
+        QCOMPARE(location(form, "WebBrowser2").isEmpty(), !ticker);
         for (int slot = 1; slot <= 4; ++slot) {
-            FakeBackend *backend = FakeBackend::of(form->player(slot));
+            FakeBackend *backend = FakeBackend::of(player(form, slot));
             QCOMPARE(backend->current.isEmpty(), !plays);
             QCOMPARE(backend->calls.last(), plays ? QStringLiteral("open ") + addr(slot) : QStringLiteral("stop"));
         }
@@ -117,14 +139,14 @@ private slots:
         TestEnv env;
         env.writeIni("[Stream1]\r\nAdres=auto\r\n[Stream2]\r\nAdres=\r\n[Stream3]\r\nAdres=Auto\r\n"
                      "[Stream4]\r\nAdres=Auto \r\n");
-        Form1 *form = loadMain();
-        QCOMPARE(form->Adres1->Text(), QStringLiteral("auto"));
-        QCOMPARE(form->player(1)->URL(), QStringLiteral("auto"));
-        QCOMPARE(form->player(2)->URL(), QString());
-        QCOMPARE(form->player(2)->statusText(), QStringLiteral("Gesloten"));
-        QCOMPARE(form->player(3)->URL(), Addresses::builtInAddress(3));
+        Form *form = loadMain();
+        QCOMPARE(field(form, "Adres1"), QStringLiteral("auto"));
+        QCOMPARE(player(form, 1)->URL(), QStringLiteral("auto"));
+        QCOMPARE(player(form, 2)->URL(), QString());
+        QCOMPARE(player(form, 2)->statusText(), QStringLiteral("Gesloten"));
+        QCOMPARE(player(form, 3)->URL(), builtIn(3));
         // A trailing blank is part of the value: not the sentinel.
-        QCOMPARE(form->player(4)->URL(), QStringLiteral("Auto "));
+        QCOMPARE(player(form, 4)->URL(), QStringLiteral("Auto "));
     }
 
     void longAddress_reachesThePlayerWhole()
@@ -132,72 +154,112 @@ private slots:
         TestEnv env;
         const QString longUrl = QStringLiteral("rtsp://127.0.0.1:9/") + QString(300, QLatin1Char('x'));
         env.writeIni("[Stream2]\nAdres=" + longUrl.toUtf8() + "\n");
-        Form1 *form = loadMain();
-        QCOMPARE(form->Adres2->Text(), longUrl);
-        QCOMPARE(form->player(2)->URL(), longUrl);
+        Form *form = loadMain();
+        QCOMPARE(field(form, "Adres2"), longUrl);
+        QCOMPARE(player(form, 2)->URL(), longUrl);
     }
 
     void layout_designGeometryAndControls()
     {
         TestEnv env;
-        Form1 *form = loadMain();
+        Form *form = loadMain();
         QCOMPARE(form->windowTitle(), QStringLiteral("Kijkraam 2005"));
-        QCOMPARE(form->player(2)->Left(), 4200.0);
-        QCOMPARE(form->player(3)->Top(), 3720.0);
-        QCOMPARE(form->player(4)->geometry(), QRect(280, 248, 281, 241));
-        QCOMPARE(form->Command4->geometry(), QRect(504, 472, 57, 17));
-        QCOMPARE(form->Command1->text(), QStringLiteral("Vergroot"));
-        QVERIFY(form->WebBrowser1->geometry().left() >= form->client()->width()); // never seen
-        QVERIFY(!form->Adres1->isVisible() && !form->Text1->isVisible() && !form->Ticker->isVisible());
+        QCOMPARE(player(form, 2)->Left(), 4200.0);
+        QCOMPARE(player(form, 3)->Top(), 3720.0);
+        QCOMPARE(player(form, 4)->geometry(), QRect(280, 248, 281, 241));
+        auto *command1 = named<QPushButton>(form, "Command1");
+        auto *command4 = named<QPushButton>(form, "Command4");
+        QCOMPARE(command4->geometry(), QRect(504, 472, 57, 17));
+        QCOMPARE(command1->text(), QStringLiteral("Vergroot"));
+        QVERIFY(named(form, "WebBrowser1")->geometry().left() >= form->client()->width()); // never seen
+        for (const char *hidden : {"Adres1", "Text1", "Ticker"})
+            QVERIFY2(!named(form, hidden)->isVisible(), hidden);
         // Buttons and black boxes are drawn above the players and the ticker.
         const QObjectList kids = form->client()->children();
-        QVERIFY(kids.indexOf(static_cast<QObject *>(form->Command1)) > kids.indexOf(static_cast<QObject *>(form->WindowsMediaPlayer1)));
-        QVERIFY(kids.indexOf(static_cast<QObject *>(form->Picture3)) > kids.indexOf(static_cast<QObject *>(form->WebBrowser2)));
+        QVERIFY(kids.indexOf(command1) > kids.indexOf(player(form, 1)));
+        QVERIFY(kids.indexOf(named(form, "Picture3")) > kids.indexOf(named(form, "WebBrowser2")));
         // Menus in screen order with their captions.
-        QStringList view;
-        for (QAction *a : form->mnuView->actions())
-            view << (a->isSeparator() ? QStringLiteral("-") : a->text());
-        QCOMPARE(view, (QStringList{"&Stream1 Full Screen", "&Stream2 Full Screen", "&Stream3 Full Screen",
-                                    "&Stream4 Full Screen", "-", "&Horizontaal", "&Verticaal", "-",
-                                    "Always On &Top"}));
-        QStringList file;
-        for (QAction *a : form->mnuFile->actions())
-            file << (a->isSeparator() ? QStringLiteral("-") : a->text());
-        QCOMPARE(file, (QStringList{"&Opties", "&About", "-", "&Sluiten"}));
-        QCOMPARE(form->mnuFile->title(), QStringLiteral("&Bestand"));
-        QCOMPARE(form->mnuView->title(), QStringLiteral("&Beeld"));
+        auto *file = named<QMenu>(form, "mnuFile");
+        auto *view = named<QMenu>(form, "mnuView");
+        QCOMPARE(captions(view), (QStringList{"&Stream1 Full Screen", "&Stream2 Full Screen", "&Stream3 Full Screen",
+                                              "&Stream4 Full Screen", "-", "&Horizontaal", "&Verticaal", "-",
+                                              "Always On &Top"}));
+        QCOMPARE(captions(file), (QStringList{"&Opties", "&About", "-", "&Sluiten"}));
+        QCOMPARE(file->title(), QStringLiteral("&Bestand"));
+        QCOMPARE(view->title(), QStringLiteral("&Beeld"));
         // Fixed frame: the user cannot resize it.
         QCOMPARE(form->minimumSize(), form->maximumSize());
         QVERIFY(!(form->windowFlags() & Qt::WindowMaximizeButtonHint));
         QVERIFY(form->windowFlags() & Qt::WindowMinimizeButtonHint);
     }
 
+    void focus_startsOnTheFirstPlayer_tabFollowsTheDesign()
+    {
+        TestEnv env;
+        Form *form = loadMain();
+        QApplication::setActiveWindow(form);
+        QTRY_VERIFY(form->isActiveWindow());
+        // The keyboard is with player 1 (or a part of it), not with a button
+        // that a Space would press.
+        QWidget *focus = QApplication::focusWidget();
+        QVERIFY2(focus == player(form, 1) || player(form, 1)->isAncestorOf(focus),
+                 qPrintable(focus ? focus->objectName() : QStringLiteral("none")));
+        // The chain through the window's own controls, in design order.
+        const QStringList design = {"WindowsMediaPlayer1", "WindowsMediaPlayer2", "WindowsMediaPlayer3",
+                                    "WindowsMediaPlayer4", "Command1", "Command2", "Command3", "Command4",
+                                    "Text1", "Adres1", "Adres2", "Adres3", "Adres4", "WebBrowser1",
+                                    "Picture3", "Picture2", "Picture1", "WebBrowser2", "Ticker"};
+        QStringList chain;
+        QWidget *w = player(form, 1);
+        do {
+            if (w->parentWidget() == form->client() && design.contains(w->objectName()))
+                chain << w->objectName();
+            w = w->nextInFocusChain();
+        } while (w != player(form, 1) && chain.size() < 40);
+        // Controls that never take the focus (browsers, picture boxes) keep
+        // no place in the chain.
+        QStringList focusable;
+        for (const QString &name : design)
+            if (named(form, name)->focusPolicy() != Qt::NoFocus)
+                focusable << name;
+        QCOMPARE(focusable.mid(0, 8), design.mid(0, 8));
+        QCOMPARE(chain.filter(QRegularExpression(QStringLiteral("^(%1)$").arg(focusable.join(QLatin1Char('|'))))),
+                 focusable);
+        // Tab from the players reaches the first "Vergroot" button before
+        // any other button.
+        QWidget *next = player(form, 4);
+        while ((next = next->nextInFocusChain()) && !(next->focusPolicy() & Qt::TabFocus)) {
+        }
+        QCOMPARE(next, named(form, "Command1"));
+    }
+
     void fullScreen_onlyWhilePlaying()
     {
         TestEnv env;
         env.writeIni(iniWith("Autostart=Ja\r\n"));
-        Form1 *form = loadMain();
-        WindowsMediaPlayer *p2 = form->player(2);
+        Form *form = loadMain();
+        WindowsMediaPlayer *p2 = player(form, 2);
+        QAction *fullScreen2 = item(form, "mnuFullScreen2");
         FakeBackend *b2 = FakeBackend::of(p2);
-        form->mnuFullScreen2->trigger(); // still connecting
+        fullScreen2->trigger(); // still connecting
         QVERIFY(!p2->fullScreen());
         b2->reach(PlayerBackend::Phase::Buffering, 40);
         QCOMPARE(p2->playState(), int(WindowsMediaPlayer::Buffering));
         QCOMPARE(p2->statusText(), QStringLiteral("Bufferen: 40%"));
-        form->mnuFullScreen2->trigger();
+        fullScreen2->trigger();
         QVERIFY(!p2->fullScreen());
         b2->reachPlaying();
         p2->controls.pause();
         QCOMPARE(p2->playState(), int(WindowsMediaPlayer::Paused));
-        form->mnuFullScreen2->trigger();
+        fullScreen2->trigger();
         QVERIFY(!p2->fullScreen());
         p2->controls.play();
         QCOMPARE(p2->playState(), int(WindowsMediaPlayer::Playing));
         const QRect tile = p2->geometry();
-        form->mnuFullScreen2->trigger();
+        fullScreen2->trigger();
         QVERIFY(p2->fullScreen());
         QVERIFY(p2->isWindow());
-        QVERIFY(!form->player(1)->fullScreen());
+        QVERIFY(!player(form, 1)->fullScreen());
         // Esc brings it back into its place, still playing.
         QTest::keyClick(p2, Qt::Key_Escape);
         QVERIFY(!p2->fullScreen());
@@ -206,24 +268,25 @@ private slots:
         QCOMPARE(p2->playState(), int(WindowsMediaPlayer::Playing));
         // Closed players stay in their window.
         p2->close();
-        form->mnuFullScreen2->trigger();
+        fullScreen2->trigger();
         QVERIFY(!p2->fullScreen());
     }
 
     void alwaysOnTop_toggleKeepsGeometry()
     {
         TestEnv env;
-        Form1 *form = loadMain();
+        Form *form = loadMain();
+        QAction *onTop = item(form, "mnuOnTop");
         const QRect before = form->geometry();
-        QVERIFY(!form->mnuOnTop->isChecked());
-        form->mnuOnTop->trigger();
-        QVERIFY(form->mnuOnTop->isChecked());
+        QVERIFY(!onTop->isChecked());
+        onTop->trigger();
+        QVERIFY(onTop->isChecked());
         QVERIFY(form->windowFlags() & Qt::WindowStaysOnTopHint);
         QVERIFY(form->windowHandle()->flags() & Qt::WindowStaysOnTopHint);
         QVERIFY(form->isVisible());
         QCOMPARE(form->geometry(), before);
-        form->mnuOnTop->trigger();
-        QVERIFY(!form->mnuOnTop->isChecked());
+        onTop->trigger();
+        QVERIFY(!onTop->isChecked());
         QVERIFY(!(form->windowFlags() & Qt::WindowStaysOnTopHint));
         QVERIFY(!(form->windowHandle()->flags() & Qt::WindowStaysOnTopHint));
         QCOMPARE(form->geometry(), before);
@@ -232,45 +295,101 @@ private slots:
     void reload_readsSettingsAgainAndStartsFresh()
     {
         TestEnv env;
-        Form1 *form = loadMain();
-        form->mnuOnTop->trigger();
+        Form *form = loadMain();
+        item(form, "mnuOnTop")->trigger();
         Forms::unload(QStringLiteral("Form1"));
         TestEnv::flushDeletes();
         QVERIFY(!Forms::find(QStringLiteral("Form1")));
         env.writeIni(iniWith("Nieuws=Ja\r\n"));
         form = loadMain();
-        QVERIFY(!form->mnuOnTop->isChecked());
-        QCOMPARE(form->WebBrowser1->LocationURL(), Addresses::counterPage());
+        QVERIFY(!item(form, "mnuOnTop")->isChecked());
+        QCOMPARE(location(form, "WebBrowser1"), CounterPage);
         QCOMPARE(form->outerHeightTw(), 8790.0);
-        QCOMPARE(form->player(1)->URL(), addr(1));
+        QCOMPARE(player(form, 1)->URL(), addr(1));
     }
 
-    void about_isTopmostAndSingle()
+    void about_isTopmostAndSingle_typedTextDoesNotLast()
     {
         TestEnv env;
-        Form1 *form = loadMain();
-        form->mnuAbout->trigger();
-        auto *about = qobject_cast<Form2 *>(Forms::find(QStringLiteral("Form2")));
+        Form *form = loadMain();
+        item(form, "mnuAbout")->trigger();
+        Form *about = Forms::find(QStringLiteral("Form2"));
         QVERIFY(about);
         QVERIFY(about->isVisible());
         QCOMPARE(about->windowTitle(), QStringLiteral("About"));
         QVERIFY(about->windowFlags() & Qt::WindowStaysOnTopHint);
-        QCOMPARE(about->Label1[0]->text(), QStringLiteral("Kijkraam 2005"));
-        QCOMPARE(about->Label2->text(), QStringLiteral("VOORWAARDEN"));
-        QCOMPARE(about->Text1->toPlainText().count(QLatin1Char('\n')), 6);
+        QCOMPARE(named<QLabel>(about, "Label1_0")->text(), QStringLiteral("Kijkraam 2005"));
+        QCOMPARE(named<QLabel>(about, "Label2")->text(), QStringLiteral("VOORWAARDEN"));
+        auto *terms = named<QPlainTextEdit>(about, "Text1");
+        const QString original = terms->toPlainText();
+        QCOMPARE(original.count(QLatin1Char('\n')), 6);
         QCOMPARE(about->client()->size(), QSize(444, 196));
-        form->mnuAbout->trigger();
+        item(form, "mnuAbout")->trigger();
         QCOMPARE(Forms::find(QStringLiteral("Form2")), about);
-        // Typing into the terms changes nothing that lasts.
+        // The terms are the one control that takes the keyboard: what is
+        // typed there shows, and is gone when the window is opened again.
+        QApplication::setActiveWindow(about);
+        QTRY_COMPARE(QApplication::focusWidget(), terms);
+        QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("getypt"));
+        QVERIFY(terms->toPlainText().contains(QStringLiteral("getypt")));
         about->close();
         TestEnv::flushDeletes();
         QVERIFY(!Forms::find(QStringLiteral("Form2")));
+        item(form, "mnuAbout")->trigger();
+        about = Forms::find(QStringLiteral("Form2"));
+        QCOMPARE(named<QPlainTextEdit>(about, "Text1")->toPlainText(), original);
+        QVERIFY(about->windowFlags() & Qt::WindowStaysOnTopHint); // its load ran again
+    }
+
+    void about_captionsFitInMetricCompatibleFonts()
+    {
+        TestEnv env;
+        Form *about = Forms::load(QStringLiteral("Form2"));
+        // Windows fonts are mapped to the free fonts with their metrics.
+        for (const char *family : {"Arial", "MS Sans Serif"})
+            QCOMPARE(QFontInfo(QFont(QLatin1String(family))).family(), QStringLiteral("Liberation Sans"));
+        QCOMPARE(QFontInfo(QFont(QStringLiteral("Times New Roman"))).family(), QStringLiteral("Liberation Serif"));
+        QCOMPARE(QFontInfo(QFont(QStringLiteral("Courier New"))).family(), QStringLiteral("Liberation Mono"));
+        // The six lines of the terms each fit the field's width.
+        auto *terms = named<QPlainTextEdit>(about, "Text1");
+        const int room = terms->viewport()->width() - 2 * int(terms->document()->documentMargin());
+        const QStringList lines = terms->toPlainText().split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 6);
+        for (const QString &line : lines)
+            QVERIFY2(QFontMetrics(terms->font()).horizontalAdvance(line) <= room, qPrintable(line));
+        const QList<QLabel *> labels = about->findChildren<QLabel *>();
+        QCOMPARE(labels.size(), 8);
+        for (QLabel *l : labels) {
+            // Set as designed, not squeezed, and within the designed box.
+            QCOMPARE(QFontInfo(l->font()).family(), QStringLiteral("Liberation Sans"));
+            QVERIFY(l->font().stretch() == QFont::AnyStretch || l->font().stretch() == QFont::Unstretched);
+            const QSize text = QFontMetrics(l->font()).size(0, l->text());
+            QVERIFY2(text.width() <= l->width() && text.height() <= l->height(),
+                     qPrintable(QStringLiteral("%1: %2x%3 in %4x%5").arg(l->text()).arg(text.width())
+                                    .arg(text.height()).arg(l->width()).arg(l->height())));
+        }
     }
 
     void setOnTop_showsHiddenWindowWithoutMoving()
     {
         TestEnv env;
-        Form *about = Forms::load(QStringLiteral("Form2")); // its load shows it
+        // A window that is loaded but not shown, at a place of its own.
+        Form *hidden = Forms::load(QStringLiteral("Opties"));
+        QVERIFY(!hidden->isVisible());
+        hidden->move(123, 145);
+        const QRect before = hidden->geometry();
+        SetOnTop(hidden, true);
+        QVERIFY(hidden->isVisible());
+        QVERIFY(hidden->windowFlags() & Qt::WindowStaysOnTopHint);
+        QVERIFY(QTest::qWaitForWindowExposed(hidden));
+        QCOMPARE(hidden->geometry(), before);
+        // Taken out of the band it stays where it is, and shown.
+        SetOnTop(hidden, false);
+        QVERIFY(!(hidden->windowFlags() & Qt::WindowStaysOnTopHint));
+        QVERIFY(hidden->isVisible());
+        QCOMPARE(hidden->geometry(), before);
+        // The About window's own load puts it on top and shows it.
+        Form *about = Forms::load(QStringLiteral("Form2"));
         QVERIFY(about->isVisible());
         QVERIFY(about->windowFlags() & Qt::WindowStaysOnTopHint);
     }
@@ -278,25 +397,67 @@ private slots:
     void exit_endsTheProgramWithEveryWindow()
     {
         TestEnv env;
-        Form1 *form = loadMain();
+        Form *form = loadMain();
         Forms::show(QStringLiteral("Form2"));
         Forms::show(QStringLiteral("Stream3"));
-        form->mnuExit->trigger();
+        item(form, "mnuExit")->trigger();
         QCOMPARE(env.quitRequests, 1);
         QVERIFY(Forms::loadedNames().isEmpty());
-        TestEnv::flushDeletes();
-        QVERIFY(FakeBackend::alive().isEmpty()); // every player went with its window
+        // What main() does once the event loop has returned: every window
+        // and every player goes before the process does.
+        Forms::destroyAll();
+        QVERIFY(FakeBackend::alive().isEmpty());
     }
 
-    void closeBox_closesOnlyTheMainWindow()
+    // The program runs while any window is loaded and ends when the last
+    // goes, whichever window that is and however it goes.
+    void lastWindow_endsTheProgram_anyOrder_data()
     {
+        QTest::addColumn<QStringList>("steps");
+        // "close X": the close box; "unload X": a window's own close command.
+        QTest::newRow("main close box, then Stream1's Sluiten")
+            << QStringList{"close Form1", "unload Stream1"};
+        QTest::newRow("Stream1's close box, then the main window's")
+            << QStringList{"close Stream1", "close Form1"};
+        QTest::newRow("main, options, About, stream")
+            << QStringList{"close Form1", "close Opties", "close Form2", "close Stream1"};
+        QTest::newRow("snapshot window last")
+            << QStringList{"close Form1", "unload Stream1", "unload Snapshot"};
+        QTest::newRow("layout window by its close box")
+            << QStringList{"switch Horizontaal", "close Stream1", "close Horizontaal"};
+    }
+    void lastWindow_endsTheProgram_anyOrder()
+    {
+        QFETCH(QStringList, steps);
         TestEnv env;
-        Form1 *form = loadMain();
-        Forms::show(QStringLiteral("Stream3"));
-        form->close();
-        TestEnv::flushDeletes();
-        QCOMPARE(Forms::loadedNames(), QStringList{QStringLiteral("Stream3")});
-        QCOMPARE(env.quitRequests, 0);
+        env.writeIni("[Kijkraam]\r\nAutosave_Snapshot=Nee\r\n");
+        Form *main = loadMain();
+        // Open the windows the steps name, each as the user opens it.
+        const QString named_ = steps.join(QLatin1Char(' '));
+        if (named_.contains(QLatin1String("Stream1")))
+            named<QPushButton>(main, "Command1")->click();
+        if (named_.contains(QLatin1String("Opties")))
+            item(main, "mnuOpties")->trigger();
+        if (named_.contains(QLatin1String("Form2")))
+            item(main, "mnuAbout")->trigger();
+        if (named_.contains(QLatin1String("Snapshot")))
+            Forms::show(QStringLiteral("Snapshot"));
+        for (int i = 0; i < steps.size(); ++i) {
+            QCOMPARE(env.quitRequests, 0);
+            const QString what = steps[i].section(QLatin1Char(' '), 0, 0);
+            const QString name = steps[i].section(QLatin1Char(' '), 1);
+            QVERIFY2(what == QLatin1String("switch") || Forms::find(name), qPrintable(steps[i]));
+            if (what == QLatin1String("switch"))
+                item(main, "mnuHorizontaal")->trigger();
+            else if (what == QLatin1String("close"))
+                Forms::find(name)->close();
+            else
+                Forms::unload(name);
+            TestEnv::flushDeletes();
+        }
+        QVERIFY(Forms::loadedNames().isEmpty());
+        QCOMPARE(env.quitRequests, 1);
+        QVERIFY(FakeBackend::alive().isEmpty());
     }
 };
 

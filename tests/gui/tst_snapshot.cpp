@@ -13,12 +13,11 @@
 #include "stream/SnapshotWindow.h"
 #include "stream/StreamWindow.h"
 
+#include <QAction>
 #include <QClipboard>
 #include <QFileDialog>
 #include <QImageReader>
 #include <QLabel>
-#include <QLineEdit>
-#include <QListView>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -41,7 +40,7 @@ double litShare(const QImage &image, const QRect &area)
 
 QRect videoRect(StreamWindow *w)
 {
-    QWidget *surface = w->WindowsMediaPlayer1->videoSurface();
+    QWidget *surface = named<WindowsMediaPlayer>(w, "WindowsMediaPlayer1")->videoSurface();
     return QRect(surface->mapTo(w, QPoint(0, 0)), surface->size());
 }
 
@@ -53,10 +52,10 @@ QMessageBox *visibleQuestion()
     return nullptr;
 }
 
-// Runs `action` once `find` gives a widget: the click that opens a dialog
-// waits in the dialog's own event loop, so the test acts from a timer. An
-// action never starts an event loop of its own inside the timer (timers
-// would stop firing there); it posts what opens one.
+// Runs `action` once `find` gives a visible widget: the click that opens a
+// dialog waits in the dialog's own event loop, so the test acts from a
+// timer. An action never starts an event loop of its own inside the timer
+// (timers would stop firing there); it posts what opens one.
 template <typename W>
 void when(std::function<W *()> find, std::function<void(W *)> action)
 {
@@ -71,30 +70,6 @@ void when(std::function<W *()> find, std::function<void(W *)> action)
         action(widget);
     });
     timer->start();
-}
-void whenDialogShows(std::function<void(QFileDialog *)> action)
-{
-    when<QFileDialog>([] { return SaveDialog::showing(); }, action);
-}
-// Answers the overwrite question; then runs `after`.
-void answerQuestion(QMessageBox::StandardButton answer, QString *text, std::function<void()> after = {})
-{
-    when<QMessageBox>(visibleQuestion, [answer, text, after](QMessageBox *box) {
-        *text = box->text();
-        box->button(answer)->click();
-        if (after)
-            QTimer::singleShot(0, after);
-    });
-}
-// Types a full path into the file name field (in place of the file that
-// is selected in the list) and presses "Save"; a null path keeps the choice.
-void choose(QFileDialog *dialog, const QString &path)
-{
-    if (!path.isNull()) {
-        dialog->findChild<QListView *>(QStringLiteral("listView"))->clearSelection();
-        dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))->setText(path);
-    }
-    QMetaObject::invokeMethod(dialog, "accept", Qt::QueuedConnection);
 }
 
 } // namespace
@@ -118,14 +93,33 @@ class TestSnapshot : public QObject {
     {
         auto *w = qobject_cast<StreamWindow *>(Forms::show(QStringLiteral("Stream%1").arg(slot)));
         QVERIFY(w && QTest::qWaitForWindowExposed(w));
-        QTRY_VERIFY_WITH_TIMEOUT(w->WindowsMediaPlayer1->playState() == 3, 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(named<WindowsMediaPlayer>(w, "WindowsMediaPlayer1")->playState() == WindowsMediaPlayer::Playing, 20000);
         QTRY_VERIFY_WITH_TIMEOUT(litShare(w->grab().toImage(), videoRect(w)) > 0.5, 10000);
         *out = w;
     }
 
     static QStringList bitmapsIn(const QString &dir) { return QDir(dir).entryList({"*.bmp"}, QDir::Files); }
-    static void click(StreamWindow *w) { QTest::mouseClick(w->Image1, Qt::LeftButton, {}, QPoint(10, 10)); }
+    static void click(StreamWindow *w) { QTest::mouseClick(named(w, "Image1"), Qt::LeftButton, {}, QPoint(10, 10)); }
     static SnapshotWindow *preview() { return qobject_cast<SnapshotWindow *>(Forms::find("Snapshot")); }
+    static QPushButton *button(QObject *w, const char *name) { return named<QPushButton>(w, QLatin1String(name)); }
+    // The preview's "Opslaan", answered with `answer` (a path, or a cancel).
+    static void save(std::optional<QString> answer)
+    {
+        SaveDialog::answerNext(std::move(answer));
+        button(preview(), "Command1")->click();
+        QVERIFY(!SaveDialog::answerPending());
+    }
+    // The preview with a picture of slot `slot`, from a window that plays.
+    void openPreview(TestEnv &env, int slot, QImage *picture)
+    {
+        env.writeIni(iniWith("Autosave_Snapshot=Nee\r\n"));
+        StreamWindow *w = nullptr;
+        openPlaying(slot, &w);
+        QVERIFY(w);
+        click(w);
+        QVERIFY(preview() && QTest::qWaitForWindowExposed(preview()));
+        *picture = preview()->picture();
+    }
 
 private slots:
     void initTestCase()
@@ -163,7 +157,7 @@ private slots:
         QCOMPARE(picture.size(), w->size() * w->devicePixelRatio());
         // The video itself is in the picture, and the red button over it.
         QVERIFY2(litShare(picture, videoRect(w)) > 0.5, "the video area of the snapshot is black");
-        QCOMPARE(picture.pixelColor(w->Image1->mapTo(w, QPoint(10, 10))), QColor(255, 0, 0));
+        QCOMPARE(picture.pixelColor(named(w, "Image1")->mapTo(w, QPoint(10, 10))), QColor(255, 0, 0));
         // The picture stays on the clipboard; what was there is gone.
         QCOMPARE(QGuiApplication::clipboard()->image().size(), picture.size());
         QVERIFY(QGuiApplication::clipboard()->text() != QStringLiteral("earlier"));
@@ -191,7 +185,7 @@ private slots:
         StreamWindow *w2 = nullptr;
         openPlaying(2, &w2);
         QVERIFY(w2);
-        QCOMPARE(w2->Save->Text(), autosave);
+        QCOMPARE(named<TextField>(w2, "Save")->Text(), autosave);
         click(w2);
         QVERIFY(bitmapsIn(env.dir()).isEmpty());
         SnapshotWindow *shown = preview();
@@ -199,21 +193,21 @@ private slots:
         const QImage first = shown->picture();
         QCOMPARE(first.size(), w2->size() * w2->devicePixelRatio());
         QVERIFY(litShare(first, videoRect(w2)) > 0.5);
-        QVERIFY(shown->Image1->hasScaledContents() && shown->Image1->pixmap().size() == first.size());
+        QVERIFY(named<QLabel>(shown, "Image1")->hasScaledContents() && named<QLabel>(shown, "Image1")->pixmap().size() == first.size());
         if (QByteArray(QTest::currentDataTag()) != "Nee")
             return;
 
         // Design, and controls that stay in place when the window is resized.
         QCOMPARE(shown->client()->size(), QSize(423, 385));
-        QCOMPARE(shown->Label1->text(), QStringLiteral("Verkleinde Snapshot:"));
-        QCOMPARE(shown->Label1->palette().color(QPalette::WindowText), QColor(224, 224, 224));
-        QCOMPARE(shown->Command1->text(), QStringLiteral("Opslaan"));
-        QCOMPARE(shown->Command3->text(), QStringLiteral("Sluiten"));
+        QCOMPARE(named<QLabel>(shown, "Label1")->text(), QStringLiteral("Verkleinde Snapshot:"));
+        QCOMPARE(named<QLabel>(shown, "Label1")->palette().color(QPalette::WindowText), QColor(224, 224, 224));
+        QCOMPARE(button(shown, "Command1")->text(), QStringLiteral("Opslaan"));
+        QCOMPARE(button(shown, "Command3")->text(), QStringLiteral("Sluiten"));
         QVERIFY(shown->windowFlags() & Qt::WindowMaximizeButtonHint);
         shown->resize(shown->width() + 200, shown->height() + 150);
         QTRY_COMPARE(shown->client()->width(), 623);
-        QCOMPARE(shown->Image1->geometry(), QRect(96, 32, 317, 311));
-        QCOMPARE(shown->Command3->geometry(), QRect(333, 352, 81, 25));
+        QCOMPARE(named<QLabel>(shown, "Image1")->geometry(), QRect(96, 32, 317, 311));
+        QCOMPARE(button(shown, "Command3")->geometry(), QRect(333, 352, 81, 25));
 
         // Another window's capture while it is open: the same preview with
         // the same picture; the new one (a pixel wider) is only on the clipboard.
@@ -226,7 +220,7 @@ private slots:
         QCOMPARE(QGuiApplication::clipboard()->image().size(), w4->size() * w4->devicePixelRatio());
         QVERIFY(w4->width() != w2->width() && bitmapsIn(env.dir()).isEmpty());
         // Closed and opened again, it takes the clipboard picture of that moment.
-        shown->Command3->click();
+        button(shown, "Command3")->click();
         TestEnv::flushDeletes();
         QVERIFY(!preview());
         click(w4);
@@ -234,76 +228,87 @@ private slots:
         QCOMPARE(preview()->picture().size(), w4->size() * w4->devicePixelRatio());
     }
 
-    void saveDialog_cancelChooseOverwriteAndLastPath()
+    void cleanup() { SaveDialog::forgetAnswer(); }
+
+    void saveDialog_cancelChooseAndLastPath()
     {
         TestEnv env;
-        env.writeIni(iniWith("Autosave_Snapshot=Nee\r\n"));
-        StreamWindow *w = nullptr;
-        openPlaying(3, &w);
-        QVERIFY(w);
-        click(w);
-        QVERIFY(preview() && QTest::qWaitForWindowExposed(preview()));
-        const QImage picture = preview()->picture();
+        QImage picture;
+        openPreview(env, 3, &picture);
+        QVERIFY(!picture.isNull());
         QTemporaryDir target;
         const QString chosen = target.path() + "/mijn snapshot"; // no extension is added
 
-        // Cancel: nothing written, the window stays open.
-        QString title;
-        QStringList filters;
-        bool asksFirst = false;
-        whenDialogShows([&](QFileDialog *d) {
-            title = d->windowTitle();
-            filters = d->nameFilters();
-            asksFirst = !d->testOption(QFileDialog::DontConfirmOverwrite) && d->isModal();
-            d->reject();
-        });
-        preview()->Command1->click();
-        QCOMPARE(title, QStringLiteral("Snapshot opslaan als..."));
-        QCOMPARE(filters, QStringList{QStringLiteral("Bitmap (*.bmp)")});
-        QVERIFY(asksFirst);
+        // Cancel: nothing written, no message, the window stays open.
+        save(std::nullopt);
+        const SaveDialog::Shown shown = SaveDialog::lastShown();
+        QCOMPARE(shown.title, QStringLiteral("Snapshot opslaan als..."));
+        QCOMPARE(shown.nameFilters, QStringList{QStringLiteral("Bitmap (*.bmp)")});
+        QVERIFY(shown.asksBeforeOverwrite);
         QVERIFY(preview()->isVisible() && QDir(target.path()).isEmpty());
+        QVERIFY(!visibleQuestion());
 
         // A new name: the full-size picture under exactly that name.
-        whenDialogShows([&](QFileDialog *d) { choose(d, chosen); });
-        preview()->Command1->click();
+        save(chosen);
         QImageReader reader(chosen);
         QCOMPARE(reader.format(), QByteArray("bmp"));
         QCOMPARE(reader.read().convertToFormat(QImage::Format_RGB32), picture.convertToFormat(QImage::Format_RGB32));
 
-        // The next "Opslaan" offers that path; choosing it asks first, and
-        // "No" returns to the dialog.
-        QFile::resize(chosen, 10);
-        QString offered, question;
-        bool backInDialog = false;
-        whenDialogShows([&](QFileDialog *d) {
-            offered = d->selectedFiles().value(0);
-            answerQuestion(QMessageBox::No, &question, [&backInDialog, d] {
-                backInDialog = d->isVisible();
-                d->reject();
-            });
-            choose(d, QString());
-        });
-        preview()->Command1->click();
-        QCOMPARE(offered, chosen);
-        QVERIFY(question.contains("mijn snapshot"));
-        QVERIFY(backInDialog);
-        QCOMPARE(QFileInfo(chosen).size(), qint64(10));
-        // "Yes" replaces it.
-        whenDialogShows([&](QFileDialog *d) {
-            answerQuestion(QMessageBox::Yes, &question);
-            choose(d, QString());
-        });
-        preview()->Command1->click();
-        QCOMPARE(QImage(chosen).size(), picture.size());
+        // The next "Opslaan" offers that path.
+        save(std::nullopt);
+        QCOMPARE(SaveDialog::lastShown().proposed, chosen);
 
         // A place where no file can be made (not even by root): silently
         // nothing, the window stays.
         const QString unwritable = QStringLiteral("/proc/kijkraam-snapshot.bmp");
-        whenDialogShows([&](QFileDialog *d) { choose(d, unwritable); });
-        preview()->Command1->click();
+        save(unwritable);
         QVERIFY(preview()->isVisible() && !QFile::exists(unwritable));
         QCOMPARE(QDir(target.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"mijn snapshot"});
         QVERIFY(bitmapsIn(env.dir()).isEmpty());
+        QVERIFY(!visibleQuestion());
+    }
+
+    // The real dialog, as the user meets it: it offers the last path, asks
+    // before an existing file is replaced, and "No" returns to it.
+    void saveDialog_realDialogAsksBeforeReplacing()
+    {
+        TestEnv env;
+        QImage picture;
+        openPreview(env, 3, &picture);
+        QTemporaryDir target;
+        const QString chosen = target.path() + "/bestaand.bmp";
+        save(chosen);
+        QFile::resize(chosen, 10);
+
+        QString offered, question;
+        bool modal = false, backInDialog = false;
+        when<QFileDialog>([] { return SaveDialog::showing(); }, [&](QFileDialog *d) {
+            offered = d->selectedFiles().value(0);
+            modal = d->isModal();
+            when<QMessageBox>(visibleQuestion, [&, d](QMessageBox *box) {
+                question = box->text();
+                box->button(QMessageBox::No)->click();
+                QTimer::singleShot(0, d, [&backInDialog, d] {
+                    backInDialog = d->isVisible();
+                    d->reject();
+                });
+            });
+            QMetaObject::invokeMethod(d, "accept", Qt::QueuedConnection);
+        });
+        button(preview(), "Command1")->click();
+        QCOMPARE(offered, chosen);
+        QVERIFY(modal);
+        QVERIFY2(question.contains("bestaand.bmp"), qPrintable(question));
+        QVERIFY(backInDialog);
+        QCOMPARE(QFileInfo(chosen).size(), qint64(10));
+
+        // "Yes" replaces it.
+        when<QFileDialog>([] { return SaveDialog::showing(); }, [&](QFileDialog *d) {
+            when<QMessageBox>(visibleQuestion, [](QMessageBox *box) { box->button(QMessageBox::Yes)->click(); });
+            QMetaObject::invokeMethod(d, "accept", Qt::QueuedConnection);
+        });
+        button(preview(), "Command1")->click();
+        QCOMPARE(QImage(chosen).size(), picture.size());
     }
 
     void unwritableProgramDirectory_nothingWrittenWindowUsable()
@@ -316,20 +321,20 @@ private slots:
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.close();
         Addresses::overrideServerForTests(m_server->base());
+        const Restore server([] { Addresses::overrideServerForTests(QString()); });
         ProgramDir::overrideForTests(plain);
         StreamWindow *w = nullptr;
         openPlaying(1, &w);
-        Addresses::overrideServerForTests(QString());
         QVERIFY(w);
-        QCOMPARE(w->Save->Text(), QStringLiteral("Ja"));
+        QCOMPARE(named<TextField>(w, "Save")->Text(), QStringLiteral("Ja"));
         click(w);
         QCOMPARE(QDir(env.dir()).entryList(QDir::Files | QDir::Hidden), QStringList{"plain"});
         QVERIFY(!preview());
         QCOMPARE(QGuiApplication::clipboard()->image().size(), w->size() * w->devicePixelRatio());
         // The window goes on: it plays, steps, and saves once it can.
-        QCOMPARE(w->WindowsMediaPlayer1->playState(), 3);
+        QCOMPARE(named<WindowsMediaPlayer>(w, "WindowsMediaPlayer1")->playState(), int(WindowsMediaPlayer::Playing));
         const double width = w->outerWidthTw();
-        w->mnuVergroot->trigger();
+        named<QAction>(w, "mnuVergroot")->trigger();
         QCOMPARE(w->outerWidthTw(), width + 500);
         ProgramDir::overrideForTests(env.dir());
         click(w);

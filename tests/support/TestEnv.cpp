@@ -9,11 +9,7 @@
 #include <QFile>
 
 void kijkraamTestPrepare() { Application::prepare(); }
-void kijkraamTestInit()
-{
-    Application::init();
-    QApplication::setQuitOnLastWindowClosed(false);
-}
+void kijkraamTestInit() { Application::init(); }
 
 TestEnv::TestEnv()
 {
@@ -21,13 +17,14 @@ TestEnv::TestEnv()
     closeAll();
     Forms::reset();
     registerAllForms();
+    m_previousQuit = Forms::quitHandler();
     Forms::setQuitHandler([this] { ++quitRequests; });
 }
 
 TestEnv::~TestEnv()
 {
     closeAll();
-    Forms::setQuitHandler([] {});
+    Forms::setQuitHandler(m_previousQuit);
     ProgramDir::overrideForTests(QString());
 }
 

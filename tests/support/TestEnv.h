@@ -1,12 +1,13 @@
 #pragma once
 // A program directory of its own for each test, with the window registry
 // set up as the program sets it up, and "end the program" counted instead
-// of quitting the test.
+// of quitting the test. What a TestEnv changes it puts back when it goes.
 #include <QApplication>
 #include <QByteArray>
 #include <QString>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <functional>
 #include <memory>
 
 class Form;
@@ -25,10 +26,38 @@ public:
     static void closeAll();
     static void flushDeletes();
 
+    // How often the window registry ended the program.
     int quitRequests = 0;
 
 private:
     QTemporaryDir m_dir;
+    std::function<void()> m_previousQuit;
+};
+
+// The control of that objectName inside `root` (a window, a menu, ...). A
+// control that is not there ends the test program with its name: every
+// control named in the window design must exist.
+template <typename T = QWidget>
+T *named(const QObject *root, const QString &name)
+{
+    T *found = root ? root->findChild<T *>(name) : nullptr;
+    if (!found)
+        qFatal("no %s named \"%s\" in %s", T::staticMetaObject.className(), qPrintable(name),
+               root ? qPrintable(root->objectName()) : "nothing");
+    return found;
+}
+
+// Runs `undo` when it goes: puts back global state a test changed, also
+// when a check fails halfway.
+class Restore {
+public:
+    explicit Restore(std::function<void()> undo) : m_undo(std::move(undo)) {}
+    ~Restore() { if (m_undo) m_undo(); }
+    Restore(const Restore &) = delete;
+    Restore &operator=(const Restore &) = delete;
+
+private:
+    std::function<void()> m_undo;
 };
 
 // Main of a GUI test: the application is prepared exactly as the program's.

@@ -1,5 +1,6 @@
-// The row and column windows' enlarge and shrink steps without a display:
-// against the closed formulas of the design, and the bounds that refuse a step.
+// The enlarge and shrink steps of the row, column and stream windows without
+// a display: against the closed formulas of the design, and the bounds that
+// refuse a step.
 #include "layouts/LayoutGeometry.h"
 
 #include <QtTest>
@@ -10,15 +11,15 @@ Q_DECLARE_METATYPE(const LayoutDesign *)
 namespace {
 constexpr float NcW = 30, NcH = 405; // some frame and menu bar, in twips
 
-LayoutState walk(const LayoutDesign &layout, LayoutState s, const char *steps)
+WindowState walk(const StepAmounts &amounts, WindowState s, const char *steps)
 {
     for (; *steps; ++steps)
-        s = step(layout, s, *steps == '+' ? Step::Enlarge : Step::Shrink);
+        s = step(amounts, s, *steps == '+' ? Step::Enlarge : Step::Shrink);
     return s;
 }
 
 // k net steps, as the design documents them; exact, not fuzzy, comparison.
-QString offFormula(const LayoutDesign &layout, const LayoutState &s, int k)
+QString offFormula(const LayoutDesign &layout, const WindowState &s, int k)
 {
     const bool row = &layout == &Row;
     QStringList bad;
@@ -28,10 +29,10 @@ QString offFormula(const LayoutDesign &layout, const LayoutState &s, int k)
     };
     for (int n = 0; n < 4; ++n) {
         const float along = float(n * ((row ? 2760 : 2520) + 500 * k));
-        check("left", n + 1, s.players[n].left, row ? along : 0);
-        check("top", n + 1, s.players[n].top, row ? 0 : along);
-        check("width", n + 1, s.players[n].width, float(2775 + 500 * k));
-        check("height", n + 1, s.players[n].height, float(2535 + 500 * k));
+        check("left", n + 1, s.controls[n].left, row ? along : 0);
+        check("top", n + 1, s.controls[n].top, row ? 0 : along);
+        check("width", n + 1, s.controls[n].width, float(2775 + 500 * k));
+        check("height", n + 1, s.controls[n].height, float(2535 + 500 * k));
     }
     check("outerWidth", 0, s.outerWidth, (row ? 11070 + 2000 * k : 2775 + 500 * k) + NcW);
     check("outerHeight", 0, s.outerHeight, (row ? 2535 + 500 * k : 10095 + 2000 * k) + NcH);
@@ -53,21 +54,21 @@ private slots:
     void stepsFollowTheClosedFormulas()
     {
         QFETCH(const LayoutDesign *, layout);
-        const LayoutState design = designState(*layout, NcW, NcH);
+        const WindowState design = designState(*layout, NcW, NcH);
         QCOMPARE(offFormula(*layout, design, 0), QString());
-        QCOMPARE(offFormula(*layout, walk(*layout, design, "++"), 2), QString());
-        QCOMPARE(offFormula(*layout, walk(*layout, design, "++--"), 0), QString());
-        QCOMPARE(offFormula(*layout, walk(*layout, design, "-"), -1), QString());
+        QCOMPARE(offFormula(*layout, walk(layout->step, design, "++"), 2), QString());
+        QCOMPARE(offFormula(*layout, walk(layout->step, design, "++--"), 0), QString());
+        QCOMPARE(offFormula(*layout, walk(layout->step, design, "-"), -1), QString());
         // Only the net count matters, whatever the path, from -5 to +12.
-        LayoutState s = design;
+        WindowState s = design;
         for (int k = 1; k <= 12; ++k)
-            QCOMPARE(offFormula(*layout, s = walk(*layout, s, "+-+"), k), QString());
+            QCOMPARE(offFormula(*layout, s = walk(layout->step, s, "+-+"), k), QString());
         for (int k = 11; k >= -5; --k)
-            QCOMPARE(offFormula(*layout, s = walk(*layout, s, "-+-"), k), QString());
+            QCOMPARE(offFormula(*layout, s = walk(layout->step, s, "-+-"), k), QString());
         // A step adds to what the window holds now, not to a remembered count.
         s = design;
-        s.players[2].width = 1234.5f;
-        QVERIFY(step(*layout, s, Step::Enlarge).players[2].width == 1734.5f);
+        s.controls[2].width = 1234.5f;
+        QVERIFY(step(layout->step, s, Step::Enlarge).controls[2].width == 1734.5f);
     }
 
     void boundsRefuseTheWholeStep_data() { bothLayouts(); }
@@ -75,10 +76,10 @@ private slots:
     {
         QFETCH(const LayoutDesign *, layout);
         const bool row = layout == &Row;
-        const LayoutState design = designState(*layout, NcW, NcH);
+        const WindowState design = designState(*layout, NcW, NcH);
         auto ok = [&](const char *path, Step d, const Limits &l) {
-            const LayoutState s = walk(*layout, design, path);
-            return allowed(s, step(*layout, s, d), l);
+            const WindowState s = walk(layout->step, design, path);
+            return allowed(s, step(layout->step, s, d), l);
         };
         Limits open;
         open.minPlayerWidth = open.minPlayerHeight = 0;
@@ -114,6 +115,70 @@ private slots:
 
         // Even with no minimum, the sixth shrink's negative sizes are refused.
         QVERIFY(ok("----", Step::Shrink, open) && !ok("-----", Step::Shrink, open));
+    }
+
+    // The stream window: window, player and the snapshot button's place.
+    void streamStep_allSixValuesTogether()
+    {
+        // Stream1's design: client 5880 x 4785 with some frame and menu bar,
+        // the player 5895 x 4815, the button at 5520, 4395 (300 x 315).
+        const WindowState design{5880 + NcW, 4785 + NcH, {{0, 0, 5895, 4815}, {5520, 4395, 300, 315}}};
+        auto values = [](const WindowState &s) {
+            return QList<float>{s.outerWidth, s.outerHeight, s.controls[0].left, s.controls[0].top,
+                                s.controls[0].width, s.controls[0].height, s.controls[1].left,
+                                s.controls[1].top, s.controls[1].width, s.controls[1].height};
+        };
+        // Five enlarge steps: 2500 more for the window and the player, the
+        // button 2500 further right and down, keeping its size.
+        QCOMPARE(values(walk(StreamStep, design, "+++++")),
+                 (QList<float>{5910 + 2500, 5190 + 2500, 0, 0, 5895 + 2500, 4815 + 2500, 5520 + 2500, 4395 + 2500, 300, 315}));
+        QCOMPARE(values(walk(StreamStep, design, "+-")), values(design));
+        QCOMPARE(values(walk(StreamStep, design, "---++-+++")), values(walk(StreamStep, design, "+")));
+    }
+
+    // The screen bound is measured from where the window stands, not by its
+    // size alone: a window placed far right has less room than its size.
+    void keepOnScreen_fromWhereTheWindowStands_data()
+    {
+        QTest::addColumn<float>("frameLeft");
+        QTest::addColumn<float>("frameTop");
+        QTest::addColumn<QSize>("screenPx");
+        QTest::addColumn<int>("stepsAllowed");
+        // Stream1's frame (client at 4575, 3855) on a 1920 x 1080 screen:
+        // fifteen steps until its bottom edge would pass the screen's.
+        QTest::newRow("Stream1, 1920x1080") << 4575.f - NcW / 2 << 3855.f - NcH << QSize(1920, 1080) << 15;
+        // Stream2 (client at 4575, 4440) on 1024 x 768: four steps, though
+        // a window of twelve steps more would still be smaller than the screen.
+        QTest::newRow("Stream2, 1024x768") << 4575.f - NcW / 2 << 4440.f - NcH << QSize(1024, 768) << 4;
+        QTest::newRow("below the screen already") << 0.f << 13000.f << QSize(1920, 1080) << 0;
+    }
+    void keepOnScreen_fromWhereTheWindowStands()
+    {
+        QFETCH(float, frameLeft);
+        QFETCH(float, frameTop);
+        QFETCH(QSize, screenPx);
+        QFETCH(int, stepsAllowed);
+        const TwRect avail{0, 0, screenPx.width() * 15.f, screenPx.height() * 15.f};
+        Limits l;
+        l.minPlayerWidth = l.minPlayerHeight = 0;
+        keepOnScreen(l, frameLeft, frameTop, avail);
+        QCOMPARE(l.maxOuterWidth, avail.width - frameLeft);
+        QCOMPARE(l.maxOuterHeight, avail.height - frameTop);
+        WindowState s{5880 + NcW, 4785 + NcH, {{0, 0, 5895, 4815}, {5520, 4395, 300, 315}}};
+        int steps = 0;
+        for (; steps < 100; ++steps) {
+            const WindowState next = step(StreamStep, s, Step::Enlarge);
+            if (!allowed(s, next, l))
+                break;
+            s = next;
+        }
+        QCOMPARE(steps, stepsAllowed);
+        // Where it stops, the whole window lies on the screen (or, placed
+        // below it, did not grow).
+        if (steps > 0)
+            QVERIFY(frameTop + s.outerHeight <= avail.height && frameLeft + s.outerWidth <= avail.width);
+        // ... and it can always shrink again.
+        QVERIFY(allowed(s, step(StreamStep, s, Step::Shrink), l));
     }
 };
 

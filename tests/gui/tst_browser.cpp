@@ -1,0 +1,131 @@
+// A browser engine that cannot start: every browser of the program runs its
+// pages in a render process, and here that process is a program that ends
+// at once with a fault (the engine's QTWEBENGINEPROCESS_PATH points at
+// "false"). The program must tell the user, in Dutch, and end with exit
+// status 1.
+#include "FakeBackend.h"
+#include "TestEnv.h"
+
+#include "platform/ComponentFailure.h"
+#include "platform/Forms.h"
+#include "platform/ProgramDir.h"
+#include "platform/WebBrowser.h"
+
+#include <QMessageBox>
+#include <QProcess>
+#include <QPushButton>
+#include <QStandardPaths>
+#include <QTimer>
+#include <cstdio>
+
+namespace {
+const char *ChildMode = "KIJKRAAM_BROWSER_TEST_CHILD";
+
+// The program as it starts, in a directory of its own: its main window
+// loads the counter page. When the message box comes, its text goes to
+// standard output and its OK button is pressed, as the user would.
+int runProgramUntilTheMessage(QApplication &app)
+{
+    QTemporaryDir dir;
+    ProgramDir::overrideForTests(dir.path());
+    FakeBackend::install(); // the players are not what this is about
+    Forms::show(QStringLiteral("Form1"));
+    auto *watch = new QTimer(&app);
+    QObject::connect(watch, &QTimer::timeout, [watch] {
+        for (QWidget *w : QApplication::topLevelWidgets()) {
+            auto *box = qobject_cast<QMessageBox *>(w);
+            if (!box || !box->isVisible() || box->objectName() != QLatin1String("componentFailure"))
+                continue;
+            watch->stop();
+            std::printf("TITLE %s\nTEXT %s\n", qPrintable(box->windowTitle()),
+                        qPrintable(box->text().replace(QLatin1Char('\n'), QLatin1Char('|'))));
+            std::fflush(stdout);
+            box->button(QMessageBox::Ok)->click();
+        }
+    });
+    watch->start(100);
+    QTimer::singleShot(60000, &app, [] { QCoreApplication::exit(99); }); // never wait forever
+    const int status = app.exec();
+    Forms::destroyAll();
+    return status;
+}
+} // namespace
+
+class TestBrowser : public QObject {
+    Q_OBJECT
+    QStringList m_reports;
+
+private slots:
+    void init()
+    {
+        m_reports.clear();
+        ComponentFailure::setHandler([this](const QString &component, const QString &reason) {
+            m_reports << component + QStringLiteral(": ") + reason;
+        });
+    }
+    void cleanup() { ComponentFailure::setHandler({}); }
+
+    void engineThatCannotStart_isReported_data()
+    {
+        QTest::addColumn<bool>("visible");
+        QTest::newRow("page in a view") << true;
+        QTest::newRow("page without a view") << false;
+    }
+    void engineThatCannotStart_isReported()
+    {
+        QFETCH(bool, visible);
+        QWidget window;
+        window.resize(300, 100);
+        WebBrowser *browser = new WebBrowser(&window);
+        // A browser outside its window loads its page without a view.
+        browser->setGeometry(visible ? QRect(10, 10, 200, 50) : QRect(400, 10, 200, 50));
+        window.show();
+        browser->Navigate(QStringLiteral("http://127.0.0.1:9/"));
+        QTRY_VERIFY_WITH_TIMEOUT(!m_reports.isEmpty(), 30000);
+        QCOMPARE(browser->view() != nullptr, visible);
+        QVERIFY(!WebBrowser::engineStarted());
+        QVERIFY2(m_reports.first().startsWith(QLatin1String("de browser-engine (Qt WebEngine): het weergaveproces")),
+                 qPrintable(m_reports.first()));
+        QVERIFY2(m_reports.first().contains(QLatin1String("afsluitcode 1)")), qPrintable(m_reports.first()));
+        // One report is enough, however many pages fail after it.
+        QTest::qWait(1000);
+        QCOMPARE(m_reports.size(), 1);
+    }
+
+    // The program itself: the user sees the Dutch message, and the program
+    // ends with status 1 once it is acknowledged.
+    void program_showsTheMessageAndEndsWithStatus1()
+    {
+        QProcess child;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QLatin1String(ChildMode), QStringLiteral("1"));
+        child.setProcessEnvironment(env);
+        child.start(QCoreApplication::applicationFilePath(), {});
+        QVERIFY(child.waitForStarted());
+        QVERIFY(child.waitForFinished(90000));
+        const QString out = QString::fromLocal8Bit(child.readAllStandardOutput());
+        QCOMPARE(child.exitStatus(), QProcess::NormalExit);
+        QVERIFY2(child.exitCode() == 1, qPrintable(QStringLiteral("status %1: %2").arg(child.exitCode()).arg(out)));
+        QVERIFY2(out.contains(QLatin1String("TITLE Kijkraam 2005")), qPrintable(out));
+        QVERIFY2(out.contains(QLatin1String("TEXT Kijkraam kan niet starten: de browser-engine (Qt WebEngine) werkt niet.")),
+                 qPrintable(out));
+        QVERIFY2(out.contains(QLatin1String("Oorzaak: het weergaveproces van de browser")), qPrintable(out));
+        QVERIFY2(out.contains(QLatin1String("Het programma wordt afgesloten.")), qPrintable(out));
+    }
+};
+
+int main(int argc, char *argv[])
+{
+    // Every render process this test starts ends at once with status 1.
+    qputenv("QTWEBENGINEPROCESS_PATH", QStandardPaths::findExecutable(QStringLiteral("false")).toLocal8Bit());
+    kijkraamTestPrepare();
+    QApplication app(argc, argv);
+    kijkraamTestInit();
+    if (qEnvironmentVariableIsSet(ChildMode))
+        return runProgramUntilTheMessage(app);
+    TestBrowser tc;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&tc, argc, argv);
+}
+
+#include "tst_browser.moc"
