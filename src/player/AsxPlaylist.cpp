@@ -326,6 +326,7 @@ bool isNetworkScheme(const QString &scheme)
     static const QStringList schemes = {
         QStringLiteral("http"), QStringLiteral("https"), QStringLiteral("mms"),
         QStringLiteral("mmsh"), QStringLiteral("mmst"),  QStringLiteral("rtsp"),
+        QStringLiteral("rtspt"), QStringLiteral("rtspu"), QStringLiteral("rtsps"),
         QStringLiteral("rtmp"),
     };
     return schemes.contains(scheme.toLower());

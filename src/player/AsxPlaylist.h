@@ -53,7 +53,8 @@ enum class Format { None, Asx, Reference };
 Format formatOf(const QByteArray &head);
 
 // Whether a playlist fetched from the network may point to this address:
-// only http, https, mms, mmsh, mmst, rtsp and rtmp (never local files).
+// only http, https, mms, mmsh, mmst, rtsp (and its rtspt, rtspu and rtsps
+// forms) and rtmp (never local files).
 bool isNetworkAddress(const QUrl &url);
 
 // Parse an ASX playlist. `documentUrl` is where it came from: relative REF

@@ -1,6 +1,7 @@
 #include "player/MpvBackend.h"
 #include "player/MpvSoftwareWidget.h"
 #include "player/MpvVideoWidget.h"
+#include "player/RtspTransport.h"
 
 #include <QOffscreenSurface>
 #include <QOpenGLContext>
@@ -91,7 +92,9 @@ MpvBackend::MpvBackend()
     // Four decoders share the processor: a few threads each are plenty for
     // such streams and keep memory down.
     opt("vd-lavc-threads", "2");
-    opt("demuxer-lavf-o", "rtsp_transport=tcp,timeout=15000000");
+    // RTSP: a socket time-out (microseconds); the transport is chosen per
+    // address when it is opened.
+    opt("demuxer-lavf-o", "timeout=15000000");
     mpv_request_log_messages(m_mpv, "error");
     mpv_observe_property(m_mpv, ObservePause, "pause", MPV_FORMAT_FLAG);
     mpv_observe_property(m_mpv, ObserveCacheWait, "paused-for-cache", MPV_FORMAT_FLAG);
@@ -206,7 +209,11 @@ void MpvBackend::open(const QString &url)
         return;
     }
     setFlag("pause", false);
-    command({"loadfile", url.toUtf8(), "replace"});
+    const RtspTransport::DecoderOpen target = RtspTransport::forDecoder(url);
+    if (target.transport.isEmpty())
+        command({"loadfile", target.url.toUtf8(), "replace"});
+    else
+        command({"loadfile", target.url.toUtf8(), "replace", "rtsp-transport=" + target.transport});
     reportPhase();
 }
 

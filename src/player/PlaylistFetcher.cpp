@@ -21,9 +21,11 @@ FetchAnswer FetchAnswer::fromBody(const QUrl &url, const QByteArray &body, Serve
     FetchAnswer answer = media(url);
     answer.reply = std::move(reply);
     answer.reply.head = body.left(SniffBytes);
-    if (Asx::looksLikeAsx(answer.reply.head)) {
+    if (Asx::formatOf(answer.reply.head) != Asx::Format::None) {
+        // An ASX playlist or a [Reference] file; the content type tells
+        // whether a [Reference] file's http:// addresses are MMS over HTTP.
         answer.kind = Playlist;
-        answer.playlist = Asx::parse(body, url);
+        answer.playlist = Asx::read(body, url, answer.reply.contentType);
     }
     return answer;
 }
@@ -85,7 +87,7 @@ void PlaylistFetcher::fetch(const QUrl &url)
             return;
         }
         const QByteArray head = file.read(FetchAnswer::SniffBytes);
-        const bool playlist = Asx::looksLikeAsx(head);
+        const bool playlist = Asx::formatOf(head) != Asx::Format::None;
         const QByteArray body = playlist ? head + file.read(Asx::MaxPlaylistBytes + 1 - head.size()) : head;
         answerLater(FetchAnswer::fromBody(url, body));
         return;
@@ -108,7 +110,9 @@ void PlaylistFetcher::onReadyRead()
     if (status >= 400)
         return; // reported when finished
     m_body += m_reply->read(Asx::MaxPlaylistBytes + 1 - m_body.size());
-    if (!m_isPlaylist && m_body.size() >= FetchAnswer::SniffBytes)
+    // A Windows Media server's framed stream shows itself in its first two
+    // bytes (the header chunk, "$H"): no need to wait for more.
+    if (!m_isPlaylist && (m_body.size() >= FetchAnswer::SniffBytes || m_body.startsWith("$H")))
         decide(false);
     else if (m_isPlaylist && m_body.size() > Asx::MaxPlaylistBytes)
         decide(true);
@@ -146,7 +150,7 @@ void PlaylistFetcher::decide(bool complete)
     const QUrl url = m_reply ? m_reply->url() : m_url;
     const ServerAnswer::Answer said = replyOf(m_reply);
     if (!m_isPlaylist) {
-        if (!Asx::looksLikeAsx(m_body.left(FetchAnswer::SniffBytes))) {
+        if (Asx::formatOf(m_body.left(FetchAnswer::SniffBytes)) == Asx::Format::None) {
             // Media, not a playlist: stop downloading, the decoder opens it itself.
             const QByteArray head = m_body.left(FetchAnswer::SniffBytes);
             cancel();

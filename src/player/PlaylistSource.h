@@ -20,8 +20,9 @@ struct FetchAnswer {
     ServerAnswer::Answer reply;
 
     // The answer for a body read from `url`: a playlist when it starts like
-    // one, else media. A body longer than Asx::MaxPlaylistBytes is read up
-    // to the limit. `reply` gets the body's first bytes.
+    // an ASX playlist or a [Reference] file (read with reply.contentType),
+    // else media. A body longer than Asx::MaxPlaylistBytes is read up to the
+    // limit. `reply` gets the body's first bytes.
     static FetchAnswer fromBody(const QUrl &url, const QByteArray &body, ServerAnswer::Answer reply = {});
     static FetchAnswer media(const QUrl &url);
     static FetchAnswer failure(const QUrl &url, const QString &reason, ServerAnswer::Answer reply = {});

@@ -1,5 +1,7 @@
 #include "player/StreamSession.h"
 #include "player/PlaylistSource.h"
+#include "player/RtspTransport.h"
+#include "player/ServerAnswer.h"
 
 #include <QFileInfo>
 
@@ -9,6 +11,12 @@ bool isPlaylistName(const QString &address)
     const QString path = QUrl(address).path().toLower();
     return path.endsWith(QLatin1String(".asx")) || path.endsWith(QLatin1String(".wax"))
            || path.endsWith(QLatin1String(".wvx"));
+}
+
+bool isHttp(const QUrl &url)
+{
+    const QString scheme = url.scheme().toLower();
+    return (scheme == QLatin1String("http") || scheme == QLatin1String("https")) && !url.host().isEmpty();
 }
 } // namespace
 
@@ -102,7 +110,8 @@ void StreamSession::reset()
         m_source->cancel();
     if (m_engine)
         m_engine->stop();
-    m_fetching = m_engineActive = false;
+    m_fetching = m_probing = m_engineActive = false;
+    m_fetchesWithoutPlay = 0;
     m_items.clear();
     m_itemIndex = -1;
     m_refIndex = 0;
@@ -110,8 +119,7 @@ void StreamSession::reset()
     m_everPlayed = m_currentPlayed = false;
     m_lastFailure.clear();
     m_reconnectAttempt = 0;
-    m_position = m_duration = 0;
-    m_seekable = false;
+    m_timeline.reset();
     emit progressChanged(0, 0, false);
 }
 
@@ -136,15 +144,32 @@ void StreamSession::fetch(const QUrl &url)
 {
     m_fetching = true;
     m_fetchUrl = url;
+    ++m_fetchesWithoutPlay;
     m_openTimer->start(m_timing.openTimeoutMs);
     m_source->fetch(url);
 }
 
+// Whether one more playlist or address may be fetched before something plays.
+bool StreamSession::mayFetch()
+{
+    if (m_fetchesWithoutPlay < MaxFetchesWithoutPlay)
+        return true;
+    m_lastFailure = tr("te veel afspeellijsten");
+    return false;
+}
+
 QString StreamSession::mediaAddress(const FetchAnswer &answer)
 {
-    // The place to turn an answer into another address (a server that
-    // wants another protocol, say) before the decoder sees it.
-    return answer.url.isLocalFile() ? answer.url.toLocalFile() : answer.url.toString();
+    if (answer.url.isLocalFile())
+        return answer.url.toLocalFile();
+    // A Windows Media server's stream is framed for MMS over HTTP, which
+    // the decoder reads only through an mmsh:// address.
+    if (ServerAnswer::classify(answer.reply) == ServerAnswer::Kind::WindowsMediaStream) {
+        const QUrl mmsh = ServerAnswer::mmshAddress(answer.url);
+        if (!mmsh.isEmpty())
+            return mmsh.toString();
+    }
+    return answer.url.toString();
 }
 
 void StreamSession::onAnswer(const FetchAnswer &answer)
@@ -153,12 +178,16 @@ void StreamSession::onAnswer(const FetchAnswer &answer)
         return; // a fetch abandoned meanwhile
     m_fetching = false;
     m_openTimer->stop();
-    take(answer);
+    if (m_probing)
+        onRefAnswer(answer);
+    else
+        take(answer);
 }
 
+// The answer to the address itself or to an ENTRYREF.
 void StreamSession::take(const FetchAnswer &answer)
 {
-    const bool nested = m_itemIndex >= 0 && m_itemIndex < m_items.size();
+    const bool nested = inItems();
     switch (answer.kind) {
     case FetchAnswer::Failed:
         if (!nested)
@@ -167,11 +196,10 @@ void StreamSession::take(const FetchAnswer &answer)
         return playNextItem();
     case FetchAnswer::Media: {
         Item item;
-        item.entry.refs = QStringList{mediaAddress(answer)};
-        item.media = true;
+        if (nested)
+            item.origin = m_items[m_itemIndex].origin;
+        item.refs = {Ref{mediaAddress(answer), item.origin, true}};
         if (nested) {
-            item.depth = m_items[m_itemIndex].depth;
-            item.fromNetwork = m_items[m_itemIndex].fromNetwork;
             m_items[m_itemIndex--] = item;
         } else {
             m_items = {item};
@@ -184,22 +212,34 @@ void StreamSession::take(const FetchAnswer &answer)
     }
 }
 
+// Where the addresses of a playlist that `answer` brought come from.
+StreamSession::Origin StreamSession::nestedOrigin(const Origin &parent, const FetchAnswer &answer) const
+{
+    Origin origin;
+    origin.depth = parent.depth + 1;
+    origin.chain = parent.chain;
+    origin.chain << m_fetchUrl;
+    if (answer.url != m_fetchUrl)
+        origin.chain << answer.url;
+    origin.fromNetwork = !answer.url.isLocalFile();
+    return origin;
+}
+
 void StreamSession::onPlaylist(const FetchAnswer &answer)
 {
-    const bool nested = m_itemIndex >= 0 && m_itemIndex < m_items.size();
-    Item proto;
-    if (nested) {
-        proto.depth = m_items[m_itemIndex].depth + 1;
-        proto.chain = m_items[m_itemIndex].chain;
-    }
-    proto.chain << m_fetchUrl;
-    if (answer.url != m_fetchUrl)
-        proto.chain << answer.url;
-    proto.fromNetwork = !answer.url.isLocalFile();
+    const bool nested = inItems();
+    Origin top;
+    top.depth = -1;
+    const Origin origin = nestedOrigin(nested ? m_items[m_itemIndex].origin : top, answer);
     QList<Item> items;
     for (const Asx::Item &entry : answer.playlist.items) {
-        items << proto;
-        items.last().entry = entry;
+        Item item;
+        item.kind = entry.kind;
+        item.href = entry.href;
+        item.origin = origin;
+        for (const QString &ref : entry.refs)
+            item.refs << Ref{ref, origin, false};
+        items << item;
     }
     if (!nested) {
         if (!answer.playlist.valid || items.isEmpty())
@@ -215,21 +255,71 @@ void StreamSession::onPlaylist(const FetchAnswer &answer)
     playNextItem();
 }
 
+// The answer to a REF looked at before it plays.
+void StreamSession::onRefAnswer(const FetchAnswer &answer)
+{
+    m_probing = false;
+    if (!inItems() || m_refIndex >= m_items[m_itemIndex].refs.size())
+        return playNextItem();
+    QList<Ref> &refs = m_items[m_itemIndex].refs;
+    const Ref ref = refs.at(m_refIndex);
+    switch (answer.kind) {
+    case FetchAnswer::Failed:
+        m_lastFailure = answer.reason;
+        break;
+    case FetchAnswer::Media:
+        refs[m_refIndex].address = mediaAddress(answer);
+        refs[m_refIndex].resolved = true;
+        if (!openRef(m_refIndex))
+            playNextItem();
+        return;
+    case FetchAnswer::Playlist: {
+        // The playlist's addresses, in order, take the REF's place.
+        const Origin origin = nestedOrigin(ref.origin, answer);
+        QList<Ref> inner;
+        for (const Asx::Item &entry : answer.playlist.items) {
+            for (const QString &address : entry.kind == Asx::Item::EntryRef ? QStringList{entry.href} : entry.refs)
+                if (inner.size() < Asx::MaxRefsPerEntry)
+                    inner << Ref{address, origin, false};
+        }
+        if (origin.depth > Asx::MaxEntryRefDepth)
+            m_lastFailure = tr("afspeellijsten te diep genest");
+        else if (ref.origin.chain.contains(answer.url))
+            m_lastFailure = tr("afspeellijst verwijst naar zichzelf");
+        else if (inner.isEmpty())
+            m_lastFailure = answer.playlist.valid ? tr("lege afspeellijst") : tr("ongeldige afspeellijst");
+        else {
+            refs.removeAt(m_refIndex);
+            for (int i = 0; i < inner.size(); ++i)
+                refs.insert(m_refIndex + i, inner.at(i));
+            if (!openRef(m_refIndex))
+                playNextItem();
+            return;
+        }
+        break;
+    }
+    }
+    if (!openRef(m_refIndex + 1))
+        playNextItem();
+}
+
 void StreamSession::playNextItem()
 {
     ++m_itemIndex;
     m_currentPlayed = false;
     for (; m_itemIndex < m_items.size(); ++m_itemIndex) {
         Item &item = m_items[m_itemIndex];
-        const QStringList &refs = item.entry.refs;
-        if (item.entry.kind == Asx::Item::Entry && !item.media && refs.size() == 1 && isPlaylistName(refs.first())) {
+        if (item.kind == Asx::Item::Entry && item.refs.size() == 1 && !item.refs.first().resolved
+            && isPlaylistName(item.refs.first().address)) {
             // A reference to another playlist: follow it like ENTRYREF.
-            item.entry.kind = Asx::Item::EntryRef;
-            item.entry.href = refs.first();
+            item.kind = Asx::Item::EntryRef;
+            item.href = item.refs.first().address;
+            item.origin = item.refs.first().origin;
         }
-        if (item.entry.kind == Asx::Item::EntryRef) {
-            if (followable(item)) {
-                fetch(QUrl(item.entry.href));
+        if (item.kind == Asx::Item::EntryRef) {
+            const QUrl url(item.href.trimmed());
+            if (followable(url, item.origin) && mayFetch()) {
+                fetch(url);
                 return;
             }
         } else if (openRef(0)) {
@@ -249,38 +339,56 @@ void StreamSession::playNextItem()
 
 // Whether a nested playlist may be fetched. Addresses that lead nowhere are
 // skipped, as are local ones named by a playlist from the network.
-bool StreamSession::followable(const Item &item)
+bool StreamSession::followable(const QUrl &url, const Origin &origin)
 {
-    const QUrl url(item.entry.href.trimmed());
-    if (url.isEmpty() || !url.isValid() || (item.fromNetwork && !Asx::isNetworkAddress(url)))
+    if (url.isEmpty() || !url.isValid() || (origin.fromNetwork && !Asx::isNetworkAddress(url)))
         return false;
-    if (item.depth + 1 > Asx::MaxEntryRefDepth) {
+    if (origin.depth + 1 > Asx::MaxEntryRefDepth) {
         m_lastFailure = tr("afspeellijsten te diep genest");
         return false;
     }
-    if (item.chain.contains(url)) {
+    if (origin.chain.contains(url)) {
         m_lastFailure = tr("afspeellijst verwijst naar zichzelf");
         return false;
     }
     return true;
 }
 
-// Opens the first usable REF of the current entry from `from` on.
+// Opens the first usable REF of the current entry from `from` on: an
+// http(s) one is fetched first to see what it is; an rtsp:// one becomes
+// its transports to try in turn.
 bool StreamSession::openRef(int from)
 {
-    if (m_itemIndex < 0 || m_itemIndex >= m_items.size())
+    if (!inItems())
         return false;
-    const Item &item = m_items[m_itemIndex];
-    for (m_refIndex = from; m_refIndex < item.entry.refs.size(); ++m_refIndex) {
-        const QString ref = item.entry.refs.at(m_refIndex).trimmed();
-        if (ref.isEmpty() || (item.fromNetwork && !Asx::isNetworkAddress(QUrl(ref))))
+    QList<Ref> &refs = m_items[m_itemIndex].refs;
+    for (m_refIndex = from; m_refIndex < refs.size(); ++m_refIndex) {
+        Ref &ref = refs[m_refIndex];
+        ref.address = ref.address.trimmed();
+        const QUrl url(ref.address);
+        if (ref.address.isEmpty() || (ref.origin.fromNetwork && !Asx::isNetworkAddress(url)))
             continue;
-        m_current = ref;
-        m_currentPlayed = m_progressSeen = false;
+        if (!ref.resolved && isHttp(url)) {
+            if (ref.origin.chain.contains(url)) {
+                m_lastFailure = tr("afspeellijst verwijst naar zichzelf");
+                continue;
+            }
+            if (!mayFetch())
+                continue;
+            m_probing = true;
+            fetch(url);
+            return true;
+        }
+        if (!ref.final) {
+            const QStringList tries = RtspTransport::tries(ref.address);
+            ref.resolved = ref.final = true;
+            for (int i = 1; i < tries.size(); ++i)
+                refs.insert(m_refIndex + i, Ref{tries.at(i), refs.at(m_refIndex).origin, true, true});
+        }
+        m_current = refs.at(m_refIndex).address;
+        m_currentPlayed = false;
         m_playedMs = 0;
         m_playingSince = -1;
-        m_position = m_duration = 0;
-        m_seekable = false;
         openEngine();
         return true;
     }
@@ -290,6 +398,9 @@ bool StreamSession::openRef(int from)
 void StreamSession::openEngine()
 {
     m_engineActive = true;
+    m_progressSeen = false;
+    m_timeline.reset();
+    emit progressChanged(0, 0, false);
     m_openTimer->start(m_timing.openTimeoutMs);
     m_engine->open(m_current);
 }
@@ -310,7 +421,11 @@ void StreamSession::onOpenTimeout()
     if (m_fetching) {
         m_source->cancel();
         m_fetching = false;
-        take(FetchAnswer::failure(m_fetchUrl, tr("geen antwoord na %1 s").arg(seconds)));
+        const FetchAnswer failure = FetchAnswer::failure(m_fetchUrl, tr("geen antwoord na %1 s").arg(seconds));
+        if (m_probing)
+            onRefAnswer(failure);
+        else
+            take(failure);
     } else if (m_engineActive) {
         m_engine->stop();
         onFinished(true, tr("geen beeld na %1 s").arg(seconds));
@@ -347,6 +462,7 @@ void StreamSession::onPhase(PlayerBackend::Phase phase, int percent)
         }
         m_everPlayed = m_currentPlayed = true;
         m_reconnectAttempt = 0;
+        m_fetchesWithoutPlay = 0;
         setState(Playing);
         setStatus(tr("Afspelen"));
         return;
@@ -365,7 +481,10 @@ void StreamSession::onFinished(bool failed, const QString &reason)
     m_engineActive = false;
     m_openTimer->stop();
     stopWatching();
-    if (m_state == Reconnecting || (m_currentPlayed && (failed || !reachedItsEnd()))) {
+    qint64 played = m_playedMs;
+    if (m_playingSince >= 0)
+        played += m_clock.nowMs() - m_playingSince;
+    if (m_state == Reconnecting || (m_currentPlayed && (failed || !m_timeline.reachedItsEnd(played)))) {
         // A stream that played and went, or a try to get it back that failed.
         scheduleReconnect(reason);
         return;
@@ -382,27 +501,13 @@ void StreamSession::onTime(double position, double duration, bool seekable)
 {
     if (!m_engineActive)
         return;
-    if (position != m_position) {
+    if (position != m_timeline.position()) {
         m_progressSeen = true;
         m_lastProgressAt = m_clock.nowMs();
     }
-    m_position = position;
-    m_duration = duration;
-    m_seekable = seekable;
-    emit progressChanged(position, duration, seekable);
-}
-
-bool StreamSession::reachedItsEnd() const
-{
-    // A file can be sought and ends where its length says, after about that
-    // much playing. A live stream cannot be sought and its length only
-    // grows: when it stops, it was dropped.
-    if (!m_seekable || m_duration <= 0 || m_position < m_duration - 2.0)
-        return false;
-    qint64 played = m_playedMs;
-    if (m_playingSince >= 0)
-        played += m_clock.nowMs() - m_playingSince;
-    return played <= qint64((m_duration + 10.0) * 1000);
+    // Live streams are not sought: their "length" is only what has come.
+    m_timeline.report(position, duration, seekable);
+    emit progressChanged(position, duration, m_timeline.showsPosition());
 }
 
 void StreamSession::checkProgress()

@@ -70,7 +70,8 @@ TransportBar::TransportBar(QWidget *player) : QWidget(player)
 
     connect(m_playButton, &QToolButton::clicked, this, &TransportBar::playPauseClicked);
     connect(m_stopButton, &QToolButton::clicked, this, &TransportBar::stopClicked);
-    connect(m_muteButton, &QToolButton::toggled, this, &TransportBar::muteToggled);
+    // Clicks only: setMuted() shows a state, it does not ask for one.
+    connect(m_muteButton, &QToolButton::clicked, this, &TransportBar::muteToggled);
     connect(m_volume, &QSlider::valueChanged, this, &TransportBar::volumeChanged);
     connect(m_position, &QSlider::sliderReleased, this, [this] { emit seekRequested(m_position->value()); });
 }
@@ -93,6 +94,7 @@ void TransportBar::setMuted(bool muted)
     if (m_muteButton->isChecked() != muted)
         m_muteButton->setChecked(muted);
     m_muteButton->setIcon(TransportIcons::icon(muted ? TransportIcons::Muted : TransportIcons::Sound));
+    m_muteButton->setToolTip(muted ? tr("Geluid aan") : tr("Geluid uit"));
 }
 
 void TransportBar::setVolume(int volume)

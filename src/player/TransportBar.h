@@ -26,7 +26,7 @@ public:
 signals:
     void playPauseClicked();
     void stopClicked();
-    void muteToggled(bool muted);
+    void muteToggled(bool muted); // the user clicked the mute button
     void volumeChanged(int volume);
     void seekRequested(double seconds);
 

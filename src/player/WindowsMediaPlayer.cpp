@@ -1,6 +1,7 @@
 #include "player/WindowsMediaPlayer.h"
 #include "player/PlayerBackend.h"
 #include "player/PlaylistFetcher.h"
+#include "player/SoundSolo.h"
 #include "player/StreamSession.h"
 #include "player/TransportBar.h"
 
@@ -15,7 +16,25 @@ Q_LOGGING_CATEGORY(lcPlayer, "kijkraam.player", QtWarningMsg)
 
 namespace {
 constexpr int FocusFrameWidth = 2;
-}
+constexpr int SoloMarkWidth = 5; // the focus frame covers the outer two pixels of it
+
+// Which player of a window has the solo: kept by the window, so that the
+// choice lasts while the window does.
+class SoloHolder : public QObject {
+public:
+    explicit SoloHolder(QObject *window) : QObject(window) { setObjectName(QStringLiteral("soundSolo")); }
+    static SoloHolder *of(QWidget *window, bool create)
+    {
+        if (!window)
+            return nullptr;
+        for (QObject *child : window->children())
+            if (auto *holder = dynamic_cast<SoloHolder *>(child))
+                return holder;
+        return create ? new SoloHolder(window) : nullptr;
+    }
+    QPointer<QObject> soloed;
+};
+} // namespace
 
 WindowsMediaPlayer::WindowsMediaPlayer(QWidget *parent) : QWidget(parent)
 {
@@ -51,6 +70,16 @@ WindowsMediaPlayer::WindowsMediaPlayer(QWidget *parent) : QWidget(parent)
     framePal.setColor(QPalette::Window, framePal.color(QPalette::Active, QPalette::Highlight));
     m_focusFrame->setPalette(framePal);
     m_focusFrame->hide();
+
+    // A frame in an accent colour around the player whose sound alone is on.
+    m_soloMark = new QWidget(this);
+    m_soloMark->setObjectName(QStringLiteral("soloMark"));
+    m_soloMark->setAttribute(Qt::WA_TransparentForMouseEvents);
+    m_soloMark->setAutoFillBackground(true);
+    QPalette markPal = m_soloMark->palette();
+    markPal.setColor(QPalette::Window, QColor(255, 170, 0));
+    m_soloMark->setPalette(markPal);
+    m_soloMark->hide();
 
     connect(m_bar, &TransportBar::playPauseClicked, this, &WindowsMediaPlayer::togglePlay);
     connect(m_bar, &TransportBar::stopClicked, this, [this] { controls.stop(); });
@@ -95,6 +124,7 @@ void WindowsMediaPlayer::setURL(const QString &url)
 void WindowsMediaPlayer::Controls::play() { m_player->m_session->play(); }
 void WindowsMediaPlayer::Controls::pause() { m_player->m_session->pause(); }
 void WindowsMediaPlayer::Controls::stop() { m_player->m_session->stop(); }
+double WindowsMediaPlayer::Controls::currentPosition() const { return m_player->m_session->position(); }
 void WindowsMediaPlayer::close() { m_session->close(); }
 int WindowsMediaPlayer::playState() const { return m_session->state(); }
 QString WindowsMediaPlayer::statusText() const { return m_session->status(); }
@@ -122,11 +152,82 @@ void WindowsMediaPlayer::setVolume(int volume)
     m_backend->setVolume(m_volume);
 }
 
-void WindowsMediaPlayer::setMute(bool mute)
+void WindowsMediaPlayer::applyMute(bool mute)
 {
     m_mute = mute;
     m_bar->setMuted(mute);
     m_backend->setMute(mute);
+}
+
+// ---- one sound at a time ---------------------------------------------------------
+
+QWidget *WindowsMediaPlayer::hostWindow() const
+{
+    // A full-screen player is a window of its own; its window is still its parent's.
+    return parentWidget() ? parentWidget()->window() : nullptr;
+}
+
+QList<WindowsMediaPlayer *> WindowsMediaPlayer::windowPlayers() const
+{
+    QWidget *host = hostWindow();
+    if (!host)
+        return {const_cast<WindowsMediaPlayer *>(this)};
+    return host->findChildren<WindowsMediaPlayer *>();
+}
+
+namespace {
+// The players' sound as the rules see it, and back.
+SoundSolo::Players soundOf(const QList<WindowsMediaPlayer *> &players, const SoloHolder *holder)
+{
+    SoundSolo::Players state;
+    for (WindowsMediaPlayer *p : players)
+        state.muted << p->mute();
+    state.soloed = holder ? int(players.indexOf(qobject_cast<WindowsMediaPlayer *>(holder->soloed))) : -1;
+    return state;
+}
+} // namespace
+
+void WindowsMediaPlayer::soloSound()
+{
+    const QList<WindowsMediaPlayer *> players = windowPlayers();
+    SoloHolder *holder = SoloHolder::of(hostWindow(), true);
+    const SoundSolo::Players next = SoundSolo::solo(soundOf(players, holder), int(players.indexOf(this)));
+    if (holder)
+        holder->soloed = next.soloed >= 0 ? players.at(next.soloed) : nullptr;
+    for (int i = 0; i < players.size(); ++i) {
+        players[i]->applyMute(next.muted.at(i));
+        players[i]->showSoloMark();
+    }
+}
+
+void WindowsMediaPlayer::setMute(bool mute)
+{
+    SoloHolder *holder = SoloHolder::of(hostWindow(), false);
+    if (!holder || !holder->soloed) {
+        applyMute(mute);
+        return;
+    }
+    const QList<WindowsMediaPlayer *> players = windowPlayers();
+    const SoundSolo::Players next = SoundSolo::mute(soundOf(players, holder), int(players.indexOf(this)), mute);
+    applyMute(mute);
+    if (next.soloed < 0) {
+        holder->soloed = nullptr;
+        for (WindowsMediaPlayer *p : players)
+            p->showSoloMark();
+    }
+}
+
+bool WindowsMediaPlayer::isSoloed() const
+{
+    const SoloHolder *holder = SoloHolder::of(hostWindow(), false);
+    return holder && holder->soloed == this;
+}
+
+void WindowsMediaPlayer::showSoloMark()
+{
+    m_soloMark->setVisible(isSoloed() && !m_fullScreen);
+    m_soloMark->raise();
+    m_focusFrame->raise();
 }
 
 void WindowsMediaPlayer::setStretchToFit(bool on)
@@ -156,9 +257,13 @@ void WindowsMediaPlayer::resizeEvent(QResizeEvent *event)
 {
     QWidget::resizeEvent(event);
     const QRect all = rect();
+    const auto ring = [&all](int width) {
+        return QRegion(all).subtracted(QRegion(all.adjusted(width, width, -width, -width)));
+    };
     m_focusFrame->setGeometry(all);
-    m_focusFrame->setMask(QRegion(all).subtracted(
-        QRegion(all.adjusted(FocusFrameWidth, FocusFrameWidth, -FocusFrameWidth, -FocusFrameWidth))));
+    m_focusFrame->setMask(ring(FocusFrameWidth));
+    m_soloMark->setGeometry(all);
+    m_soloMark->setMask(ring(SoloMarkWidth));
 }
 
 void WindowsMediaPlayer::showFocusFrame()
@@ -207,6 +312,7 @@ void WindowsMediaPlayer::setFullScreen(bool on)
         setFocus(Qt::OtherFocusReason);
     }
     showFocusFrame();
+    showSoloMark();
     m_bar->fitStatus();
 }
 
@@ -232,16 +338,31 @@ void WindowsMediaPlayer::mouseDoubleClickEvent(QMouseEvent *event)
 
 void WindowsMediaPlayer::contextMenuEvent(QContextMenuEvent *event)
 {
-    if (!m_enableContextMenu) {
+    // The component's own items follow its design setting; a player that
+    // shares its window with other players always offers the solo.
+    const bool solo = windowPlayers().size() > 1;
+    if (!m_enableContextMenu && !solo) {
         event->ignore();
         return;
     }
     QMenu menu(this);
-    menu.addAction(m_session->isRunning() ? tr("&Pauzeren") : tr("&Afspelen"), this, &WindowsMediaPlayer::togglePlay);
-    menu.addAction(tr("&Stoppen"), this, [this] { controls.stop(); });
-    menu.addSeparator();
-    QAction *full = menu.addAction(tr("&Volledig scherm"), this, [this] { setFullScreen(!m_fullScreen); });
-    full->setCheckable(true);
-    full->setChecked(m_fullScreen);
+    menu.setObjectName(QStringLiteral("playerMenu"));
+    if (m_enableContextMenu) {
+        menu.addAction(m_session->isRunning() ? tr("&Pauzeren") : tr("&Afspelen"), this,
+                       &WindowsMediaPlayer::togglePlay);
+        menu.addAction(tr("&Stoppen"), this, [this] { controls.stop(); });
+        menu.addSeparator();
+        QAction *full = menu.addAction(tr("&Volledig scherm"), this, [this] { setFullScreen(!m_fullScreen); });
+        full->setCheckable(true);
+        full->setChecked(m_fullScreen);
+    }
+    if (solo) {
+        if (m_enableContextMenu)
+            menu.addSeparator();
+        QAction *only = menu.addAction(tr("Alleen dit geluid"), this, &WindowsMediaPlayer::soloSound);
+        only->setObjectName(QStringLiteral("soloAction"));
+        only->setCheckable(true);
+        only->setChecked(isSoloed());
+    }
     menu.exec(event->globalPos());
 }

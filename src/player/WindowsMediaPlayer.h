@@ -3,7 +3,8 @@
 // classic Windows Media Player control: URL, controls.play, close, playState,
 // fullScreen, placement in twips and the design settings. The playback itself
 // is a StreamSession's; this widget adds the video, the transport bar, focus,
-// full screen and the context menu.
+// full screen, the context menu and "one sound at a time" among the players
+// of its window (SoundSolo).
 #include "player/PlayState.h"
 #include "platform/TwipGeometry.h"
 
@@ -37,12 +38,13 @@ public:
     explicit WindowsMediaPlayer(QWidget *parent = nullptr);
     ~WindowsMediaPlayer() override;
 
-    // controls.play(), controls.pause(), controls.stop()
+    // controls.play(), controls.pause(), controls.stop(), controls.currentPosition()
     class Controls {
     public:
         void play();
         void pause();
         void stop();
+        double currentPosition() const; // seconds into what plays; 0 when nothing does
     private:
         friend class WindowsMediaPlayer;
         explicit Controls(WindowsMediaPlayer *p) : m_player(p) {}
@@ -64,7 +66,16 @@ public:
     int volume() const { return m_volume; }
     void setVolume(int volume);
     bool mute() const { return m_mute; }
+    // Mute or unmute this player; a solo in its window ends when it no
+    // longer holds.
     void setMute(bool mute);
+
+    // "Alleen dit geluid": this player's sound alone among the players of
+    // its window; on the soloed player, every player's sound back.
+    void soloSound();
+    bool isSoloed() const;
+    // The players of this player's window, itself included, in a fixed order.
+    QList<WindowsMediaPlayer *> windowPlayers() const;
     bool stretchToFit() const { return m_stretchToFit; }
     void setStretchToFit(bool on);
     QString statusText() const;
@@ -91,6 +102,9 @@ protected:
 private:
     void togglePlay();
     void showFocusFrame();
+    QWidget *hostWindow() const;
+    void applyMute(bool mute);
+    void showSoloMark();
     void placed() override;
 
     PlayerBackend *m_backend = nullptr;
@@ -99,6 +113,7 @@ private:
     QWidget *m_video = nullptr;
     TransportBar *m_bar = nullptr;
     QWidget *m_focusFrame = nullptr;
+    QWidget *m_soloMark = nullptr;
 
     QString m_url;
     bool m_fullScreen = false;

@@ -6,13 +6,17 @@
 #include "TestEnv.h"
 
 #include "platform/ComponentFailure.h"
+#include "platform/Form.h"
+#include "platform/Forms.h"
 #include "player/WindowsMediaPlayer.h"
 
 #include <QAbstractButton>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QSlider>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace {
@@ -23,6 +27,62 @@ QStringList opens(FakeBackend *b)
         if (c.startsWith(QLatin1String("open ")))
             list << c.mid(5);
     return list;
+}
+
+// Right-clicks the middle of the player's video and, in the menu that opens, clicks the
+// item `text`. Returns the texts of the menu's items.
+QStringList rightClickAndPick(WindowsMediaPlayer *player, const QString &text)
+{
+    QStringList items;
+    bool picked = false;
+    QTimer::singleShot(0, [&] {
+        auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+        if (!menu)
+            return;
+        for (QAction *a : menu->actions()) {
+            if (a->isSeparator())
+                continue;
+            items << a->text();
+            if (a->text() == text && !picked) {
+                picked = true;
+                QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(a).center());
+            }
+        }
+        if (!picked)
+            menu->close();
+    });
+    // Through the window, as the window system delivers it: the press of the
+    // right button becomes a context menu event there.
+    QWidget *video = player->videoSurface();
+    QTest::mouseClick(video->window()->windowHandle(), Qt::RightButton, {},
+                      video->mapTo(video->window(), video->rect().center()));
+    if (!QTest::qWaitFor([] { return !QApplication::activePopupWidget(); }))
+        qWarning("the menu stayed open");
+    return items;
+}
+
+// Who is muted in the decoders of the players: "0111" = players 2..4.
+QString mutedOf(const QList<WindowsMediaPlayer *> &players)
+{
+    QString text;
+    for (WindowsMediaPlayer *p : players)
+        text += FakeBackend::of(p)->mute_ ? QLatin1Char('1') : QLatin1Char('0');
+    return text;
+}
+QString marksOf(const QList<WindowsMediaPlayer *> &players)
+{
+    QString text;
+    for (WindowsMediaPlayer *p : players)
+        text += p->findChild<QWidget *>(QStringLiteral("soloMark"))->isVisible() ? QLatin1Char('S') : QLatin1Char('.');
+    return text;
+}
+QString muteButtonsOf(const QList<WindowsMediaPlayer *> &players)
+{
+    QString text;
+    for (WindowsMediaPlayer *p : players)
+        text += p->findChild<QAbstractButton *>(QStringLiteral("muteButton"))->isChecked() ? QLatin1Char('1')
+                                                                                           : QLatin1Char('0');
+    return text;
 }
 } // namespace
 
@@ -131,7 +191,7 @@ private slots:
         FakeBackend *b = FakeBackend::of(player);
         auto *status = player->findChild<QLabel *>(QStringLiteral("status"));
 
-        player->setURL(QStringLiteral("rtsp://127.0.0.1:9/a"));
+        player->setURL(QStringLiteral("mms://127.0.0.1:9/a"));
         b->end(true, QStringLiteral("Connection refused by the other side"));
         const QString full = QStringLiteral("Kan niet openen: Connection refused by the other side");
         QCOMPARE(player->statusText(), full);
@@ -179,6 +239,102 @@ private slots:
         QTest::mouseDClick(player->videoSurface(), Qt::LeftButton);
         QVERIFY(!player->fullScreen());
         QCOMPARE(player->geometry(), tile);
+    }
+
+    void oneSoundAtATime_byMouseInTheFourPlayerWindows_data()
+    {
+        QTest::addColumn<QString>("window");
+        QTest::newRow("Form1") << QStringLiteral("Form1");
+        QTest::newRow("Horizontaal") << QStringLiteral("Horizontaal");
+        QTest::newRow("verticaal") << QStringLiteral("verticaal");
+    }
+    void oneSoundAtATime_byMouseInTheFourPlayerWindows()
+    {
+        QFETCH(QString, window);
+        TestEnv env;
+        QByteArray ini = "[Kijkraam]\r\nAutostart=Ja\r\n";
+        for (int slot = 1; slot <= 4; ++slot)
+            ini += QStringLiteral("[Stream%1]\r\nAdres=rtsp://127.0.0.1:9/slot%1\r\n").arg(slot).toUtf8();
+        env.writeIni(ini);
+        QWidget *form = Forms::show(window);
+        QVERIFY(form && QTest::qWaitForWindowExposed(form));
+        QList<WindowsMediaPlayer *> players;
+        for (int slot = 1; slot <= 4; ++slot)
+            players << form->findChild<WindowsMediaPlayer *>(QStringLiteral("WindowsMediaPlayer%1").arg(slot));
+        QVERIFY(!players.contains(nullptr));
+        for (WindowsMediaPlayer *p : players) {
+            QVERIFY(!p->property("enableContextMenu").toBool());
+            FakeBackend::of(p)->reachPlaying();
+        }
+        const QString solo = QStringLiteral("Alleen dit geluid");
+
+        // Without the component's own menu, the solo is all the menu holds.
+        QCOMPARE(rightClickAndPick(players[1], solo), QStringList{solo});
+        QCOMPARE(mutedOf(players), QStringLiteral("1011"));
+        QCOMPARE(muteButtonsOf(players), QStringLiteral("1011"));
+        QCOMPARE(marksOf(players), QStringLiteral(".S.."));
+        QVERIFY(players[1]->isSoloed());
+
+        // The choice outlives a new stream, a reconnection and stop and play.
+        players[2]->setURL(QStringLiteral("rtsp://127.0.0.1:9/other"));
+        FakeBackend::of(players[2])->reachPlaying();
+        FakeBackend::of(players[3])->end(true, QStringLiteral("network error")); // dropped: reconnecting
+        players[0]->controls.stop();
+        players[0]->controls.play();
+        players[1]->controls.stop();
+        players[1]->controls.play();
+        QCOMPARE(mutedOf(players), QStringLiteral("1011"));
+        QCOMPARE(marksOf(players), QStringLiteral(".S.."));
+
+        // Chosen again on the soloed player: every sound back.
+        QCOMPARE(rightClickAndPick(players[1], solo), QStringList{solo});
+        QCOMPARE(mutedOf(players), QStringLiteral("0000"));
+        QCOMPARE(muteButtonsOf(players), QStringLiteral("0000"));
+        QCOMPARE(marksOf(players), QStringLiteral("...."));
+
+        // A player's own mute button: giving another player its sound back ends the solo.
+        rightClickAndPick(players[3], solo);
+        QCOMPARE(marksOf(players), QStringLiteral("...S"));
+        QTest::mouseClick(players[0]->findChild<QAbstractButton *>(QStringLiteral("muteButton")), Qt::LeftButton);
+        QCOMPARE(mutedOf(players), QStringLiteral("0110"));
+        QCOMPARE(marksOf(players), QStringLiteral("...."));
+        QVERIFY(!players[3]->isSoloed());
+        // ... muting one that was muted already (the mute property) keeps it.
+        rightClickAndPick(players[3], solo);
+        players[0]->setMute(true);
+        QCOMPARE(mutedOf(players), QStringLiteral("1110"));
+        QCOMPARE(marksOf(players), QStringLiteral("...S"));
+        // Muting the soloed player by its button ends it: silence, no mark.
+        QTest::mouseClick(players[3]->findChild<QAbstractButton *>(QStringLiteral("muteButton")), Qt::LeftButton);
+        QCOMPARE(mutedOf(players), QStringLiteral("1111"));
+        QCOMPARE(marksOf(players), QStringLiteral("...."));
+        TestEnv::closeAll();
+    }
+
+    void soloItem_besideTheOwnMenu_onlyWithOtherPlayers()
+    {
+        // A stream window's single player: its own menu, no solo.
+        QWidget window;
+        window.resize(400, 300);
+        auto *player = new WindowsMediaPlayer(&window);
+        player->setProperty("enableContextMenu", true);
+        player->setGeometry(0, 0, 300, 250);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QCOMPARE(rightClickAndPick(player, QString()),
+                 (QStringList{QStringLiteral("&Afspelen"), QStringLiteral("&Stoppen"), QStringLiteral("&Volledig scherm")}));
+        // With a second player in the window, the solo follows the component's items.
+        auto *second = new WindowsMediaPlayer(&window);
+        second->setGeometry(300, 0, 100, 250);
+        second->show();
+        QCOMPARE(rightClickAndPick(player, QStringLiteral("Alleen dit geluid")),
+                 (QStringList{QStringLiteral("&Afspelen"), QStringLiteral("&Stoppen"), QStringLiteral("&Volledig scherm"),
+                              QStringLiteral("Alleen dit geluid")}));
+        QVERIFY(FakeBackend::of(second)->mute_ && !FakeBackend::of(player)->mute_);
+        // A player alone without its own menu offers none.
+        delete second;
+        player->setProperty("enableContextMenu", false);
+        QCOMPARE(rightClickAndPick(player, QString()), QStringList());
     }
 
     void engineThatCannotStart_isReportedOnce()

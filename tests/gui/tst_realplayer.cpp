@@ -2,6 +2,7 @@
 // 127.0.0.1: direct Windows Media files, ASX playlists, addresses that fail,
 // full screen and teardown.
 #include "DemoServer.h"
+#include "Pictures.h"
 #include "TestEnv.h"
 
 #include "app/Form1.h"
@@ -18,22 +19,6 @@
 #include <QVBoxLayout>
 
 namespace {
-// Share of pixels in an image that are clearly not black.
-double litShare(const QImage &image)
-{
-    if (image.isNull())
-        return 0;
-    const QImage img = image.convertToFormat(QImage::Format_RGB32);
-    qint64 lit = 0;
-    for (int y = 0; y < img.height(); y += 2) {
-        const QRgb *line = reinterpret_cast<const QRgb *>(img.constScanLine(y));
-        for (int x = 0; x < img.width(); x += 2)
-            if (qRed(line[x]) + qGreen(line[x]) + qBlue(line[x]) > 90)
-                ++lit;
-    }
-    return double(lit) / ((img.width() / 2 + 1) * (img.height() / 2 + 1));
-}
-
 QImage videoFrame(WindowsMediaPlayer *player)
 {
     return player->videoSurface()->grab().toImage();

@@ -29,6 +29,7 @@ struct TestServers::Running {
     QProcess process;
     QString address; // what the server printed after LISTENING
     QUrl base;       // scheme, host and port of it
+    QByteArray log;  // its standard error so far
 };
 
 TestServers::TestServers() = default;
@@ -42,6 +43,8 @@ QString TestServers::name(Kind kind)
     case Mp3OverHttp: return QStringLiteral("MP3 over HTTP");
     case AacOverHttp: return QStringLiteral("AAC over HTTP");
     case Rtsp: return QStringLiteral("RTSP");
+    case RtspUdpOnly: return QStringLiteral("RTSP, UDP only");
+    case RtspTcpOnly: return QStringLiteral("RTSP, TCP only");
     case ProgressiveWmv: return QStringLiteral("WMV file over HTTP");
     case WindowsMediaStream: return QStringLiteral("Windows Media stream");
     }
@@ -54,7 +57,16 @@ bool TestServers::isRunning(Kind kind) const
     return it != m_running.end() && it->second->process.state() == QProcess::Running;
 }
 
-QString TestServers::start(Kind kind)
+QByteArray TestServers::log(Kind kind)
+{
+    const auto it = m_running.find(kind);
+    if (it == m_running.end())
+        return {};
+    it->second->log += it->second->process.readAllStandardError();
+    return it->second->log;
+}
+
+QString TestServers::start(Kind kind, int port)
 {
     if (isRunning(kind))
         return addresses(kind).value(0);
@@ -67,10 +79,14 @@ QString TestServers::start(Kind kind)
     case MpegTsOverHttp:
     case Mp3OverHttp:
     case AacOverHttp:
-    case Rtsp: {
+    case Rtsp:
+    case RtspUdpOnly:
+    case RtspTcpOnly: {
         static const char *const kinds[] = {"mpegts", "mp3", "aac", "rtsp"};
-        args = QStringList{streamServer, QString::fromLatin1(kinds[kind]), QStringLiteral("--port"),
-                           QStringLiteral("0"), QStringLiteral("--size"), Size};
+        args = QStringList{streamServer, QString::fromLatin1(kinds[qMin<int>(kind, Rtsp)]), QStringLiteral("--port"),
+                           QString::number(port), QStringLiteral("--size"), Size};
+        if (kind == RtspUdpOnly || kind == RtspTcpOnly)
+            args << QStringLiteral("--transports") << QString::fromLatin1(kind == RtspUdpOnly ? "udp" : "tcp");
         break;
     }
     case ProgressiveWmv: {
@@ -79,13 +95,13 @@ QString TestServers::start(Kind kind)
             qWarning("TestServers: could not make %s", qPrintable(clip));
             return QString();
         }
-        args = QStringList{demoServer, QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--no-live"),
+        args = QStringList{demoServer, QStringLiteral("--port"), QString::number(port), QStringLiteral("--no-live"),
                            QStringLiteral("--media"), m_media.path(), QStringLiteral("--asx-target"),
                            QStringLiteral("1=media/clip.wmv")};
         break;
     }
     case WindowsMediaStream:
-        args = QStringList{demoServer, QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--slots"),
+        args = QStringList{demoServer, QStringLiteral("--port"), QString::number(port), QStringLiteral("--slots"),
                            QStringLiteral("4"), QStringLiteral("--wm-slot"), QStringLiteral("4"),
                            QStringLiteral("--size"), Size};
         break;
@@ -147,6 +163,8 @@ QStringList TestServers::addresses(Kind kind) const
     case Mp3OverHttp:
     case AacOverHttp:
     case Rtsp:
+    case RtspUdpOnly:
+    case RtspTcpOnly:
         return {r.address};
     case ProgressiveWmv:
         return {http + QStringLiteral("/media/clip.wmv"), http + QStringLiteral("/kwa/KR5/KR1.asx")};

@@ -10,6 +10,8 @@
 //   Mp3OverHttp        tests/support/servers/stream-server mp3 --port 0
 //   AacOverHttp        tests/support/servers/stream-server aac --port 0
 //   Rtsp               tests/support/servers/stream-server rtsp --port 0
+//   RtspUdpOnly        ... rtsp --port 0 --transports udp
+//   RtspTcpOnly        ... rtsp --port 0 --transports tcp
 //   ProgressiveWmv     tools/kijkraam-demo-server --port 0 --no-live --media DIR
 //                        --asx-target 1=media/clip.wmv
 //                      (DIR/clip.wmv made by DemoServer::makeWmv: 120 s, wmv2 + wmav2)
@@ -33,9 +35,11 @@ public:
         Rtsp,               // H.264 + G.711 A-law; the client picks UDP or TCP
         ProgressiveWmv,     // a WMV file over HTTP (video/x-ms-asf, ranges)
         WindowsMediaStream, // live WMV2 + WMA2 as MMS over HTTP
+        RtspUdpOnly,        // a camera that sends over UDP only (refuses interleaved TCP)
+        RtspTcpOnly,        // a camera that sends interleaved in the RTSP connection only
     };
-    static constexpr Kind AllKinds[] = {MpegTsOverHttp, Mp3OverHttp, AacOverHttp,
-                                        Rtsp,           ProgressiveWmv, WindowsMediaStream};
+    static constexpr Kind AllKinds[] = {MpegTsOverHttp, Mp3OverHttp,        AacOverHttp, Rtsp,
+                                        ProgressiveWmv, WindowsMediaStream, RtspUdpOnly, RtspTcpOnly};
 
     TestServers();
     ~TestServers();
@@ -45,12 +49,16 @@ public:
     // Starts the server of `kind` (once: while it runs, the same address
     // again) and waits until its port takes connections. Returns its main
     // address, or an empty string with a warning when it did not come up.
-    QString start(Kind kind);
+    // `port` 0: a free one (give a stopped server's port to bring it back).
+    QString start(Kind kind, int port = 0);
+    // What the server wrote to its standard error so far (the RTSP servers
+    // write one "SETUP <Transport header>" line per stream a client sets up).
+    QByteArray log(Kind kind);
     // Every address that plays the stream of a running server, main one first:
     //   MpegTsOverHttp      http://127.0.0.1:P/live.ts
     //   Mp3OverHttp         http://127.0.0.1:P/radio.mp3
     //   AacOverHttp         http://127.0.0.1:P/radio.aac
-    //   Rtsp                rtsp://127.0.0.1:P/cam
+    //   Rtsp, RtspUdpOnly, RtspTcpOnly  rtsp://127.0.0.1:P/cam
     //   ProgressiveWmv      http://127.0.0.1:P/media/clip.wmv,
     //                       http://127.0.0.1:P/kwa/KR5/KR1.asx (an ASX whose REF is the file)
     //   WindowsMediaStream  mms://127.0.0.1:P/wm/live, mmsh://127.0.0.1:P/wm/live,

@@ -4,9 +4,12 @@
 #include "FakeBackend.h"
 
 #include "player/PlaylistFetcher.h"
+#include "player/RtspTransport.h"
 #include "player/StreamSession.h"
 
 #include <QFile>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -74,13 +77,21 @@ public:
             if (answers.contains(key))
                 emit answered(answers.value(key));
             else if (bodies.contains(key))
-                emit answered(FetchAnswer::fromBody(url, bodies.value(key)));
+                emit answered(FetchAnswer::fromBody(url, bodies.value(key), said.value(key, ok())));
             else
                 emit answered(FetchAnswer::failure(url, QStringLiteral("HTTP 404 Not Found")));
         }
     }
 
+    static ServerAnswer::Answer ok()
+    {
+        ServerAnswer::Answer answer;
+        answer.status = 200;
+        return answer;
+    }
+
     QMap<QString, QByteArray> bodies;
+    QMap<QString, ServerAnswer::Answer> said; // the status and headers with a body (else a bare 200)
     QMap<QString, FetchAnswer> answers;
     QStringList fetched;
     QUrl pending;
@@ -113,13 +124,30 @@ struct Rig {
         session->setAddress(address, true);
         source.answerAll();
     }
-    // Play for `ms`, the position moving from `from` to `to` seconds.
-    void playFor(qint64 ms, double from, double to, double duration, bool seekable)
+    // Play for `ms`, the position moving from `from` to `to` seconds. A
+    // live stream's length may run `lead` seconds ahead of its position.
+    void playFor(qint64 ms, double from, double to, double duration, bool seekable, double lead = 0)
     {
         for (qint64 t = 0; t <= ms; t += 500) {
-            emit engine.timeChanged(from + (to - from) * double(t) / double(qMax<qint64>(ms, 1)), duration, seekable);
+            const double position = from + (to - from) * double(t) / double(qMax<qint64>(ms, 1));
+            emit engine.timeChanged(position, lead > 0 ? position + lead : duration, seekable);
             clock.advance(qMin<qint64>(500, ms - t));
         }
+    }
+    // Every address the session tries, each refused in turn, until it gives up.
+    QStringList triesUntilItGivesUp()
+    {
+        source.answerAll();
+        for (int n = 0; n < 100 && state() != PlayStates::Ready; ++n) {
+            const int before = opens().size();
+            if (engine.current.isEmpty())
+                break;
+            engine.end(true, QStringLiteral("refused"));
+            source.answerAll();
+            if (opens().size() == before)
+                break;
+        }
+        return opens();
     }
     // From playing, the stream ends: after how long must a reconnection try come?
     void dropLiveStream()
@@ -155,6 +183,23 @@ FetchAnswer playlistAnswer(const QString &url, const QList<QStringList> &entries
 }
 
 using Bodies = QMap<QString, QByteArray>;
+using Said = QMap<QString, ServerAnswer::Answer>;
+
+ServerAnswer::Answer said(const QByteArray &contentType, const QByteArray &server = QByteArray(),
+                          const QByteArray &pragma = QByteArray())
+{
+    ServerAnswer::Answer answer;
+    answer.status = 200;
+    answer.contentType = contentType;
+    answer.server = server;
+    answer.pragma = pragma;
+    return answer;
+}
+
+const QByteArray HeaderChunk("$H\x10\x00\x00\x00\x00\x00\x00\x0c\x10\x00\x30\x26\xB2\x75", 16);
+const QByteArray AsfStart("\x30\x26\xB2\x75\x8E\x66\xCF\x11\xA6\xD9\x00\xAA\x00\x62\xCE\x6C", 16);
+const QByteArray Cougar("Cougar/9.01.01.3841");
+const QByteArray Features("no-cache,client-id=3320437311,features=\"broadcast\"");
 } // namespace
 
 Q_DECLARE_METATYPE(FetchAnswer)
@@ -202,17 +247,17 @@ private slots:
     {
         Rig rig;
         rig.source.bodies[QStringLiteral("http://srv/two.asx")] =
-            "<asx version=\"3.0\"><entry><ref href=\"rtsp://srv/a1\"/><ref href=\"rtsp://srv/a2\"/></entry>"
-            "<entry><ref href=\"rtsp://srv/b1\"/></entry></asx>";
+            "<asx version=\"3.0\"><entry><ref href=\"mms://srv/a1\"/><ref href=\"mms://srv/a2\"/></entry>"
+            "<entry><ref href=\"mms://srv/b1\"/></entry></asx>";
         rig.start(QStringLiteral("http://srv/two.asx"));
-        QCOMPARE(rig.opens(), QStringList{QStringLiteral("rtsp://srv/a1")});
+        QCOMPARE(rig.opens(), QStringList{QStringLiteral("mms://srv/a1")});
         rig.engine.end(true, QStringLiteral("connection refused"));
-        QCOMPARE(rig.opens().last(), QStringLiteral("rtsp://srv/a2"));
+        QCOMPARE(rig.opens().last(), QStringLiteral("mms://srv/a2"));
         QCOMPARE(rig.state(), int(PlayStates::Transitioning));
         rig.engine.reachPlaying();
         rig.playFor(60000, 0, 59.5, 60, true);
         rig.engine.end(false);
-        QCOMPARE(rig.opens().last(), QStringLiteral("rtsp://srv/b1"));
+        QCOMPARE(rig.opens().last(), QStringLiteral("mms://srv/b1"));
         rig.engine.reachPlaying();
         rig.playFor(10000, 0, 10, 10, true);
         rig.engine.end(false);
@@ -226,13 +271,13 @@ private slots:
     {
         Rig rig;
         rig.source.answers[QStringLiteral("http://srv/l.asx")] = playlistAnswer(
-            QStringLiteral("http://srv/l.asx"), {{QStringLiteral("rtsp://srv/silent"), QStringLiteral("rtsp://srv/b")}});
+            QStringLiteral("http://srv/l.asx"), {{QStringLiteral("mms://srv/silent"), QStringLiteral("mms://srv/b")}});
         rig.start(QStringLiteral("http://srv/l.asx"));
         rig.engine.reach(PlayerBackend::Phase::Buffering, 0); // opening, never playing
         rig.clock.advance(25000 - 1);
-        QCOMPARE(rig.opens(), QStringList{QStringLiteral("rtsp://srv/silent")});
+        QCOMPARE(rig.opens(), QStringList{QStringLiteral("mms://srv/silent")});
         rig.clock.advance(1);
-        QCOMPARE(rig.opens().last(), QStringLiteral("rtsp://srv/b"));
+        QCOMPARE(rig.opens().last(), QStringLiteral("mms://srv/b"));
         QCOMPARE(rig.engine.calls.at(rig.engine.calls.size() - 2), QStringLiteral("stop"));
         rig.clock.advance(25000);
         QCOMPARE(rig.state(), int(PlayStates::Ready));
@@ -241,43 +286,63 @@ private slots:
 
     void endOfAnEntry_droppedOrReallyEnded_data()
     {
+        // What the decoder reports while an entry plays (its length may run
+        // `lead` seconds ahead of the position, as live streams report it),
+        // and how it stops. Dropped streams are reconnected; a file that
+        // ended goes on with the next entry. A position slider is offered
+        // only for a file.
         QTest::addColumn<bool>("seekable");
         QTest::addColumn<double>("duration");
+        QTest::addColumn<double>("lead");
         QTest::addColumn<double>("position");
         QTest::addColumn<int>("playedMs");
         QTest::addColumn<bool>("failed");
         QTest::addColumn<bool>("dropped");
-        QTest::newRow("live stream ends") << false << 0.0 << 12.0 << 12000 << false << true;
-        QTest::newRow("live stream with a growing length") << false << 40.0 << 40.0 << 40000 << false << true;
-        QTest::newRow("file at its end") << true << 60.0 << 59.5 << 60000 << false << false;
-        QTest::newRow("file stopped half way") << true << 60.0 << 30.0 << 30000 << false << true;
-        QTest::newRow("file failed at its end") << true << 60.0 << 59.5 << 60000 << true << true;
-        QTest::newRow("length reached far too late") << true << 60.0 << 60.0 << 200000 << false << true;
+        QTest::addColumn<bool>("slider");
+        QTest::newRow("live stream ends") << false << 0.0 << 0.0 << 12.0 << 12000 << false << true << false;
+        QTest::newRow("live stream with a growing length") << false << 40.0 << 0.0 << 40.0 << 40000 << false << true << false;
+        // As libmpv reports them: HLS, MPEG-TS and MP3 over HTTP, RTSP.
+        QTest::newRow("HLS, endless HTTP, RTSP: no seeking, length just ahead")
+            << false << 0.0 << 1.0 << 30.0 << 30000 << false << true << false;
+        // Live MMS (Windows Media): seekable, its length just ahead of the position.
+        QTest::newRow("live MMS stream ends") << true << 0.0 << 1.5 << 40.0 << 40000 << false << true << false;
+        QTest::newRow("live MMS stream ends after 3 s") << true << 0.0 << 1.5 << 3.0 << 3000 << false << true << false;
+        QTest::newRow("file at its end") << true << 60.0 << 0.0 << 59.5 << 60000 << false << false << true;
+        QTest::newRow("short file at its end") << true << 2.5 << 0.0 << 2.4 << 2500 << false << false << false;
+        QTest::newRow("file stopped half way") << true << 60.0 << 0.0 << 30.0 << 30000 << false << true << true;
+        QTest::newRow("file failed at its end") << true << 60.0 << 0.0 << 59.5 << 60000 << true << true << true;
+        QTest::newRow("length reached far too late") << true << 60.0 << 0.0 << 60.0 << 200000 << false << true << true;
     }
     void endOfAnEntry_droppedOrReallyEnded()
     {
         QFETCH(bool, seekable);
         QFETCH(double, duration);
+        QFETCH(double, lead);
         QFETCH(double, position);
         QFETCH(int, playedMs);
         QFETCH(bool, failed);
         QFETCH(bool, dropped);
+        QFETCH(bool, slider);
         Rig rig;
+        bool sliderShown = false;
+        QObject::connect(rig.session.get(), &StreamSession::progressChanged,
+                         [&sliderShown](double, double, bool seek) { sliderShown = sliderShown || seek; });
         rig.source.answers[QStringLiteral("http://srv/l.asx")] = playlistAnswer(
-            QStringLiteral("http://srv/l.asx"), {{QStringLiteral("rtsp://srv/a")}, {QStringLiteral("rtsp://srv/b")}});
+            QStringLiteral("http://srv/l.asx"), {{QStringLiteral("mms://srv/a")}, {QStringLiteral("mms://srv/b")}});
         rig.start(QStringLiteral("http://srv/l.asx"));
         rig.engine.reachPlaying();
-        rig.playFor(playedMs, 0, position, duration, seekable);
+        rig.playFor(playedMs, 0, position, duration, seekable, lead);
         rig.engine.end(failed, failed ? QStringLiteral("read error") : QString());
         if (dropped) {
             QCOMPARE(rig.state(), int(PlayStates::Reconnecting));
-            QCOMPARE(rig.opens(), QStringList{QStringLiteral("rtsp://srv/a")});
+            QCOMPARE(rig.opens(), QStringList{QStringLiteral("mms://srv/a")});
             rig.clock.advance(1000);
-            QCOMPARE(rig.opens().last(), QStringLiteral("rtsp://srv/a")); // the same address again
+            QCOMPARE(rig.opens().last(), QStringLiteral("mms://srv/a")); // the same address again
         } else {
-            QCOMPARE(rig.opens().last(), QStringLiteral("rtsp://srv/b"));
+            QCOMPARE(rig.opens().last(), QStringLiteral("mms://srv/b"));
         }
         QCOMPARE(rig.opens().size(), 2);
+        QCOMPARE(sliderShown, slider);
     }
 
     void droppedStream_reconnectsWithGrowingPauses_data()
@@ -320,8 +385,8 @@ private slots:
         QTest::addColumn<QString>("address");
         QTest::addColumn<bool>("refused");
         QTest::addColumn<QString>("status");
-        QTest::newRow("refused") << "rtsp://cam/never" << true << "Kan niet openen: Connection refused";
-        QTest::newRow("no picture") << "rtsp://cam/never" << false << "Kan niet openen: geen beeld na 25 s";
+        QTest::newRow("refused") << "mms://cam/never" << true << "Kan niet openen: Connection refused";
+        QTest::newRow("no picture") << "mms://cam/never" << false << "Kan niet openen: geen beeld na 25 s";
         QTest::newRow("no answer") << "http://srv/hangs.asx" << false << "Kan niet openen: geen antwoord na 25 s";
     }
     void neverPlayed_isNotRetried()
@@ -432,10 +497,10 @@ private slots:
         Bodies deep;
         for (int i = 0; i < 8; ++i)
             deep[QStringLiteral("http://srv/n%1.asx").arg(i)] =
-                QStringLiteral("<asx><entryref href=\"n%1.asx\"/><entry><ref href=\"rtsp://srv/level%2\"/></entry></asx>")
+                QStringLiteral("<asx><entryref href=\"n%1.asx\"/><entry><ref href=\"mms://srv/level%2\"/></entry></asx>")
                     .arg(i + 1).arg(i).toUtf8();
         QTest::newRow("five levels deep, no more")
-            << deep << QStringList{"rtsp://srv/level5"} << "Verbinden met srv..." << 6;
+            << deep << QStringList{"mms://srv/level5"} << "Verbinden met srv..." << 6;
         QTest::newRow("loop") << Bodies{{"http://srv/n0.asx", "<asx><entryref href=\"b.asx\"/></asx>"},
                                         {"http://srv/b.asx", "<asx><entryref href=\"n0.asx\"/></asx>"}}
                               << QStringList() << "Kan niet openen: afspeellijst verwijst naar zichzelf" << 2;
@@ -443,15 +508,15 @@ private slots:
                                          << QStringList() << "Kan niet openen: afspeellijst verwijst naar zichzelf" << 1;
         QTest::newRow("a REF to another playlist")
             << Bodies{{"http://srv/n0.asx", "<asx><entry><ref href=\"inner.asx\"/></entry></asx>"},
-                      {"http://srv/inner.asx", "<asx><entry><ref href=\"rtsp://srv/inner\"/></entry></asx>"}}
-            << QStringList{"rtsp://srv/inner"} << "Verbinden met srv..." << 2;
+                      {"http://srv/inner.asx", "<asx><entry><ref href=\"mms://srv/inner\"/></entry></asx>"}}
+            << QStringList{"mms://srv/inner"} << "Verbinden met srv..." << 2;
         QTest::newRow("media named like a playlist")
             << Bodies{{"http://srv/n0.asx", "<asx><entryref href=\"clip.asx\"/></asx>"},
                       {"http://srv/clip.asx", QByteArray(300, 'x')}}
             << QStringList{"http://srv/clip.asx"} << "Verbinden met srv..." << 2;
         QTest::newRow("a missing nested playlist")
-            << Bodies{{"http://srv/n0.asx", "<asx><entryref href=\"gone.asx\"/><entry><ref href=\"rtsp://srv/after\"/></entry></asx>"}}
-            << QStringList{"rtsp://srv/after"} << "Verbinden met srv..." << 2;
+            << Bodies{{"http://srv/n0.asx", "<asx><entryref href=\"gone.asx\"/><entry><ref href=\"mms://srv/after\"/></entry></asx>"}}
+            << QStringList{"mms://srv/after"} << "Verbinden met srv..." << 2;
         QTest::newRow("empty") << Bodies{{"http://srv/n0.asx", "<asx version=3></asx>"}}
                                << QStringList() << "Kan niet openen: lege afspeellijst" << 1;
         QTest::newRow("missing") << Bodies() << QStringList() << "Kan niet openen: HTTP 404 Not Found" << 1;
@@ -479,19 +544,19 @@ private slots:
         // A BASE that leaves nothing of the address (the reader may drop such a REF or keep it empty).
         QTest::newRow("base that empties the address")
             << FetchAnswer::fromBody(QUrl(local), "<asx><base href=\"//\"><entry><ref href=\"clip.wmv\"></entry>"
-                                                  "<entry><ref href=\"rtsp://srv/next\"/></entry></asx>")
-            << QStringList{"rtsp://srv/next"} << "Verbinden met srv...";
+                                                  "<entry><ref href=\"mms://srv/next\"/></entry></asx>")
+            << QStringList{"mms://srv/next"} << "Verbinden met srv...";
         QTest::newRow("empty REFs, then one")
-            << playlistAnswer(local, {{"", " ", "rtsp://srv/a"}}) << QStringList{"rtsp://srv/a"} << "Verbinden met srv...";
+            << playlistAnswer(local, {{"", " ", "mms://srv/a"}}) << QStringList{"mms://srv/a"} << "Verbinden met srv...";
         QTest::newRow("nothing but empty REFs")
             << playlistAnswer(local, {{""}, {" "}}) << QStringList() << "Kan niet openen: geen speelbare stream";
-        QTest::newRow("empty ENTRYREF") << playlistAnswer(local, {{"rtsp://srv/a"}}, {""})
-                                        << QStringList{"rtsp://srv/a"} << "Verbinden met srv...";
+        QTest::newRow("empty ENTRYREF") << playlistAnswer(local, {{"mms://srv/a"}}, {""})
+                                        << QStringList{"mms://srv/a"} << "Verbinden met srv...";
         // A playlist from the network may not lead to local files.
         QTest::newRow("network playlist naming local files")
-            << playlistAnswer("http://srv/list.asx", {{"file:///etc/passwd", "/etc/passwd", "rtsp://srv/ok"}},
+            << playlistAnswer("http://srv/list.asx", {{"file:///etc/passwd", "/etc/passwd", "mms://srv/ok"}},
                               {"file:///lists/other.asx"})
-            << QStringList{"rtsp://srv/ok"} << "Verbinden met srv...";
+            << QStringList{"mms://srv/ok"} << "Verbinden met srv...";
     }
     void unusableReferences_areSkipped()
     {
@@ -510,6 +575,192 @@ private slots:
                  qPrintable(rig.status()));
     }
 
+    void addresses_triedInOrder_data()
+    {
+        // Each address the session opens is refused in turn: the list is
+        // every address it tries, in order, until it gives up.
+        QTest::addColumn<QString>("address");
+        QTest::addColumn<Bodies>("bodies");
+        QTest::addColumn<Said>("said");
+        QTest::addColumn<QStringList>("opens");
+        QTest::addColumn<int>("fetches");
+        QTest::addColumn<QString>("status");
+        const QString refused = QStringLiteral("Kan niet openen: refused");
+        const QByteArray asf("video/x-ms-asf");
+        const QByteArray reference = "[Reference]\r\nRef1=http://wm/pub?MSWMExt=.asf\r\nRef2=mms://wm/pub\r\n";
+
+        // Windows Media servers behind http:// play as MMS over HTTP.
+        QTest::newRow("http answering the framed stream")
+            << "http://wm:8080/live?id=7" << Bodies{{"http://wm:8080/live?id=7", HeaderChunk}}
+            << Said{{"http://wm:8080/live?id=7", said("application/x-mms-framed", Cougar, Features)}}
+            << QStringList{"mmsh://wm:8080/live?id=7"} << 1 << refused;
+        QTest::newRow("a Windows Media server known by its headers")
+            << "http://wm/live" << Bodies{{"http://wm/live", AsfStart}}
+            << Said{{"http://wm/live", said(asf, Cougar, Features)}} << QStringList{"mmsh://wm/live"} << 1 << refused;
+        QTest::newRow("framed stream over https plays as it is")
+            << "https://wm/live" << Bodies{{"https://wm/live", HeaderChunk}}
+            << Said{{"https://wm/live", said("application/x-mms-framed")}} << QStringList{"https://wm/live"} << 1
+            << refused;
+        QTest::newRow("a Windows Media file of a web server stays http")
+            << "http://web/clip.wmv" << Bodies{{"http://web/clip.wmv", AsfStart}}
+            << Said{{"http://web/clip.wmv", said(asf, "Apache")}} << QStringList{"http://web/clip.wmv"} << 1 << refused;
+        QTest::newRow("a failed answer is no stream")
+            << "http://wm/live" << Bodies() << Said() << QStringList() << 1 << "Kan niet openen: HTTP 404 Not Found";
+
+        // [Reference] files: their addresses in turn, http:// as mmsh:// from a Windows Media server.
+        QTest::newRow("[Reference] of a Windows Media server")
+            << "http://wm/pub" << Bodies{{"http://wm/pub", reference}} << Said{{"http://wm/pub", said(asf, Cougar, Features)}}
+            << QStringList{"mmsh://wm/pub?MSWMExt=.asf", "mms://wm/pub"} << 1 << refused;
+        QTest::newRow("[Reference] of a web server: its http addresses are looked at")
+            << "http://web/list.ref"
+            << Bodies{{"http://web/list.ref", "[Reference]\nRef1=http://cdn/a.ts\nRef2=rtsp://cam/b\n"},
+                      {"http://cdn/a.ts", QByteArray(2000, 'G')}}
+            << Said{{"http://web/list.ref", said("text/plain")}}
+            << QStringList{"http://cdn/a.ts", "rtsp://cam/b", "rtspu://cam/b"} << 2 << refused;
+        QTest::newRow("[Reference] from the network naming local files")
+            << "http://web/list.ref"
+            << Bodies{{"http://web/list.ref", "[Reference]\nRef1=file:///etc/passwd\nRef2=/etc/passwd\nRef3=mms://srv/ok\n"}}
+            << Said() << QStringList{"mms://srv/ok"} << 2 << refused; // (the relative one is the server's own http://web/etc/passwd)
+        QTest::newRow("[Reference] naming itself")
+            << "http://web/self" << Bodies{{"http://web/self", "[Reference]\nRef1=http://web/self\n"}} << Said()
+            << QStringList() << 1 << "Kan niet openen: afspeellijst verwijst naar zichzelf";
+        Bodies deep;
+        for (int i = 0; i < 8; ++i)
+            deep[QStringLiteral("http://web/r%1").arg(i)] =
+                QStringLiteral("[Reference]\nRef1=http://web/r%1\n").arg(i + 1).toUtf8();
+        QTest::newRow("[Reference] files nested too deep")
+            << "http://web/r0" << deep << Said() << QStringList() << 7 << "Kan niet openen: afspeellijsten te diep genest";
+        QByteArray fan = "[Reference]\n";
+        for (int i = 1; i <= 32; ++i)
+            fan += QStringLiteral("Ref%1=http://web/gone%1\n").arg(i).toUtf8();
+        QTest::newRow("fetches without playing are bounded")
+            << "http://web/fan" << Bodies{{"http://web/fan", fan}} << Said() << QStringList()
+            << StreamSession::MaxFetchesWithoutPlay << "Kan niet openen: te veel afspeellijsten";
+
+        // REFs and ENTRYREFs of ASX playlists.
+        QTest::newRow("REF answering the framed stream, then the other REFs")
+            << "http://web/l.asx"
+            << Bodies{{"http://web/l.asx", "<asx><entry><ref href=\"http://wm/live\"/><ref href=\"mms://wm/alt\"/></entry>"
+                                           "<entry><ref href=\"mms://srv/next\"/></entry></asx>"},
+                      {"http://wm/live", HeaderChunk}}
+            << Said{{"http://wm/live", said("application/x-mms-framed")}}
+            << QStringList{"mmsh://wm/live", "mms://wm/alt", "mms://srv/next"} << 2 << refused;
+        QTest::newRow("REF answering a [Reference]: its addresses stand in for the REF")
+            << "http://web/l.asx"
+            << Bodies{{"http://web/l.asx", "<asx><entry><ref href=\"http://wm/pub\"/><ref href=\"mms://srv/after\"/></entry></asx>"},
+                      {"http://wm/pub", reference}}
+            << Said{{"http://wm/pub", said(asf, Cougar, Features)}}
+            << QStringList{"mmsh://wm/pub?MSWMExt=.asf", "mms://wm/pub", "mms://srv/after"} << 2 << refused;
+        QTest::newRow("as the demo server writes KR4: mms:// first, then http://")
+            << "http://wm/KR4.asx"
+            << Bodies{{"http://wm/KR4.asx", "<ASX version=\"3.0\"><ENTRY><REF HREF=\"mms://wm/pub\"/>"
+                                            "<REF HREF=\"http://wm/pub\"/></ENTRY></ASX>"},
+                      {"http://wm/pub", reference}}
+            << Said{{"http://wm/pub", said(asf, Cougar, Features)}}
+            << QStringList{"mms://wm/pub", "mmsh://wm/pub?MSWMExt=.asf", "mms://wm/pub"} << 2 << refused;
+        QTest::newRow("ENTRYREF answering the framed stream")
+            << "http://web/l.asx" << Bodies{{"http://web/l.asx", "<asx><entryref href=\"http://wm/live\"/></asx>"},
+                                            {"http://wm/live", HeaderChunk}}
+            << Said() << QStringList{"mmsh://wm/live"} << 2 << refused;
+        QTest::newRow("REF that does not answer: the next REF")
+            << "http://web/l.asx"
+            << Bodies{{"http://web/l.asx", "<asx><entry><ref href=\"http://gone/x\"/><ref href=\"mms://srv/b\"/></entry></asx>"}}
+            << Said() << QStringList{"mms://srv/b"} << 2 << refused;
+
+        // Cameras: rtsp:// over TCP, then over UDP; rtspt:// and rtspu:// one of them.
+        QTest::newRow("rtsp: TCP, then UDP") << "rtsp://cam:554/live" << Bodies() << Said()
+                                             << QStringList{"rtsp://cam:554/live", "rtspu://cam:554/live"} << 0 << refused;
+        QTest::newRow("rtspt: TCP only") << "rtspt://cam/live" << Bodies() << Said() << QStringList{"rtspt://cam/live"}
+                                         << 0 << refused;
+        QTest::newRow("rtspu: UDP only") << "rtspu://cam/live" << Bodies() << Said() << QStringList{"rtspu://cam/live"}
+                                         << 0 << refused;
+    }
+    void addresses_triedInOrder()
+    {
+        QFETCH(QString, address);
+        QFETCH(Bodies, bodies);
+        QFETCH(Said, said);
+        QFETCH(QStringList, opens);
+        QFETCH(int, fetches);
+        QFETCH(QString, status);
+        Rig rig;
+        rig.source.bodies = bodies;
+        rig.source.said = said;
+        rig.session->setAddress(address, true);
+        QCOMPARE(rig.triesUntilItGivesUp(), opens);
+        QCOMPARE(rig.source.fetched.size(), fetches);
+        QCOMPARE(rig.status(), status);
+    }
+
+    void rtspTransport_keptOnReconnect()
+    {
+        // What the decoder is asked for per address.
+        using RtspTransport::forDecoder;
+        QCOMPARE(forDecoder(QStringLiteral("rtsp://cam/a")).url, QStringLiteral("rtsp://cam/a"));
+        QCOMPARE(forDecoder(QStringLiteral("rtsp://cam/a")).transport, QByteArray("tcp"));
+        QCOMPARE(forDecoder(QStringLiteral("rtspt://cam/a")).transport, QByteArray("tcp"));
+        const auto udp = forDecoder(QStringLiteral("RTSPU://user:pw@cam:554/a?x=1"));
+        QCOMPARE(udp.url, QStringLiteral("rtsp://user:pw@cam:554/a?x=1"));
+        QCOMPARE(udp.transport, QByteArray("udp"));
+        QCOMPARE(forDecoder(QStringLiteral("mms://wm/a")).url, QStringLiteral("mms://wm/a"));
+        QVERIFY(forDecoder(QStringLiteral("mms://wm/a")).transport.isEmpty());
+        QVERIFY(forDecoder(QStringLiteral("rtsps://cam/a")).transport.isEmpty());
+
+        // A camera that refused TCP and played over UDP comes back over UDP.
+        Rig rig;
+        rig.start(QStringLiteral("rtsp://cam/live"));
+        rig.engine.end(true, QStringLiteral("461 Unsupported transport"));
+        QCOMPARE(rig.opens().last(), QStringLiteral("rtspu://cam/live"));
+        rig.engine.reachPlaying();
+        rig.playFor(5000, 0, 5, 0, false);
+        rig.engine.end(false);
+        QCOMPARE(rig.state(), int(PlayStates::Reconnecting));
+        rig.clock.advance(1000);
+        QCOMPARE(rig.opens(), (QStringList{"rtsp://cam/live", "rtspu://cam/live", "rtspu://cam/live"}));
+    }
+
+    // Through the real fetcher: what servers on this machine answer.
+    void fetcher_readsWhatTheServerSays_data()
+    {
+        QTest::addColumn<QByteArray>("response"); // sent, then the connection stays open
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QStringList>("opens"); // "P" stands for the server's port
+        const QByteArray wmHeaders = "Server: Cougar/9.01.01.3841\r\nPragma: no-cache,features=\"broadcast\"\r\n";
+        // A header chunk shorter than what the fetcher reads to tell
+        // playlists from media, and then nothing for a while.
+        QTest::newRow("framed stream that waits after its header")
+            << "HTTP/1.1 200 OK\r\nContent-Type: application/x-mms-framed\r\n" + wmHeaders + "\r\n" + HeaderChunk
+            << "/wm/live" << QStringList{"mmsh://127.0.0.1:P/wm/live"};
+        QTest::newRow("[Reference] file for other players")
+            << "HTTP/1.1 200 OK\r\nContent-Type: video/x-ms-asf\r\n" + wmHeaders +
+                   "Content-Length: 84\r\n\r\n[Reference]\r\nRef1=http://127.0.0.1:9/wm/live?MSWMExt=.asf\r\n"
+                   "Ref2=mms://127.0.0.1:9/wm/live\r\n"
+            << "/wm/live" << QStringList{"mmsh://127.0.0.1:9/wm/live?MSWMExt=.asf"};
+    }
+    void fetcher_readsWhatTheServerSays()
+    {
+        QFETCH(QByteArray, response);
+        QFETCH(QString, path);
+        QFETCH(QStringList, opens);
+        QTcpServer server;
+        QVERIFY(server.listen(QHostAddress::LocalHost));
+        QList<QTcpSocket *> clients;
+        QObject::connect(&server, &QTcpServer::newConnection, [&] {
+            QTcpSocket *client = server.nextPendingConnection();
+            clients << client;
+            QObject::connect(client, &QTcpSocket::readyRead, [client, response] {
+                if (client->readAll().contains("\r\n\r\n"))
+                    client->write(response);
+            });
+        });
+        PlaylistFetcher fetcher;
+        Rig rig(&fetcher);
+        rig.session->setAddress(QStringLiteral("http://127.0.0.1:%1%2").arg(server.serverPort()).arg(path), true);
+        // Well before the fetcher's own time-out.
+        QTRY_VERIFY_WITH_TIMEOUT(!rig.opens().isEmpty(), 5000);
+        QCOMPARE(rig.opens().first(), opens.first().replace(QLatin1String(":P/"), QStringLiteral(":%1/").arg(server.serverPort())));
+    }
+
     // Through the real fetcher: playlist files on disk.
     void localPlaylists_throughTheFetcher()
     {
@@ -520,24 +771,24 @@ private slots:
             f.write(data);
         };
         // Longer than a playlist may be, with a UTF-8 character split at the limit.
-        QByteArray big = "<asx><entry><ref href=\"http://srv/media/caf\xC3\xA9.wmv\"/></entry><!-- ";
+        QByteArray big = "<asx><entry><ref href=\"mms://srv/media/caf\xC3\xA9.wmv\"/></entry><!-- ";
         big += QByteArray(Asx::MaxPlaylistBytes - 1 - big.size(), 'x') + "\xC3\xA9 -->\r\n</asx>\r\n";
         QCOMPARE(big.at(Asx::MaxPlaylistBytes - 1), '\xC3');
         write(QStringLiteral("big.asx"), big);
-        write(QStringLiteral("a.asx"), "<asx><entry><ref href=\"rtsp://srv/a\"/></entry></asx>");
-        write(QStringLiteral("b.asx"), "<asx><entry><ref href=\"rtsp://srv/b\"/></entry></asx>");
+        write(QStringLiteral("a.asx"), "<asx><entry><ref href=\"mms://srv/a\"/></entry></asx>");
+        write(QStringLiteral("b.asx"), "<asx><entry><ref href=\"mms://srv/b\"/></entry></asx>");
 
         PlaylistFetcher fetcher;
         Rig rig(&fetcher);
         rig.session->setAddress(dir.filePath(QStringLiteral("big.asx")), true);
-        QTRY_COMPARE(rig.opens(), QStringList{QStringLiteral("http://srv/media/café.wmv")});
+        QTRY_COMPARE(rig.opens(), QStringList{QStringLiteral("mms://srv/media/café.wmv")});
 
         // Only the answer for the last address counts.
         rig.session->setAddress(dir.filePath(QStringLiteral("a.asx")), true);
         rig.session->setAddress(dir.filePath(QStringLiteral("b.asx")), true);
         QTRY_COMPARE(rig.opens().size(), 2);
         QCoreApplication::processEvents();
-        QCOMPARE(rig.opens().last(), QStringLiteral("rtsp://srv/b"));
+        QCOMPARE(rig.opens().last(), QStringLiteral("mms://srv/b"));
         QCOMPARE(rig.opens().size(), 2);
     }
 };

@@ -1,0 +1,290 @@
+// What the players play: one row per kind of address that real servers
+// deliver, each against a server of that kind started on 127.0.0.1, played
+// by the real decoder in a real player. A video row passes when the player
+// says it plays (playState 3) and its video surface shows a moving, not
+// black, picture; an audio row when the player plays, its position goes on
+// and the video area stays calm (black or a still) with no error.
+// Each row prints the time from the address to the first picture (or to
+// sound that plays). Cameras and live streams that go away come back
+// without a click once their server is back.
+#include "DemoServer.h"
+#include "Pictures.h"
+#include "TestEnv.h"
+#include "TestServers.h"
+
+#include "player/WindowsMediaPlayer.h"
+
+#include <QElapsedTimer>
+#include <QEvent>
+#include <QFile>
+#include <QSignalSpy>
+#include <QSlider>
+#include <QTemporaryDir>
+#include <QVBoxLayout>
+
+namespace {
+constexpr int PlayWithinMs = 30000;
+
+QImage frameOf(WindowsMediaPlayer *player)
+{
+    return player->videoSurface()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+}
+
+// Counts the times a widget is shown.
+class ShowCounter : public QObject {
+public:
+    explicit ShowCounter(QWidget *w) { w->installEventFilter(this); }
+    int shown = 0;
+
+protected:
+    bool eventFilter(QObject *, QEvent *e) override
+    {
+        if (e->type() == QEvent::Show)
+            ++shown;
+        return false;
+    }
+};
+
+QList<int> statesOf(const QSignalSpy &spy)
+{
+    QList<int> list;
+    for (const auto &s : spy)
+        list << s.first().toInt();
+    return list;
+}
+
+// Which server a row needs: the HLS demo server, or one of TestServers.
+enum class Server { Hls, WindowsMedia, WmvFile, MpegTs, Mp3, Aac, Rtsp, RtspUdpOnly, RtspTcpOnly };
+
+TestServers::Kind kindOf(Server server)
+{
+    switch (server) {
+    case Server::WindowsMedia: return TestServers::WindowsMediaStream;
+    case Server::WmvFile: return TestServers::ProgressiveWmv;
+    case Server::MpegTs: return TestServers::MpegTsOverHttp;
+    case Server::Mp3: return TestServers::Mp3OverHttp;
+    case Server::Aac: return TestServers::AacOverHttp;
+    case Server::Rtsp: return TestServers::Rtsp;
+    case Server::RtspUdpOnly: return TestServers::RtspUdpOnly;
+    case Server::RtspTcpOnly: return TestServers::RtspTcpOnly;
+    case Server::Hls: break;
+    }
+    return TestServers::Rtsp;
+}
+
+void writeFile(const QString &path, const QByteArray &data)
+{
+    QFile f(path);
+    if (f.open(QIODevice::WriteOnly))
+        f.write(data);
+}
+} // namespace
+
+Q_DECLARE_METATYPE(Server)
+
+class TestCompat : public QObject {
+    Q_OBJECT
+    TestServers m_servers;
+    std::unique_ptr<DemoServer> m_hls;
+    QTemporaryDir m_files;
+    std::unique_ptr<QWidget> m_window;
+    WindowsMediaPlayer *m_player = nullptr;
+
+    // Only the server a row needs runs: the machine has few cores.
+    QString need(Server server)
+    {
+        if (server != Server::Hls)
+            m_hls.reset();
+        for (TestServers::Kind kind : TestServers::AllKinds)
+            if (server == Server::Hls || kind != kindOf(server))
+                m_servers.stop(kind);
+        if (server == Server::Hls) {
+            if (!m_hls || !m_hls->isRunning())
+                m_hls = std::make_unique<DemoServer>(QStringList{QStringLiteral("--slots"), QStringLiteral("1"),
+                                                                 QStringLiteral("--size"), QStringLiteral("320x180")});
+            return m_hls->isRunning() ? m_hls->base() : QString();
+        }
+        return m_servers.start(kindOf(server));
+    }
+
+    // The address a row plays, from what its server offers.
+    QString addressFor(Server server, const QString &how)
+    {
+        if (server == Server::Hls)
+            return m_hls->url(QStringLiteral("/kwa/KR5/KR1.asx"));
+        const QStringList offered = m_servers.addresses(kindOf(server));
+        if (how.isEmpty())
+            return offered.value(0);
+        if (how.startsWith(QLatin1String("offered:")))
+            return offered.value(how.mid(8).toInt());
+        const QString live = offered.value(2); // http://127.0.0.1:P/wm/live
+        if (how == QLatin1String("asx with an http REF")) {
+            const QString path = m_files.filePath(QStringLiteral("http-ref.asx"));
+            writeFile(path, "<ASX version=\"3.0\"><ENTRY><REF HREF=\"" + live.toUtf8() + "\"/></ENTRY></ASX>\r\n");
+            return path;
+        }
+        if (how == QLatin1String("reference file")) {
+            const QString path = m_files.filePath(QStringLiteral("live.asx"));
+            writeFile(path, "[Reference]\r\nRef1=" + live.toUtf8() + "\r\n");
+            return path;
+        }
+        if (how == QLatin1String("rtspt"))
+            return QString(offered.value(0)).replace(QLatin1String("rtsp://"), QLatin1String("rtspt://"));
+        return QString();
+    }
+
+private slots:
+    // A new player per row: no picture of an earlier row is left on it.
+    void init()
+    {
+        m_window = std::make_unique<QWidget>();
+        m_window->resize(400, 330);
+        auto *layout = new QVBoxLayout(m_window.get());
+        layout->setContentsMargins(0, 0, 0, 0);
+        m_player = new WindowsMediaPlayer(m_window.get());
+        m_player->setStretchToFit(true);
+        layout->addWidget(m_player);
+        m_window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+    }
+    void cleanup() { m_window.reset(); }
+    void cleanupTestCase()
+    {
+        m_servers.stopAll();
+        m_hls.reset();
+    }
+
+    void plays_data()
+    {
+        QTest::addColumn<Server>("server");
+        QTest::addColumn<QString>("how");        // which address of the server (see addressFor)
+        QTest::addColumn<bool>("audioOnly");
+        QTest::addColumn<bool>("file");          // a file: the position slider shows
+        QTest::addColumn<QByteArray>("setups");  // what the camera's log must say, in order
+
+        QTest::newRow("HLS live (KR1.asx)") << Server::Hls << QString() << false << false << QByteArray();
+        QTest::newRow("Windows Media: mms://") << Server::WindowsMedia << "offered:0" << false << false << QByteArray();
+        QTest::newRow("Windows Media: mmsh://") << Server::WindowsMedia << "offered:1" << false << false << QByteArray();
+        QTest::newRow("Windows Media: http:// (answered with a [Reference] file)")
+            << Server::WindowsMedia << "offered:2" << false << false << QByteArray();
+        QTest::newRow("Windows Media: KR4.asx, REF mms:// then http://")
+            << Server::WindowsMedia << "offered:3" << false << false << QByteArray();
+        QTest::newRow("Windows Media: ASX whose REF is http://")
+            << Server::WindowsMedia << "asx with an http REF" << false << false << QByteArray();
+        QTest::newRow("Windows Media: [Reference] file naming http://")
+            << Server::WindowsMedia << "reference file" << false << false << QByteArray();
+        QTest::newRow("WMV file over HTTP") << Server::WmvFile << QString() << false << true << QByteArray();
+        QTest::newRow("endless MPEG-TS over HTTP") << Server::MpegTs << QString() << false << false << QByteArray();
+        QTest::newRow("MP3 radio over HTTP (audio only)") << Server::Mp3 << QString() << true << false << QByteArray();
+        QTest::newRow("AAC radio over HTTP (audio only)") << Server::Aac << QString() << true << false << QByteArray();
+        // Cameras. Each camera server logs the Transport of every SETUP it
+        // gets; the one-transport cameras refuse the other transport.
+        QTest::newRow("RTSP camera: rtsp:// (TCP first)")
+            << Server::Rtsp << QString() << false << false << QByteArray("RTP/AVP/TCP");
+        QTest::newRow("RTSP camera that sends UDP only: rtsp:// falls back to UDP")
+            << Server::RtspUdpOnly << QString() << false << false << QByteArray("RTP/AVP/TCP|RTP/AVP/UDP");
+        QTest::newRow("RTSP over TCP: rtspt:// to a camera that sends interleaved only")
+            << Server::RtspTcpOnly << "rtspt" << false << false << QByteArray("RTP/AVP/TCP");
+    }
+    void plays()
+    {
+        QFETCH(Server, server);
+        QFETCH(QString, how);
+        QFETCH(bool, audioOnly);
+        QFETCH(bool, file);
+        QFETCH(QByteArray, setups);
+        QVERIFY2(!need(server).isEmpty(), "the server did not start");
+        const QString address = addressFor(server, how);
+        QVERIFY(!address.isEmpty());
+        QSignalSpy states(m_player, &WindowsMediaPlayer::playStateChanged);
+        auto *slider = m_player->findChild<QSlider *>(QStringLiteral("position"));
+        ShowCounter sliderShown(slider);
+
+        QElapsedTimer clock;
+        clock.start();
+        m_player->setURL(address);
+        QTRY_COMPARE_WITH_TIMEOUT(m_player->playState(), 3, PlayWithinMs);
+        const qint64 toPlaying = clock.elapsed();
+        if (audioOnly) {
+            // Sound that plays: the position goes on; the video area stays calm.
+            const double from = m_player->controls.currentPosition();
+            QTRY_VERIFY_WITH_TIMEOUT(m_player->controls.currentPosition() > from + 1.0, 10000);
+            qInfo("playing after %lld ms, position on by 1 s after %lld ms  %s", toPlaying, clock.elapsed(),
+                  qPrintable(address));
+            const QImage before = frameOf(m_player);
+            QTest::qWait(700);
+            const QImage after = frameOf(m_player);
+            QVERIFY2(litShare(before) < 0.01 || before == after, "the video area of a radio stream moves");
+        } else {
+            QTRY_VERIFY_WITH_TIMEOUT(litShare(frameOf(m_player)) > 0.005, PlayWithinMs);
+            qInfo("playing after %lld ms, first picture after %lld ms  %s", toPlaying, clock.elapsed(),
+                  qPrintable(address));
+            // A moving picture, not a still.
+            const QImage first = frameOf(m_player);
+            QTRY_VERIFY_WITH_TIMEOUT(frameOf(m_player) != first, 10000);
+        }
+        QCOMPARE(m_player->playState(), 3);
+        QCOMPARE(m_player->statusText(), QStringLiteral("Afspelen"));
+        QVERIFY(!statesOf(states).contains(WindowsMediaPlayer::Reconnecting));
+        // A position slider for files only; live streams' "length" only grows.
+        if (file)
+            QTRY_VERIFY_WITH_TIMEOUT(slider->isVisible(), 10000);
+        else
+            QCOMPARE(sliderShown.shown, 0);
+
+        if (!setups.isEmpty()) {
+            // The Transport headers of the SETUPs, in order, without repeats.
+            QByteArrayList seen;
+            for (const QByteArray &line : m_servers.log(kindOf(server)).split('\n')) {
+                if (!line.contains("SETUP "))
+                    continue;
+                const QByteArray transport = line.mid(line.indexOf("SETUP ") + 6).split(';').value(0);
+                if (seen.isEmpty() || seen.last() != transport)
+                    seen << transport;
+            }
+            QCOMPARE(seen.join('|'), setups);
+        }
+    }
+
+    void liveStreams_comeBackWithoutAClick_data()
+    {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<int>("which"); // of the server's addresses
+        QTest::newRow("RTSP camera") << int(TestServers::Rtsp) << 0;
+        QTest::newRow("Windows Media: mms://") << int(TestServers::WindowsMediaStream) << 0;
+    }
+    void liveStreams_comeBackWithoutAClick()
+    {
+        QFETCH(int, kind);
+        QFETCH(int, which);
+        const auto k = TestServers::Kind(kind);
+        m_hls.reset();
+        for (TestServers::Kind other : TestServers::AllKinds)
+            if (other != k)
+                m_servers.stop(other);
+        QVERIFY(!m_servers.start(k).isEmpty());
+        const QString address = m_servers.addresses(k).value(which);
+        const int port = QUrl(address).port();
+        m_player->setURL(address);
+        QTRY_COMPARE_WITH_TIMEOUT(m_player->playState(), 3, PlayWithinMs);
+        QTest::qWait(4000); // long enough to tell a live stream from a file
+        QSignalSpy states(m_player, &WindowsMediaPlayer::playStateChanged);
+        m_servers.stop(k);
+        // Dropped, not ended: reconnecting, and saying so.
+        QTRY_VERIFY2_WITH_TIMEOUT(statesOf(states).contains(WindowsMediaPlayer::Reconnecting),
+                                  qPrintable(m_player->statusText()), 30000);
+        QVERIFY(!statesOf(states).contains(WindowsMediaPlayer::MediaEnded));
+        QVERIFY2(m_player->statusText().startsWith(QStringLiteral("Verbinding verbroken")),
+                 qPrintable(m_player->statusText()));
+        // The same server back on the same port: playing again by itself.
+        QVERIFY(!m_servers.start(k, port).isEmpty());
+        QElapsedTimer clock;
+        clock.start();
+        QTRY_COMPARE_WITH_TIMEOUT(m_player->playState(), 3, 60000);
+        QTRY_VERIFY_WITH_TIMEOUT(litShare(frameOf(m_player)) > 0.005, 10000);
+        qInfo("back %lld ms after the server  %s", clock.elapsed(), qPrintable(address));
+    }
+};
+
+KIJKRAAM_GUI_TEST_MAIN(TestCompat)
+#include "tst_compat.moc"
