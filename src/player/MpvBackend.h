@@ -2,6 +2,7 @@
 #include "player/PlayerBackend.h"
 
 #include <QPointer>
+#include <QStringList>
 #include <QTimer>
 #include <atomic>
 
@@ -26,6 +27,9 @@ public:
     void setMute(bool mute) override;
     void setStretchToFit(bool stretch) override;
     QString startError() const override { return m_startError; }
+    // The options this libmpv refused when the core was made ("name=value"):
+    // each left mpv's default in place. Empty when all were taken.
+    QStringList rejectedOptions() const { return m_rejectedOptions; }
 
     // Cores alive in this process, including those still shutting down.
     static int liveCores();
@@ -41,6 +45,7 @@ private:
     void handle(const mpv_event *event);
     void renderReady();
     void reportPhase();
+    void logFrames();
     void command(const QList<QByteArray> &args);
     void setFlag(const char *name, bool value);
     void setNumber(const char *name, double value);
@@ -64,4 +69,7 @@ private:
     int m_lastPercent = -1;
     QString m_lastError;
     QTimer m_timePoll;
+    QStringList m_rejectedOptions;
+    qint64 m_dropped = 0, m_decoderDropped = 0; // mpv's counters, while frames are logged
+    QString m_loggedFrames;
 };
