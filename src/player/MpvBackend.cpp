@@ -3,6 +3,7 @@
 #include "player/MpvVideoWidget.h"
 #include "player/RtspTransport.h"
 
+#include <QDir>
 #include <QOffscreenSurface>
 #include <QOpenGLContext>
 #include <QOpenGLFunctions>
@@ -35,6 +36,10 @@ MpvBackend::Renderer g_renderer = MpvBackend::Renderer::Automatic;
 
 bool openGLRunsInSoftware()
 {
+    // Without a GPU there is nothing to ask OpenGL: do not load its driver
+    // (Mesa's software rasterizer with LLVM) just to hear that.
+    if (!MpvBackend::gpuPresent())
+        return true;
     QOpenGLContext context;
     QOffscreenSurface surface;
     surface.create();
@@ -49,6 +54,12 @@ bool openGLRunsInSoftware()
 } // namespace
 
 void MpvBackend::setRenderer(Renderer renderer) { g_renderer = renderer; }
+
+bool MpvBackend::gpuPresent()
+{
+    // Every GPU driver of the kernel's DRM offers a render node.
+    return !QDir(QStringLiteral("/dev/dri")).entryList({QStringLiteral("renderD*")}, QDir::System).isEmpty();
+}
 
 MpvBackend::Renderer MpvBackend::effectiveRenderer()
 {

@@ -35,10 +35,14 @@ public:
     static int liveCores();
 
     // How video is drawn: through OpenGL, or by mpv's software renderer.
-    // Automatic picks software where OpenGL itself has no GPU behind it.
+    // Automatic picks software where OpenGL itself has no GPU behind it,
+    // and without asking OpenGL where there is no GPU at all.
     enum class Renderer { Automatic, OpenGL, Software };
     static void setRenderer(Renderer renderer);
     static Renderer effectiveRenderer();
+    // Whether the machine has a GPU for OpenGL to use (a DRI render node);
+    // known without loading any OpenGL driver.
+    static bool gpuPresent();
 
 private:
     void drainEvents();

@@ -255,5 +255,17 @@ private slots:
     }
 };
 
-KIJKRAAM_GUI_TEST_MAIN(TestRealPlayer)
+int main(int argc, char *argv[])
+{
+    kijkraamTestPrepare();
+    // The players' OpenGL renderer is used only where there is a GPU, and
+    // there the program shares OpenGL contexts (Application::prepare): so
+    // here too, whatever this machine has.
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    QApplication app(argc, argv);
+    kijkraamTestInit();
+    TestRealPlayer tc;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&tc, argc, argv);
+}
 #include "tst_realplayer.moc"
