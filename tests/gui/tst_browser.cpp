@@ -57,6 +57,15 @@ int runProgramUntilTheMessage(QApplication &app)
     Forms::destroyAll();
     return status;
 }
+// A browser in a window that is shown: inside it, or outside it (never seen).
+WebBrowser *browserIn(QWidget &window, bool seen)
+{
+    window.resize(300, 100);
+    auto *browser = new WebBrowser(&window);
+    browser->setGeometry(seen ? QRect(10, 10, 200, 50) : QRect(400, 10, 200, 50));
+    window.show();
+    return browser;
+}
 } // namespace
 
 class TestBrowser : public QObject {
@@ -77,10 +86,7 @@ private slots:
     void browserOutsideItsWindow_asksWithoutTheEngine()
     {
         QWidget window;
-        window.resize(300, 100);
-        WebBrowser *browser = new WebBrowser(&window);
-        browser->setGeometry(400, 10, 200, 50);
-        window.show();
+        WebBrowser *browser = browserIn(window, false);
         QSignalSpy loaded(browser, &WebBrowser::loadFinished);
         browser->Navigate(QStringLiteral("http://127.0.0.1:9/")); // nothing listens there
         QTRY_COMPARE_WITH_TIMEOUT(loaded.count(), 1, 30000);
@@ -96,10 +102,7 @@ private slots:
     void engineThatCannotStart_isReported()
     {
         QWidget window;
-        window.resize(300, 100);
-        WebBrowser *browser = new WebBrowser(&window);
-        browser->setGeometry(10, 10, 200, 50);
-        window.show();
+        WebBrowser *browser = browserIn(window, true);
         browser->Navigate(QStringLiteral("http://127.0.0.1:9/"));
         QTRY_VERIFY_WITH_TIMEOUT(!m_reports.isEmpty(), 30000);
         QVERIFY(browser->view());
