@@ -2,9 +2,14 @@
 #include "platform/Forms.h"
 
 #include <QApplication>
+#include <malloc.h>
 
 int main(int argc, char *argv[])
 {
+    // glibc gives each thread that allocates a heap arena of its own, up to
+    // eight per core; four decoders with their threads would keep dozens of
+    // mostly idle arenas. Two are enough for this program's few busy threads.
+    mallopt(M_ARENA_MAX, 2);
     Application::prepare();
     QApplication app(argc, argv);
     Application::init();

@@ -1,31 +1,80 @@
 #include "platform/WebBrowser.h"
 #include "platform/ComponentFailure.h"
+#include "platform/WebViewModule.h"
+#include "player/MpvBackend.h"
 
+#include <QCoreApplication>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QNetworkRequest>
 #include <QPalette>
 #include <QTimer>
 #include <QVBoxLayout>
-#include <QWebEnginePage>
-#include <QWebEngineView>
 #include <memory>
 
 namespace {
 bool g_engineStarted = false;
 
-QString whyEnded(QWebEnginePage::RenderProcessTerminationStatus status, int exitCode)
+const QString EngineName = QStringLiteral("de browser-engine (Qt WebEngine)");
+
+// A page is read and thrown away: at most this much of it, in pieces of this size.
+constexpr qint64 MaxPageBytes = 4 * 1024 * 1024;
+constexpr qint64 ReadPiece = 64 * 1024;
+constexpr int MaxRedirects = 20;      // as many as the engine follows
+constexpr int PageTimeoutMs = 30000;  // no data for this long: the page failed
+
+QString whyEnded(WebViewModule::RenderEnd end, int exitCode)
 {
     // The engine hands on the wait status of the process: its exit code
     // sits in the second byte.
     if (exitCode > 255 && (exitCode & 0x7f) == 0)
         exitCode >>= 8;
-    switch (status) {
-    case QWebEnginePage::CrashedTerminationStatus:
+    switch (end) {
+    case WebViewModule::RenderEnd::Crashed:
         return QStringLiteral("het weergaveproces van de browser is vastgelopen (code %1).").arg(exitCode);
-    case QWebEnginePage::KilledTerminationStatus:
+    case WebViewModule::RenderEnd::Killed:
         return QStringLiteral("het weergaveproces van de browser is afgebroken.");
     default:
         return QStringLiteral("het weergaveproces van de browser kon niet starten of stopte met een fout "
                               "(afsluitcode %1).").arg(exitCode);
     }
+}
+
+// One network access for the process: its cookies last for the session,
+// as the engine's do.
+QNetworkAccessManager *network()
+{
+    static QPointer<QNetworkAccessManager> manager;
+    if (!manager)
+        manager = new QNetworkAccessManager(QCoreApplication::instance());
+    return manager;
+}
+
+// The request Qt WebEngine 6.4 (Chromium 102) sends for a page it is told
+// to open, header for header, so that the server sees the same visit.
+// tst_endtoend compares the two against the engine that is installed. One
+// difference is left: Qt's network access always sends an Accept-Language
+// (from the system's locale) where the engine sends none; it says Dutch, the
+// program's language.
+QNetworkRequest pageRequest(const QUrl &url)
+{
+    QNetworkRequest request(url);
+    request.setRawHeader("Upgrade-Insecure-Requests", "1");
+    request.setRawHeader("User-Agent", "Mozilla/5.0 (X11; Linux x86_64) AppleWebKit/537.36 (KHTML, like Gecko) "
+                                       "QtWebEngine/6.4.2 Chrome/102.0.5005.177 Safari/537.36");
+    request.setRawHeader("Accept", "text/html,application/xhtml+xml,application/xml;q=0.9,image/avif,image/webp,"
+                                   "image/apng,*/*;q=0.8,application/signed-exchange;v=b3;q=0.9");
+    request.setRawHeader("Accept-Language", "nl");
+    request.setRawHeader("Sec-Fetch-Site", "none");
+    request.setRawHeader("Sec-Fetch-Mode", "navigate");
+    request.setRawHeader("Sec-Fetch-User", "?1");
+    request.setRawHeader("Sec-Fetch-Dest", "document");
+    // The body is thrown away unread, so it need not be decoded either.
+    request.setRawHeader("Accept-Encoding", "gzip, deflate, br");
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
+    request.setMaximumRedirectsAllowed(MaxRedirects);
+    request.setTransferTimeout(PageTimeoutMs);
+    return request;
 }
 } // namespace
 
@@ -40,62 +89,97 @@ WebBrowser::WebBrowser(QWidget *parent) : QWidget(parent)
     layout->setContentsMargins(0, 0, 0, 0);
 }
 
-bool WebBrowser::engineStarted() { return g_engineStarted; }
-
-QWebEnginePage *WebBrowser::page() const { return m_view ? m_view->page() : m_page; }
-
-void WebBrowser::watch(QWebEnginePage *page)
+WebBrowser::~WebBrowser()
 {
-    // A page whose render process failed also finishes loading (with an
-    // error); only a page that loaded in a live render process shows that
-    // the engine runs.
-    auto renderFailed = std::make_shared<bool>(false);
-    connect(page, &QWebEnginePage::loadStarted, this, [renderFailed] { *renderFailed = false; });
-    connect(page, &QWebEnginePage::loadFinished, this, [this, renderFailed](bool ok) {
-        if (!*renderFailed)
-            g_engineStarted = true;
-        emit loadFinished(ok);
-    });
-    connect(page, &QWebEnginePage::renderProcessTerminated, this,
-            [renderFailed](QWebEnginePage::RenderProcessTerminationStatus status, int exitCode) {
-                if (status == QWebEnginePage::NormalTerminationStatus)
-                    return;
-                *renderFailed = true;
-                if (!g_engineStarted)
-                    ComponentFailure::report(QStringLiteral("de browser-engine (Qt WebEngine)"),
-                                             whyEnded(status, exitCode));
-            });
+    if (m_fetch) {
+        m_fetch->disconnect(this);
+        m_fetch->abort();
+    }
 }
+
+bool WebBrowser::engineStarted() { return g_engineStarted; }
 
 void WebBrowser::Navigate(const QString &url)
 {
     m_location = url;
     emit navigated(url);
-    // The browser engine is started on the next turn of the event loop, so
-    // that a window's load (and its players) is not held up by it, and a
-    // browser that is never asked for a page costs nothing.
+    // The page is asked for on the next turn of the event loop, so that a
+    // window's load (and its players) is not held up by it, and a browser
+    // that is never asked for a page costs nothing.
     QTimer::singleShot(0, this, [this, url] {
         if (m_location != url)
             return;
-        if (!canBeSeen()) {
-            // Nothing of it would show: load the page without a view. A view
-            // would make the whole window draw through OpenGL.
-            if (!m_page) {
-                m_page = new QWebEnginePage(this);
-                watch(m_page);
-            }
-            m_page->load(QUrl(url));
+        if (canBeSeen())
+            show(QUrl(url));
+        else
+            fetch(QUrl(url));
+    });
+}
+
+void WebBrowser::fetch(const QUrl &url)
+{
+    // A new page replaces the one still coming, as in a browser.
+    if (m_fetch) {
+        m_fetch->disconnect(this);
+        m_fetch->abort();
+    }
+    QNetworkReply *reply = network()->get(pageRequest(url));
+    m_fetch = reply;
+    reply->setReadBufferSize(ReadPiece);
+    auto received = std::make_shared<qint64>(0);
+    connect(reply, &QNetworkReply::readyRead, this, [reply, received] {
+        *received += reply->skip(reply->bytesAvailable());
+        if (*received >= MaxPageBytes)
+            reply->abort(); // enough of it has come
+    });
+    connect(reply, &QNetworkReply::finished, this, [this, reply, received] {
+        reply->deleteLater();
+        const bool ok = reply->error() == QNetworkReply::NoError
+                        || (reply->error() == QNetworkReply::OperationCanceledError && *received >= MaxPageBytes);
+        emit loadFinished(ok);
+    });
+}
+
+void WebBrowser::show(const QUrl &url)
+{
+    if (!m_view) {
+        QString error;
+        WebViewModule *module = WebViewModule::instance(&error);
+        if (!module) {
+            ComponentFailure::report(EngineName, QStringLiteral("de module van de browser kon niet worden geladen "
+                                                                "(%1).").arg(error));
             return;
         }
-        if (!m_view) {
-            m_view = new QWebEngineView(this);
-            m_view->page()->setBackgroundColor(Qt::black);
-            m_view->setContextMenuPolicy(Qt::NoContextMenu);
-            layout()->addWidget(m_view);
-            watch(m_view->page());
+        static bool composed = false;
+        if (!composed) {
+            composed = true;
+            // Where OpenGL has no GPU behind it, the players draw in software
+            // too, and the window never needs OpenGL.
+            if (MpvBackend::effectiveRenderer() == MpvBackend::Renderer::Software)
+                module->useSoftwareComposition();
         }
-        m_view->load(QUrl(url));
-    });
+        // A page whose render process failed also finishes loading (with an
+        // error); only a page that loaded in a live render process shows
+        // that the engine runs.
+        auto renderFailed = std::make_shared<bool>(false);
+        WebViewModule::Events events;
+        events.loadStarted = [renderFailed] { *renderFailed = false; };
+        events.loadFinished = [this, renderFailed](bool ok) {
+            if (!*renderFailed)
+                g_engineStarted = true;
+            emit loadFinished(ok);
+        };
+        events.renderProcessEnded = [renderFailed](WebViewModule::RenderEnd end, int exitCode) {
+            if (end == WebViewModule::RenderEnd::Normal)
+                return;
+            *renderFailed = true;
+            if (!g_engineStarted)
+                ComponentFailure::report(EngineName, whyEnded(end, exitCode));
+        };
+        m_view = module->createView(this, this, events);
+        layout()->addWidget(m_view);
+    }
+    WebViewModule::instance(nullptr)->load(m_view, url);
 }
 
 bool WebBrowser::canBeSeen() const

@@ -1,29 +1,34 @@
 #pragma once
+#include <QPointer>
 #include <QWidget>
 
-class QWebEnginePage;
-class QWebEngineView;
+class QNetworkReply;
+class QUrl;
 
 // The embedded web browser: starts with no page and shows what Navigate asks
-// for. A browser engine that cannot start (its render process fails to
-// launch, or ends abnormally before any page of the program has finished
-// loading) is reported as a component failure: the program cannot run
-// without it. Once a page has loaded, a render process that ends is only
-// that page's trouble: the browser stays as it is.
+// for. A browser that lies outside its window is never seen: it asks for
+// its page as a browser does (the same request, cookies of this session) but
+// runs nothing of it, without a browser engine. A browser that can be seen
+// shows its page through Qt WebEngine, loaded on first use. An engine that
+// cannot start (its module missing, its render process failing to launch or
+// ending abnormally before any page of the program has finished loading) is
+// reported as a component failure: the program cannot show pages without it.
+// Once a page has loaded, a render process that ends is only that page's
+// trouble: the browser stays as it is.
 class WebBrowser : public QWidget {
     Q_OBJECT
 public:
     explicit WebBrowser(QWidget *parent = nullptr);
+    ~WebBrowser() override;
 
     void Navigate(const QString &url);
     QString LocationURL() const { return m_location; }
-    QWebEngineView *view() const { return m_view; } // null until the first page
-    // The page the browser loads into (the view's, or one without a view
-    // for a browser outside its window); null until the first page. Tests
-    // reach its render process through it.
-    QWebEnginePage *page() const;
+    // The view that shows the page; null until the first page is shown,
+    // and for a browser outside its window.
+    QWidget *view() const { return m_view; }
 
-    // Whether a page of this process has finished loading: the engine runs.
+    // Whether a page of this process has finished loading in the engine:
+    // the engine runs.
     static bool engineStarted();
 
 signals:
@@ -32,9 +37,10 @@ signals:
 
 private:
     bool canBeSeen() const;
-    void watch(QWebEnginePage *page);
+    void fetch(const QUrl &url);
+    void show(const QUrl &url);
 
-    QWebEngineView *m_view = nullptr;
-    QWebEnginePage *m_page = nullptr; // a browser that lies outside its window
+    QWidget *m_view = nullptr;
+    QPointer<QNetworkReply> m_fetch; // the page of a browser outside its window, while it comes
     QString m_location;
 };

@@ -3,6 +3,7 @@
 #include "player/MpvVideoWidget.h"
 #include "player/RtspTransport.h"
 
+#include <QDir>
 #include <QOffscreenSurface>
 #include <QOpenGLContext>
 #include <QOpenGLFunctions>
@@ -13,11 +14,19 @@
 #include <mpv/client.h>
 
 Q_LOGGING_CATEGORY(lcMpv, "kijkraam.mpv", QtWarningMsg)
+// Frame counters, for measuring: off unless enabled. While enabled, the
+// position poll also asks for mpv's drop counters, and each player prints
+//   <window>/<player> frames rendered <n> shown <n> dropped <n> decoder-dropped <n>
+// whenever one of them changed.
+Q_LOGGING_CATEGORY(lcFrames, "kijkraam.player.frames", QtWarningMsg)
 
 namespace {
 std::atomic<int> g_liveCores{0};
 
-enum ReplyId : uint64_t { ObservePause = 1, ObserveCacheWait, ObserveCachePct, ObserveTime, ObserveDuration, ObserveSeekable };
+enum ReplyId : uint64_t {
+    ObservePause = 1, ObserveCacheWait, ObserveCachePct, ObserveTime, ObserveDuration, ObserveSeekable,
+    ReplyDropped, ReplyDecoderDropped
+};
 } // namespace
 
 int MpvBackend::liveCores() { return g_liveCores.load(); }
@@ -27,6 +36,10 @@ MpvBackend::Renderer g_renderer = MpvBackend::Renderer::Automatic;
 
 bool openGLRunsInSoftware()
 {
+    // Without a GPU there is nothing to ask OpenGL: do not load its driver
+    // (Mesa's software rasterizer with LLVM) just to hear that.
+    if (!MpvBackend::gpuPresent())
+        return true;
     QOpenGLContext context;
     QOffscreenSurface surface;
     surface.create();
@@ -41,6 +54,12 @@ bool openGLRunsInSoftware()
 } // namespace
 
 void MpvBackend::setRenderer(Renderer renderer) { g_renderer = renderer; }
+
+bool MpvBackend::gpuPresent()
+{
+    // Every GPU driver of the kernel's DRM offers a render node.
+    return !QDir(QStringLiteral("/dev/dri")).entryList({QStringLiteral("renderD*")}, QDir::System).isEmpty();
+}
 
 MpvBackend::Renderer MpvBackend::effectiveRenderer()
 {
@@ -60,7 +79,14 @@ MpvBackend::MpvBackend()
         return;
     }
     ++g_liveCores;
-    auto opt = [this](const char *name, const char *value) { mpv_set_option_string(m_mpv, name, value); };
+    auto opt = [this](const char *name, const char *value) {
+        if (const int error = mpv_set_option_string(m_mpv, name, value); error < 0) {
+            // A name or value this libmpv does not know changes nothing:
+            // say so, rather than run with mpv's default unnoticed.
+            m_rejectedOptions << QStringLiteral("%1=%2").arg(QLatin1String(name), QLatin1String(value));
+            qCWarning(lcMpv) << "option rejected:" << name << "=" << value << mpv_error_string(error);
+        }
+    };
     opt("vo", "libmpv");
     opt("hwdec", "auto-safe");
     opt("idle", "yes");
@@ -72,6 +98,11 @@ MpvBackend::MpvBackend()
     opt("osc", "no");
     opt("ytdl", "no");
     opt("load-scripts", "no");
+    // mpv's built-in scripts (statistics overlay, console, automatic
+    // profiles) have no use here: each would run in a thread of its own.
+    opt("load-stats-overlay", "no");
+    opt("load-osd-console", "no");
+    opt("load-auto-profiles", "no");
     opt("load-unsafe-playlists", "no");
     opt("audio-client-name", "Kijkraam");
     // Sound through the desktop's sound server or ALSA, else silently on.
@@ -86,8 +117,9 @@ MpvBackend::MpvBackend()
     opt("demuxer-max-bytes", "8MiB");
     opt("demuxer-max-back-bytes", "1MiB");
     opt("network-timeout", "15");
-    // The software renderer: fast scalers rather than exact ones.
-    opt("sw-fast", "yes");
+    // The software renderer: bilinear scaling with swscale's fast path
+    // rather than lanczos (mpv's built-in profile sw-fast sets both).
+    opt("profile", "sw-fast");
     opt("sws-allow-zimg", "no");
     // Four decoders share the processor: a few threads each are plenty for
     // such streams and keep memory down.
@@ -103,8 +135,13 @@ MpvBackend::MpvBackend()
     // observed position wakes the user-interface thread at every frame.
     m_timePoll.setInterval(500);
     connect(&m_timePoll, &QTimer::timeout, this, [this] {
-        if (m_mpv)
-            mpv_get_property_async(m_mpv, ObserveTime, "time-pos", MPV_FORMAT_DOUBLE);
+        if (!m_mpv)
+            return;
+        mpv_get_property_async(m_mpv, ObserveTime, "time-pos", MPV_FORMAT_DOUBLE);
+        if (lcFrames().isDebugEnabled()) {
+            mpv_get_property_async(m_mpv, ReplyDropped, "frame-drop-count", MPV_FORMAT_INT64);
+            mpv_get_property_async(m_mpv, ReplyDecoderDropped, "decoder-frame-drop-count", MPV_FORMAT_INT64);
+        }
     });
     mpv_observe_property(m_mpv, ObserveDuration, "duration", MPV_FORMAT_DOUBLE);
     mpv_observe_property(m_mpv, ObserveSeekable, "seekable", MPV_FORMAT_FLAG);
@@ -313,6 +350,13 @@ void MpvBackend::handle(const mpv_event *event)
             m_seekable = has && *static_cast<int *>(prop->data);
             emit timeChanged(m_position, m_duration, m_seekable);
             return;
+        case ReplyDropped:
+            m_dropped = has ? *static_cast<int64_t *>(prop->data) : 0;
+            return;
+        case ReplyDecoderDropped: // asked for last: both counters are fresh
+            m_decoderDropped = has ? *static_cast<int64_t *>(prop->data) : 0;
+            logFrames();
+            return;
         default: break;
         }
         break;
@@ -321,6 +365,25 @@ void MpvBackend::handle(const mpv_event *event)
         return;
     }
     reportPhase();
+}
+
+void MpvBackend::logFrames()
+{
+    if (!m_video)
+        return;
+    const QString counts = QStringLiteral("rendered %1 shown %2 dropped %3 decoder-dropped %4")
+                               .arg(m_surface->framesRendered())
+                               .arg(m_surface->framesShown())
+                               .arg(m_dropped)
+                               .arg(m_decoderDropped);
+    if (counts == m_loggedFrames)
+        return;
+    m_loggedFrames = counts;
+    // Named like the player's state lines: window and player.
+    const QWidget *player = m_video->parentWidget();
+    qCDebug(lcFrames).noquote() << QStringLiteral("%1/%2 frames %3")
+                                       .arg(m_video->window()->objectName(),
+                                            player ? player->objectName() : QString(), counts);
 }
 
 void MpvBackend::reportPhase()

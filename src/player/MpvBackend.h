@@ -2,6 +2,7 @@
 #include "player/PlayerBackend.h"
 
 #include <QPointer>
+#include <QStringList>
 #include <QTimer>
 #include <atomic>
 
@@ -26,21 +27,29 @@ public:
     void setMute(bool mute) override;
     void setStretchToFit(bool stretch) override;
     QString startError() const override { return m_startError; }
+    // The options this libmpv refused when the core was made ("name=value"):
+    // each left mpv's default in place. Empty when all were taken.
+    QStringList rejectedOptions() const { return m_rejectedOptions; }
 
     // Cores alive in this process, including those still shutting down.
     static int liveCores();
 
     // How video is drawn: through OpenGL, or by mpv's software renderer.
-    // Automatic picks software where OpenGL itself has no GPU behind it.
+    // Automatic picks software where OpenGL itself has no GPU behind it,
+    // and without asking OpenGL where there is no GPU at all.
     enum class Renderer { Automatic, OpenGL, Software };
     static void setRenderer(Renderer renderer);
     static Renderer effectiveRenderer();
+    // Whether the machine has a GPU for OpenGL to use (a DRI render node);
+    // known without loading any OpenGL driver.
+    static bool gpuPresent();
 
 private:
     void drainEvents();
     void handle(const mpv_event *event);
     void renderReady();
     void reportPhase();
+    void logFrames();
     void command(const QList<QByteArray> &args);
     void setFlag(const char *name, bool value);
     void setNumber(const char *name, double value);
@@ -64,4 +73,7 @@ private:
     int m_lastPercent = -1;
     QString m_lastError;
     QTimer m_timePoll;
+    QStringList m_rejectedOptions;
+    qint64 m_dropped = 0, m_decoderDropped = 0; // mpv's counters, while frames are logged
+    QString m_loggedFrames;
 };

@@ -20,8 +20,14 @@ MpvSoftwareWidget::~MpvSoftwareWidget() { freeRenderContext(); }
 
 void MpvSoftwareWidget::drawNewFrame()
 {
+    if (renderImage())
+        countRendered();
+}
+
+bool MpvSoftwareWidget::renderImage()
+{
     if (!m_render || width() <= 0 || height() <= 0)
-        return;
+        return false;
     const qreal ratio = devicePixelRatioF();
     const int w = qMax(1, int(width() * ratio)), h = qMax(1, int(height() * ratio));
     if (m_image.width() != w || m_image.height() != h) {
@@ -29,7 +35,7 @@ void MpvSoftwareWidget::drawNewFrame()
         const size_t stride = (size_t(w) * 4 + 63) & ~size_t(63);
         void *memory = std::aligned_alloc(64, stride * size_t(h));
         if (!memory)
-            return;
+            return false;
         m_buffer = std::unique_ptr<uchar, void (*)(void *)>(static_cast<uchar *>(memory), &std::free);
         m_image = QImage(m_buffer.get(), w, h, qsizetype(stride), QImage::Format_RGB32);
         m_image.setDevicePixelRatio(ratio);
@@ -50,22 +56,25 @@ void MpvSoftwareWidget::drawNewFrame()
         {MPV_RENDER_PARAM_SW_POINTER, m_buffer.get()},
         {MPV_RENDER_PARAM_INVALID, nullptr},
     };
-    if (mpv_render_context_render(m_render, params) >= 0) {
-        m_hasFrame = true;
-        update();
-    }
+    if (mpv_render_context_render(m_render, params) < 0)
+        return false;
+    m_hasFrame = true;
+    update();
+    return true;
 }
 
 void MpvSoftwareWidget::resizeEvent(QResizeEvent *event)
 {
     QWidget::resizeEvent(event);
     if (m_hasFrame)
-        drawNewFrame(); // the current frame again, at the new size
+        renderImage(); // the current frame again, at the new size
 }
 
 void MpvSoftwareWidget::paintEvent(QPaintEvent *event)
 {
     QPainter painter(this);
+    if (m_hasFrame)
+        countPainted();
     if (m_hasFrame && m_image.width() >= int(width() * devicePixelRatioF()))
         painter.drawImage(event->rect(), m_image, QRectF(QPointF(event->rect().topLeft()) * devicePixelRatioF(),
                                                          QSizeF(event->rect().size()) * devicePixelRatioF()));

@@ -22,6 +22,8 @@ protected:
     void drawNewFrame() override;
 
 private:
+    bool renderImage();
+
     std::unique_ptr<uchar, void (*)(void *)> m_buffer{nullptr, nullptr};
     QImage m_image;
     bool m_hasFrame = false;

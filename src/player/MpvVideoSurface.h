@@ -6,6 +6,7 @@
 // decides when the core goes: detachCore() first frees the render context.
 // Double clicks are not handled here; they reach the player like any other
 // mouse event.
+#include <QtGlobal>
 #include <atomic>
 #include <functional>
 
@@ -26,6 +27,10 @@ public:
     void onReady(std::function<void()> ready);
     // The core is about to be destroyed: free the render context and make no other.
     void detachCore();
+    // New frames drawn by this surface, and frames of those that reached
+    // the screen (painted for the first time).
+    quint64 framesRendered() const { return m_rendered; }
+    quint64 framesShown() const { return m_shown; }
 
 protected:
     MpvVideoSurface(QWidget *widget, mpv_handle *mpv);
@@ -36,6 +41,16 @@ protected:
     // the drawing surface still whole.
     void freeRenderContext();
     bool hasCore() const { return m_mpv != nullptr; }
+    // The derived surface counts: a new frame drawn, and one painted.
+    void countRendered() { ++m_rendered; }
+    // Called at every paint: counts once per frame drawn since the last.
+    void countPainted()
+    {
+        if (m_rendered != m_painted) {
+            m_painted = m_rendered;
+            ++m_shown;
+        }
+    }
 
     // A new frame waits: draw it (on the widget's thread).
     virtual void drawNewFrame() = 0;
@@ -53,4 +68,5 @@ private:
     mpv_handle *m_mpv;
     std::function<void()> m_ready;
     std::atomic<bool> m_updatePending{false};
+    quint64 m_rendered = 0, m_painted = 0, m_shown = 0;
 };

@@ -65,5 +65,11 @@ void MpvVideoWidget::paintGL()
         {MPV_RENDER_PARAM_BLOCK_FOR_TARGET_TIME, &block},
         {MPV_RENDER_PARAM_INVALID, nullptr},
     };
-    mpv_render_context_render(m_render, params);
+    if (mpv_render_context_render(m_render, params) >= 0 && m_frameWaiting) {
+        // Drawn into the widget's framebuffer, which Qt puts on screen in
+        // this same paint.
+        m_frameWaiting = false;
+        countRendered();
+        countPainted();
+    }
 }

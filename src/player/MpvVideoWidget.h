@@ -15,7 +15,11 @@ public:
 protected:
     void initializeGL() override;
     void paintGL() override;
-    void drawNewFrame() override { update(); }
+    void drawNewFrame() override
+    {
+        m_frameWaiting = true;
+        update();
+    }
     void beginContextWork() override { makeCurrent(); }
     void endContextWork() override { doneCurrent(); }
 
@@ -26,4 +30,5 @@ private:
     // destructor, because the context goes only in ~QOpenGLWidget, when this
     // object is no longer whole.
     QMetaObject::Connection m_contextGone;
+    bool m_frameWaiting = false; // mpv has a frame that paintGL has not drawn yet
 };

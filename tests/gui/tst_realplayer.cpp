@@ -13,6 +13,8 @@
 #include "settings/Addresses.h"
 
 #include <QFile>
+#include <QLoggingCategory>
+#include <QRegularExpression>
 #include <QOpenGLWidget>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -30,6 +32,35 @@ void writeFile(const QString &path, const QByteArray &data)
     if (f.open(QIODevice::WriteOnly))
         f.write(data);
 }
+
+// The lines of one logging category while an object of this class lives,
+// with that category's debug output on.
+class CategoryLines {
+public:
+    explicit CategoryLines(const char *category)
+    {
+        s_category = category;
+        s_lines.clear();
+        QLoggingCategory::setFilterRules(QStringLiteral("%1.debug=true").arg(QLatin1String(category)));
+        s_previous = qInstallMessageHandler([](QtMsgType type, const QMessageLogContext &context, const QString &text) {
+            if (context.category && s_category == context.category)
+                s_lines << text;
+            else
+                s_previous(type, context, text);
+        });
+    }
+    ~CategoryLines()
+    {
+        qInstallMessageHandler(s_previous);
+        QLoggingCategory::setFilterRules(QString());
+    }
+    static const QStringList &lines() { return s_lines; }
+
+private:
+    static inline QByteArray s_category;
+    static inline QStringList s_lines;
+    static inline QtMessageHandler s_previous = nullptr;
+};
 } // namespace
 
 class TestRealPlayer : public QObject {
@@ -70,6 +101,15 @@ private slots:
         m_server = std::make_unique<DemoServer>(
             QStringList{QStringLiteral("--no-live"), QStringLiteral("--media"), m_media.path()});
         QVERIFY(m_server->isRunning());
+    }
+
+    // Every engine option the player sets is one this libmpv takes: a
+    // rejected one would leave mpv's default in place without a sign.
+    void engineOptions_allTakenByThisLibmpv()
+    {
+        MpvBackend backend;
+        QCOMPARE(backend.startError(), QString());
+        QCOMPARE(backend.rejectedOptions(), QStringList());
     }
 
     void directWindowsMediaFile_playsAndDrawsVideo()
@@ -140,6 +180,7 @@ private slots:
     void bothRenderers_drawVideoAndSurviveFullScreen()
     {
         QFETCH(int, renderer);
+        const CategoryLines frameLines("kijkraam.player.frames");
         MpvBackend::setRenderer(MpvBackend::Renderer(renderer));
         WindowsMediaPlayer *player = nullptr;
         auto window = makeWindow(player);
@@ -149,6 +190,16 @@ private slots:
         player->setURL(m_server->url(QStringLiteral("/media/clip.wmv")));
         QTRY_COMPARE_WITH_TIMEOUT(player->playState(), 3, 20000);
         QTRY_VERIFY_WITH_TIMEOUT(litShare(videoFrame(player)) > 0.5, 10000);
+        // The frame counters, for measuring: frames drawn and painted, none dropped.
+        static const QRegularExpression counters(QStringLiteral(
+            "^window/WindowsMediaPlayer1 frames rendered (\\d+) shown (\\d+) dropped (\\d+) decoder-dropped (\\d+)$"));
+        QTRY_VERIFY_WITH_TIMEOUT(!frameLines.lines().isEmpty()
+                                     && counters.match(frameLines.lines().last()).captured(2).toInt() >= 10, 10000);
+        const QRegularExpressionMatch last = counters.match(frameLines.lines().last());
+        QVERIFY2(last.captured(2).toInt() <= last.captured(1).toInt(), qPrintable(last.captured(0)));
+        QCOMPARE(last.captured(3).toInt() + last.captured(4).toInt(), 0);
+        QStringList distinct = frameLines.lines();
+        QCOMPARE(distinct.removeDuplicates(), 0); // one line for each change
         // A double click on the video goes to full screen and back, whichever widget draws it.
         QTest::mouseDClick(player->videoSurface(), Qt::LeftButton);
         QVERIFY(player->fullScreen());
@@ -204,5 +255,17 @@ private slots:
     }
 };
 
-KIJKRAAM_GUI_TEST_MAIN(TestRealPlayer)
+int main(int argc, char *argv[])
+{
+    kijkraamTestPrepare();
+    // The players' OpenGL renderer is used only where there is a GPU, and
+    // there the program shares OpenGL contexts (Application::prepare): so
+    // here too, whatever this machine has.
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    QApplication app(argc, argv);
+    kijkraamTestInit();
+    TestRealPlayer tc;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&tc, argc, argv);
+}
 #include "tst_realplayer.moc"
