@@ -1,7 +1,8 @@
 #include "player/WindowsMediaPlayer.h"
 #include "player/PlayerBackend.h"
 #include "player/PlaylistFetcher.h"
-#include "player/SoundSolo.h"
+#include "player/PlayerFrame.h"
+#include "player/SoundGroup.h"
 #include "player/StreamSession.h"
 #include "player/TransportBar.h"
 
@@ -17,23 +18,6 @@ Q_LOGGING_CATEGORY(lcPlayer, "kijkraam.player", QtWarningMsg)
 namespace {
 constexpr int FocusFrameWidth = 2;
 constexpr int SoloMarkWidth = 5; // the focus frame covers the outer two pixels of it
-
-// Which player of a window has the solo: kept by the window, so that the
-// choice lasts while the window does.
-class SoloHolder : public QObject {
-public:
-    explicit SoloHolder(QObject *window) : QObject(window) { setObjectName(QStringLiteral("soundSolo")); }
-    static SoloHolder *of(QWidget *window, bool create)
-    {
-        if (!window)
-            return nullptr;
-        for (QObject *child : window->children())
-            if (auto *holder = dynamic_cast<SoloHolder *>(child))
-                return holder;
-        return create ? new SoloHolder(window) : nullptr;
-    }
-    QPointer<QObject> soloed;
-};
 } // namespace
 
 WindowsMediaPlayer::WindowsMediaPlayer(QWidget *parent) : QWidget(parent)
@@ -61,25 +45,12 @@ WindowsMediaPlayer::WindowsMediaPlayer(QWidget *parent) : QWidget(parent)
     layout->addWidget(m_video, 1);
     layout->addWidget(m_bar);
 
-    // A thin frame in the highlight colour around a player that has the focus.
-    m_focusFrame = new QWidget(this);
-    m_focusFrame->setObjectName(QStringLiteral("focusFrame"));
-    m_focusFrame->setAttribute(Qt::WA_TransparentForMouseEvents);
-    m_focusFrame->setAutoFillBackground(true);
-    QPalette framePal = m_focusFrame->palette();
-    framePal.setColor(QPalette::Window, framePal.color(QPalette::Active, QPalette::Highlight));
-    m_focusFrame->setPalette(framePal);
-    m_focusFrame->hide();
-
-    // A frame in an accent colour around the player whose sound alone is on.
-    m_soloMark = new QWidget(this);
-    m_soloMark->setObjectName(QStringLiteral("soloMark"));
-    m_soloMark->setAttribute(Qt::WA_TransparentForMouseEvents);
-    m_soloMark->setAutoFillBackground(true);
-    QPalette markPal = m_soloMark->palette();
-    markPal.setColor(QPalette::Window, QColor(255, 170, 0));
-    m_soloMark->setPalette(markPal);
-    m_soloMark->hide();
+    // A thin frame in the highlight colour around a player that has the
+    // focus; a wider one in an accent colour around the player whose sound
+    // alone is on.
+    m_soloMark = new PlayerFrame("soloMark", QColor(255, 170, 0), SoloMarkWidth, this);
+    m_focusFrame = new PlayerFrame("focusFrame", palette().color(QPalette::Active, QPalette::Highlight),
+                                   FocusFrameWidth, this);
 
     connect(m_bar, &TransportBar::playPauseClicked, this, &WindowsMediaPlayer::togglePlay);
     connect(m_bar, &TransportBar::stopClicked, this, [this] { controls.stop(); });
@@ -152,82 +123,18 @@ void WindowsMediaPlayer::setVolume(int volume)
     m_backend->setVolume(m_volume);
 }
 
-void WindowsMediaPlayer::applyMute(bool mute)
-{
-    m_mute = mute;
-    m_bar->setMuted(mute);
-    m_backend->setMute(mute);
-}
-
 // ---- one sound at a time ---------------------------------------------------------
 
-QWidget *WindowsMediaPlayer::hostWindow() const
-{
-    // A full-screen player is a window of its own; its window is still its parent's.
-    return parentWidget() ? parentWidget()->window() : nullptr;
-}
+void WindowsMediaPlayer::setMute(bool mute) { SoundGroup::setMute(this, mute); }
+void WindowsMediaPlayer::soloSound() { SoundGroup::solo(this); }
+bool WindowsMediaPlayer::isSoloed() const { return SoundGroup::isSoloed(this); }
 
-QList<WindowsMediaPlayer *> WindowsMediaPlayer::windowPlayers() const
+void WindowsMediaPlayer::applySound(bool muted)
 {
-    QWidget *host = hostWindow();
-    if (!host)
-        return {const_cast<WindowsMediaPlayer *>(this)};
-    return host->findChildren<WindowsMediaPlayer *>();
-}
-
-namespace {
-// The players' sound as the rules see it, and back.
-SoundSolo::Players soundOf(const QList<WindowsMediaPlayer *> &players, const SoloHolder *holder)
-{
-    SoundSolo::Players state;
-    for (WindowsMediaPlayer *p : players)
-        state.muted << p->mute();
-    state.soloed = holder ? int(players.indexOf(qobject_cast<WindowsMediaPlayer *>(holder->soloed))) : -1;
-    return state;
-}
-} // namespace
-
-void WindowsMediaPlayer::soloSound()
-{
-    const QList<WindowsMediaPlayer *> players = windowPlayers();
-    SoloHolder *holder = SoloHolder::of(hostWindow(), true);
-    const SoundSolo::Players next = SoundSolo::solo(soundOf(players, holder), int(players.indexOf(this)));
-    if (holder)
-        holder->soloed = next.soloed >= 0 ? players.at(next.soloed) : nullptr;
-    for (int i = 0; i < players.size(); ++i) {
-        players[i]->applyMute(next.muted.at(i));
-        players[i]->showSoloMark();
-    }
-}
-
-void WindowsMediaPlayer::setMute(bool mute)
-{
-    SoloHolder *holder = SoloHolder::of(hostWindow(), false);
-    if (!holder || !holder->soloed) {
-        applyMute(mute);
-        return;
-    }
-    const QList<WindowsMediaPlayer *> players = windowPlayers();
-    const SoundSolo::Players next = SoundSolo::mute(soundOf(players, holder), int(players.indexOf(this)), mute);
-    applyMute(mute);
-    if (next.soloed < 0) {
-        holder->soloed = nullptr;
-        for (WindowsMediaPlayer *p : players)
-            p->showSoloMark();
-    }
-}
-
-bool WindowsMediaPlayer::isSoloed() const
-{
-    const SoloHolder *holder = SoloHolder::of(hostWindow(), false);
-    return holder && holder->soloed == this;
-}
-
-void WindowsMediaPlayer::showSoloMark()
-{
-    m_soloMark->setVisible(isSoloed() && !m_fullScreen);
-    m_soloMark->raise();
-    m_focusFrame->raise();
+    m_mute = muted;
+    m_bar->setMuted(muted);
+    m_backend->setMute(muted);
+    showMarks();
 }
 
 void WindowsMediaPlayer::setStretchToFit(bool on)
@@ -253,35 +160,22 @@ void WindowsMediaPlayer::moveEvent(QMoveEvent *event)
     m_bar->fitStatus(); // what lies above the player may now cover another part
 }
 
-void WindowsMediaPlayer::resizeEvent(QResizeEvent *event)
+void WindowsMediaPlayer::showMarks()
 {
-    QWidget::resizeEvent(event);
-    const QRect all = rect();
-    const auto ring = [&all](int width) {
-        return QRegion(all).subtracted(QRegion(all.adjusted(width, width, -width, -width)));
-    };
-    m_focusFrame->setGeometry(all);
-    m_focusFrame->setMask(ring(FocusFrameWidth));
-    m_soloMark->setGeometry(all);
-    m_soloMark->setMask(ring(SoloMarkWidth));
-}
-
-void WindowsMediaPlayer::showFocusFrame()
-{
-    m_focusFrame->setVisible(hasFocus() && !m_fullScreen);
-    m_focusFrame->raise();
+    m_soloMark->showIf(isSoloed() && !m_fullScreen);
+    m_focusFrame->showIf(hasFocus() && !m_fullScreen);
 }
 
 void WindowsMediaPlayer::focusInEvent(QFocusEvent *event)
 {
     QWidget::focusInEvent(event);
-    showFocusFrame();
+    showMarks();
 }
 
 void WindowsMediaPlayer::focusOutEvent(QFocusEvent *event)
 {
     QWidget::focusOutEvent(event);
-    showFocusFrame();
+    showMarks();
 }
 
 void WindowsMediaPlayer::setFullScreen(bool on)
@@ -311,8 +205,7 @@ void WindowsMediaPlayer::setFullScreen(bool on)
         window()->activateWindow();
         setFocus(Qt::OtherFocusReason);
     }
-    showFocusFrame();
-    showSoloMark();
+    showMarks();
     m_bar->fitStatus();
 }
 
@@ -340,7 +233,7 @@ void WindowsMediaPlayer::contextMenuEvent(QContextMenuEvent *event)
 {
     // The component's own items follow its design setting; a player that
     // shares its window with other players always offers the solo.
-    const bool solo = windowPlayers().size() > 1;
+    const bool solo = SoundGroup::playersBeside(this).size() > 1;
     if (!m_enableContextMenu && !solo) {
         event->ignore();
         return;

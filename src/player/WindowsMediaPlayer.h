@@ -4,13 +4,14 @@
 // fullScreen, placement in twips and the design settings. The playback itself
 // is a StreamSession's; this widget adds the video, the transport bar, focus,
 // full screen, the context menu and "one sound at a time" among the players
-// of its window (SoundSolo).
+// of its window (SoundGroup).
 #include "player/PlayState.h"
 #include "platform/TwipGeometry.h"
 
 #include <QWidget>
 
 class PlayerBackend;
+class PlayerFrame;
 class PlaylistFetcher;
 class StreamSession;
 class TransportBar;
@@ -74,8 +75,9 @@ public:
     // its window; on the soloed player, every player's sound back.
     void soloSound();
     bool isSoloed() const;
-    // The players of this player's window, itself included, in a fixed order.
-    QList<WindowsMediaPlayer *> windowPlayers() const;
+    // Mute or unmute this player alone and show whether it has its window's
+    // solo (what SoundGroup's rules decided; setMute() is the user's way).
+    void applySound(bool muted);
     bool stretchToFit() const { return m_stretchToFit; }
     void setStretchToFit(bool on);
     QString statusText() const;
@@ -97,14 +99,10 @@ protected:
     void focusInEvent(QFocusEvent *event) override;
     void focusOutEvent(QFocusEvent *event) override;
     void moveEvent(QMoveEvent *event) override;
-    void resizeEvent(QResizeEvent *event) override;
 
 private:
     void togglePlay();
-    void showFocusFrame();
-    QWidget *hostWindow() const;
-    void applyMute(bool mute);
-    void showSoloMark();
+    void showMarks();
     void placed() override;
 
     PlayerBackend *m_backend = nullptr;
@@ -112,8 +110,8 @@ private:
     StreamSession *m_session = nullptr;
     QWidget *m_video = nullptr;
     TransportBar *m_bar = nullptr;
-    QWidget *m_focusFrame = nullptr;
-    QWidget *m_soloMark = nullptr;
+    PlayerFrame *m_focusFrame = nullptr;
+    PlayerFrame *m_soloMark = nullptr;
 
     QString m_url;
     bool m_fullScreen = false;

@@ -159,6 +159,7 @@ private slots:
         QTest::keyClick(edit, Qt::Key_Tab);
         QVERIFY(player->hasFocus());
         QVERIFY(frame->isVisible());
+        QCOMPARE(frame->geometry(), player->rect()); // the ring runs along the player's edges
         QTest::keyClick(player, Qt::Key_Space);
         QCOMPARE(player->playState(), int(WindowsMediaPlayer::Paused));
         QTest::keyClick(player, Qt::Key_Space);

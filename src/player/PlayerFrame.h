@@ -1,0 +1,21 @@
+#pragma once
+// A coloured ring along the edges of a player: the focus frame, and the mark
+// of the player whose sound alone is on. It follows its player's size and
+// lets every mouse event through to what lies below.
+#include <QWidget>
+
+class PlayerFrame : public QWidget {
+    Q_OBJECT
+public:
+    PlayerFrame(const char *name, const QColor &colour, int width, QWidget *player);
+
+    // Show or hide the ring, above the player's other children.
+    void showIf(bool on);
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void fit();
+    int m_width;
+};
