@@ -2,6 +2,7 @@
 #include "common/Labels.h"
 #include "common/SystemColors.h"
 #include "platform/TextField.h"
+#include "settings/Addresses.h"
 #include "settings/SettingKeys.h"
 
 #include <QLabel>
@@ -85,7 +86,7 @@ void Adressen::Command1_Click()
 void Adressen::Command2_Click()
 {
     for (int slot = 1; slot <= 4; ++slot)
-        SettingKeys::write(SettingKeys::address(slot), QStringLiteral("Auto"));
+        SettingKeys::write(SettingKeys::address(slot), Addresses::Auto);
     // Show what the file now holds: a write that failed leaves the old value.
     readAddresses();
 }

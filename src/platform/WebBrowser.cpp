@@ -89,7 +89,9 @@ WebBrowser::WebBrowser(QWidget *parent) : QWidget(parent)
     layout->setContentsMargins(0, 0, 0, 0);
 }
 
-WebBrowser::~WebBrowser()
+WebBrowser::~WebBrowser() { abandonFetch(); }
+
+void WebBrowser::abandonFetch()
 {
     if (m_fetch) {
         m_fetch->disconnect(this);
@@ -119,10 +121,7 @@ void WebBrowser::Navigate(const QString &url)
 void WebBrowser::fetch(const QUrl &url)
 {
     // A new page replaces the one still coming, as in a browser.
-    if (m_fetch) {
-        m_fetch->disconnect(this);
-        m_fetch->abort();
-    }
+    abandonFetch();
     QNetworkReply *reply = network()->get(pageRequest(url));
     m_fetch = reply;
     reply->setReadBufferSize(ReadPiece);

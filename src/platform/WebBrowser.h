@@ -38,6 +38,7 @@ signals:
 private:
     bool canBeSeen() const;
     void fetch(const QUrl &url);
+    void abandonFetch(); // the page still coming is no longer wanted
     void show(const QUrl &url);
 
     QWidget *m_view = nullptr;

@@ -38,6 +38,15 @@ SoundSolo::Players soundOf(const QList<WindowsMediaPlayer *> &players, const Sol
     return state;
 }
 
+// What the rules decided, onto the players and the window's holder.
+void apply(const QList<WindowsMediaPlayer *> &players, SoloHolder *holder, const SoundSolo::Players &next)
+{
+    if (holder)
+        holder->soloed = next.soloed >= 0 ? players.at(next.soloed) : nullptr;
+    for (int i = 0; i < players.size(); ++i)
+        players[i]->applySound(next.muted.at(i));
+}
+
 } // namespace
 
 namespace SoundGroup {
@@ -60,11 +69,7 @@ void solo(WindowsMediaPlayer *player)
 {
     const QList<WindowsMediaPlayer *> players = playersBeside(player);
     SoloHolder *holder = SoloHolder::of(player, true);
-    const SoundSolo::Players next = SoundSolo::solo(soundOf(players, holder), int(players.indexOf(player)));
-    if (holder)
-        holder->soloed = next.soloed >= 0 ? players.at(next.soloed) : nullptr;
-    for (int i = 0; i < players.size(); ++i)
-        players[i]->applySound(next.muted.at(i));
+    apply(players, holder, SoundSolo::solo(soundOf(players, holder), int(players.indexOf(player))));
 }
 
 void setMute(WindowsMediaPlayer *player, bool mute)
@@ -75,11 +80,7 @@ void setMute(WindowsMediaPlayer *player, bool mute)
         return;
     }
     const QList<WindowsMediaPlayer *> players = playersBeside(player);
-    const SoundSolo::Players next = SoundSolo::mute(soundOf(players, holder), int(players.indexOf(player)), mute);
-    if (next.soloed < 0)
-        holder->soloed = nullptr;
-    for (int i = 0; i < players.size(); ++i)
-        players[i]->applySound(next.muted.at(i));
+    apply(players, holder, SoundSolo::mute(soundOf(players, holder), int(players.indexOf(player)), mute));
 }
 
 } // namespace SoundGroup

@@ -282,21 +282,18 @@ void StreamSession::onRefAnswer(const FetchAnswer &answer)
                 if (inner.size() < Asx::MaxRefsPerEntry)
                     inner << Ref{address, origin, false};
         }
-        if (origin.depth > Asx::MaxEntryRefDepth)
-            m_lastFailure = tr("afspeellijsten te diep genest");
-        else if (ref.origin.chain.contains(answer.url))
-            m_lastFailure = tr("afspeellijst verwijst naar zichzelf");
-        else if (inner.isEmpty())
+        if (!nestingAllowed(ref.origin, answer.url))
+            break;
+        if (inner.isEmpty()) {
             m_lastFailure = answer.playlist.valid ? tr("lege afspeellijst") : tr("ongeldige afspeellijst");
-        else {
-            refs.removeAt(m_refIndex);
-            for (int i = 0; i < inner.size(); ++i)
-                refs.insert(m_refIndex + i, inner.at(i));
-            if (!openRef(m_refIndex))
-                playNextItem();
-            return;
+            break;
         }
-        break;
+        refs.removeAt(m_refIndex);
+        for (int i = 0; i < inner.size(); ++i)
+            refs.insert(m_refIndex + i, inner.at(i));
+        if (!openRef(m_refIndex))
+            playNextItem();
+        return;
     }
     }
     if (!openRef(m_refIndex + 1))
@@ -343,11 +340,18 @@ bool StreamSession::followable(const QUrl &url, const Origin &origin)
 {
     if (url.isEmpty() || !url.isValid() || (origin.fromNetwork && !Asx::isNetworkAddress(url)))
         return false;
-    if (origin.depth + 1 > Asx::MaxEntryRefDepth) {
+    return nestingAllowed(origin, url);
+}
+
+// Whether the playlist at `url`, named where `parent` says, may be read: not
+// nested too deep, and not one of the playlists that led to it.
+bool StreamSession::nestingAllowed(const Origin &parent, const QUrl &url)
+{
+    if (parent.depth + 1 > Asx::MaxEntryRefDepth) {
         m_lastFailure = tr("afspeellijsten te diep genest");
         return false;
     }
-    if (origin.chain.contains(url)) {
+    if (parent.chain.contains(url)) {
         m_lastFailure = tr("afspeellijst verwijst naar zichzelf");
         return false;
     }
@@ -405,12 +409,18 @@ void StreamSession::openEngine()
     m_engine->open(m_current);
 }
 
-void StreamSession::failOpen(const QString &reason)
+// The decoder stops and no timer of this try runs on.
+void StreamSession::endTry()
 {
     m_openTimer->stop();
     stopWatching();
     m_engine->stop();
     m_engineActive = false;
+}
+
+void StreamSession::failOpen(const QString &reason)
+{
+    endTry();
     setState(Ready);
     setStatus(tr("Kan niet openen: %1").arg(reason));
 }
@@ -526,10 +536,7 @@ void StreamSession::checkProgress()
 void StreamSession::scheduleReconnect(const QString &reason)
 {
     m_lastFailure = reason;
-    stopWatching();
-    m_openTimer->stop();
-    m_engine->stop();
-    m_engineActive = false;
+    endTry();
     ++m_reconnectAttempt;
     const int pause = m_timing.reconnectPauseMs(m_reconnectAttempt);
     setState(Reconnecting);

@@ -93,8 +93,10 @@ private:
     bool inItems() const { return m_itemIndex >= 0 && m_itemIndex < m_items.size(); }
     void playNextItem();
     bool followable(const QUrl &url, const Origin &origin);
+    bool nestingAllowed(const Origin &parent, const QUrl &url);
     bool openRef(int from);
     void openEngine();
+    void endTry();
     void failOpen(const QString &reason);
     void onOpenTimeout();
     void onPhase(PlayerBackend::Phase phase, int percent);

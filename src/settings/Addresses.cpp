@@ -6,6 +6,8 @@ QString g_serverOverride;
 
 namespace Addresses {
 
+const QString Auto = QStringLiteral("Auto");
+
 QString server() { return g_serverOverride.isEmpty() ? QStringLiteral(KIJKRAAM_SERVER) : g_serverOverride; }
 
 void overrideServerForTests(const QString &base) { g_serverOverride = base; }
@@ -17,7 +19,7 @@ QString builtInAddress(int slot)
 
 QString resolve(int slot, const QString &stored)
 {
-    return stored == QLatin1String("Auto") ? builtInAddress(slot) : stored;
+    return stored == Auto ? builtInAddress(slot) : stored;
 }
 
 QString sectionOf(int slot) { return QStringLiteral("Stream%1").arg(slot); }

@@ -12,8 +12,11 @@ void overrideServerForTests(const QString &base);
 // The built-in address of slot 1..4: the slot's playlist on the maker's server.
 QString builtInAddress(int slot);
 
+// The stored address text that stands for the slot's built-in address.
+extern const QString Auto; // "Auto"
+
 // What a player of `slot` is given for the stored address text: the built-in
-// address for exactly "Auto", anything else unchanged.
+// address for exactly Auto, anything else unchanged.
 QString resolve(int slot, const QString &stored);
 
 // Settings section of a slot: "Stream1" .. "Stream4".

@@ -163,7 +163,7 @@ ReadResult readFile(const QString &path, QByteArray *bytes, bool forWrite)
 IniDocument IniDocument::parse(const QByteArray &bytes)
 {
     IniDocument doc;
-    if (!TextCodec::isValidUtf8(bytes))
+    if (!bytes.isValidUtf8())
         doc.m_encoding = Encoding::Windows1252;
     qsizetype pos = 0;
     if (bytes.startsWith(Bom)) {
@@ -334,7 +334,7 @@ bool IniDocument::setValue(const QString &section, const QString &key, const QSt
     if (m_encoding == Encoding::Windows1252) {
         const QByteArray bytes = toBytes();
         const bool ascii = std::all_of(bytes.cbegin(), bytes.cend(), [](char c) { return uchar(c) < 0x80; });
-        if (!ascii && TextCodec::isValidUtf8(bytes))
+        if (!ascii && bytes.isValidUtf8())
             convertToUtf8();
     }
     return true;

@@ -13,7 +13,7 @@ const Key Nieuws{QStringLiteral("Kijkraam"), QStringLiteral("Nieuws"), QStringLi
 
 Key address(int slot)
 {
-    return {Addresses::sectionOf(slot), QStringLiteral("Adres"), QStringLiteral("Auto")};
+    return {Addresses::sectionOf(slot), QStringLiteral("Adres"), Addresses::Auto};
 }
 
 QString read(const Key &key) { return INI::ReadSetting(key.section, key.key, key.defaultValue); }

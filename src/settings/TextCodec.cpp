@@ -28,49 +28,6 @@ int byteOf(char16_t c)
 
 } // namespace
 
-bool isValidUtf8(const QByteArray &bytes)
-{
-    const auto *p = reinterpret_cast<const uchar *>(bytes.constData());
-    const qsizetype size = bytes.size();
-    qsizetype i = 0;
-    while (i < size) {
-        const uchar c = p[i];
-        if (c < 0x80) {
-            ++i;
-            continue;
-        }
-        int length;
-        uchar low = 0x80, high = 0xBF; // allowed range of the second byte
-        if (c >= 0xC2 && c <= 0xDF) {
-            length = 2;
-        } else if (c >= 0xE0 && c <= 0xEF) {
-            length = 3;
-            if (c == 0xE0)
-                low = 0xA0; // over-long
-            else if (c == 0xED)
-                high = 0x9F; // surrogates
-        } else if (c >= 0xF0 && c <= 0xF4) {
-            length = 4;
-            if (c == 0xF0)
-                low = 0x90; // over-long
-            else if (c == 0xF4)
-                high = 0x8F; // above U+10FFFF
-        } else {
-            return false; // continuation byte, C0, C1 or F5-FF as a lead
-        }
-        if (size - i < length)
-            return false;
-        if (p[i + 1] < low || p[i + 1] > high)
-            return false;
-        for (int k = 2; k < length; ++k) {
-            if ((p[i + k] & 0xC0) != 0x80)
-                return false;
-        }
-        i += length;
-    }
-    return true;
-}
-
 QString decodeUtf8(const QByteArray &bytes)
 {
     // QString::fromUtf8 would drop a leading U+FEFF.

@@ -8,10 +8,9 @@
 
 namespace TextCodec {
 
-// Whether the bytes are well-formed UTF-8: no stray continuation bytes, no
-// cut-off or over-long sequences, no encoded surrogates, nothing above
-// U+10FFFF.
-bool isValidUtf8(const QByteArray &bytes);
+// Whether a file is UTF-8 is told by QByteArray::isValidUtf8 (no stray
+// continuation bytes, no cut-off or over-long sequences, no encoded
+// surrogates, nothing above U+10FFFF).
 
 // UTF-8 to text. A byte-order mark at the start is kept as U+FEFF (callers
 // that care strip it first), so decoding never drops characters.
