@@ -70,10 +70,12 @@ signals:
 
 protected:
     void showEvent(QShowEvent *event) override;
+    void moveEvent(QMoveEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
 
 private:
     void applySize();
+    void refit();
     int menuHeightPx() const;
     QMargins frameMarginsPx() const;
 
@@ -81,8 +83,10 @@ private:
     QSizeF m_clientTw;
     Frame m_frame = Frame::FixedSingle;
     bool m_hasPosition = false;
-    bool m_positioned = false; // placed again once the frame was known
-    QPointF m_clientPosTw;
-    // The outer height asked for before the frame was known; re-applied once known.
+    // The frame the window manager said it would draw, before it did.
+    QMargins m_announcedFrame;
+    bool m_frameAsked = false;
+    QMargins m_fittedFrame; // the frame the outer sizes were last fitted to
+    // The outer sizes asked for (-1: none); applied again when the frame is known.
     double m_pinnedOuterW = -1, m_pinnedOuterH = -1;
 };

@@ -1,9 +1,12 @@
 #pragma once
 #include <QLineEdit>
 
+#include <limits>
+
 // A text field of a window. Like the classic control it keeps text only up
-// to its first NUL character. Hidden fields hold the values a window read
-// from the settings file.
+// to its first NUL character, and it has no length limit of its own (not
+// QLineEdit's 32,767 characters): what it is given is what it gives back.
+// Hidden fields hold the values a window read from the settings file.
 class TextField : public QLineEdit {
     Q_OBJECT
 public:
@@ -11,6 +14,7 @@ public:
         : QLineEdit(parent)
     {
         setObjectName(name);
+        setMaxLength(std::numeric_limits<int>::max());
         if (hidden)
             setVisible(false);
     }

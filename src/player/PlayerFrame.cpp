@@ -23,6 +23,24 @@ void PlayerFrame::showIf(bool on)
     raise();
 }
 
+PlayerFrame::HiddenIn::HiddenIn(QWidget *window)
+{
+    if (!window)
+        return;
+    for (PlayerFrame *ring : window->findChildren<PlayerFrame *>())
+        if (!ring->isHidden()) {
+            ring->hide();
+            m_hidden << ring;
+        }
+}
+
+PlayerFrame::HiddenIn::~HiddenIn()
+{
+    for (const QPointer<PlayerFrame> &ring : std::as_const(m_hidden))
+        if (ring)
+            ring->show();
+}
+
 bool PlayerFrame::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == parent() && event->type() == QEvent::Resize)

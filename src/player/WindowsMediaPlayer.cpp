@@ -140,7 +140,8 @@ void WindowsMediaPlayer::applySound(bool muted)
 void WindowsMediaPlayer::setStretchToFit(bool on)
 {
     m_stretchToFit = on;
-    m_backend->setStretchToFit(on);
+    if (!m_fullScreen) // full screen always fills the screen; the setting returns with the window
+        m_backend->setStretchToFit(on);
 }
 
 // ---- placement, focus and full screen -------------------------------------------
@@ -189,6 +190,10 @@ void WindowsMediaPlayer::setFullScreen(bool on)
         // The player itself becomes a full-screen window; its video widget
         // keeps its GL context because the application shares contexts.
         setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
+        // As large as the screen allows, keeping the aspect ratio, whatever
+        // the player's own scaling (a small stream is not left unscaled in
+        // the middle of the screen).
+        m_backend->setStretchToFit(true);
         // Cover the screen also where no window manager honours full screen.
         if (screen)
             setGeometry(screen->geometry());
@@ -200,6 +205,7 @@ void WindowsMediaPlayer::setFullScreen(bool on)
         // Becoming a widget again hides the player for a moment, which
         // hands the focus on; the player had it in full screen and keeps it.
         setWindowFlags(Qt::Widget);
+        m_backend->setStretchToFit(m_stretchToFit);
         setGeometry(m_normalGeometry);
         show();
         window()->activateWindow();

@@ -2,6 +2,7 @@
 #include "platform/Clipboard.h"
 #include "platform/Forms.h"
 #include "platform/DataPlaces.h"
+#include "player/PlayerFrame.h"
 #include "settings/SettingKeys.h"
 #include "stream/BitmapFile.h"
 #include "stream/SnapshotNames.h"
@@ -18,6 +19,8 @@ QImage windowPicture(QWidget *window)
         return QImage();
     // grab() renders the widgets, and the video surfaces (OpenGL widgets)
     // contribute their framebuffer, so the picture shows the video itself.
+    // The focus ring and the solo mark belong to the screen, not the picture.
+    const PlayerFrame::HiddenIn marks(window);
     return window->grab().toImage();
 }
 

@@ -150,7 +150,8 @@ private slots:
         QCOMPARE(env.readIni(), QByteArray("[Stream1]\r\nAdres=Auto\r\n[Stream2]\r\nAdres= Rtsp://Host/X \r\n"
                                            "[Stream3]\r\nAdres=\r\n[Stream4]\r\nAdres=auto\r\n"));
 
-        const QByteArray longUrl = "http://127.0.0.1:9/" + QByteArray(300, 'y');
+        // Longer than a plain line edit holds (32,767 characters).
+        const QByteArray longUrl = "http://127.0.0.1:9/" + QByteArray(40000, 'y');
         const QByteArray stored = "[Kijkraam]\nNieuws=Ja\n[stream1]\nADRES=Auto\n[Stream2]\nAdres=mms://a/b\n"
                                   "[Stream3]\nAdres=\n[Stream4]\nAdres=" + longUrl + "\n";
         env.writeIni(stored);
