@@ -166,10 +166,13 @@ class TestDesktop : public QObject {
         if (verb == QLatin1String("close")) { // the window manager's close request
             QVERIFY2(!idOf(arg).isEmpty(), qPrintable(arg));
             tool(QStringLiteral("wmctrl"), {QStringLiteral("-i"), QStringLiteral("-c"), idOf(arg)});
-        } else if (verb == QLatin1String("vergroot1")) { // the first "Vergroot" button
+        } else if (verb.startsWith(QLatin1String("vergroot"))) { // "vergrootN": the Nth "Vergroot" button
             QVERIFY(activate(main));
-            // Back from the first player: the last "Vergroot" button, then up to the first.
-            keys({"shift+Tab", "shift+Tab", "shift+Tab", "shift+Tab", "space"});
+            // Back from the first player: the last "Vergroot" button, then up to the Nth.
+            QStringList back;
+            for (int n = verb.mid(8).toInt(); n <= 4; ++n)
+                back << QStringLiteral("shift+Tab");
+            keys(back << QStringLiteral("space"));
         } else if (verb == QLatin1String("menu")) { // "&Bestand" of the main or layout window
             QVERIFY(activate(main));
             // Alt alone, then Down, opens the first menu: "&Bestand" and
@@ -191,6 +194,60 @@ class TestDesktop : public QObject {
         } else {
             QFAIL(qPrintable(QStringLiteral("unknown step ") + step));
         }
+    }
+
+    // A copy of the program with its own ini.ini in `dir`, started; its
+    // main window is up.
+    void start(const QTemporaryDir &dir, bool ticker)
+    {
+        const QString program = dir.filePath(QStringLiteral("kijkraam"));
+        QVERIFY(QFile::copy(m_programFile, program));
+        QFile ini(dir.filePath(QStringLiteral("ini.ini")));
+        QVERIFY(ini.open(QIODevice::WriteOnly));
+        ini.write("[Kijkraam]\r\nAutostart=Ja\r\nAutosave_Snapshot=Nee\r\n");
+        if (ticker)
+            ini.write("Nieuws=Ja\r\n");
+        for (int slot = 1; slot <= 4; ++slot)
+            ini.write(QStringLiteral("[Stream%1]\r\nAdres=rtsp://127.0.0.1:9/x%1\r\n").arg(slot).toLatin1());
+        ini.close();
+
+        m_program.setProcessEnvironment(m_env);
+        m_program.setWorkingDirectory(dir.path());
+        m_program.setProcessChannelMode(QProcess::MergedChannels);
+        m_program.start(program, {});
+        QVERIFY(m_program.waitForStarted());
+        QVERIFY2(waitUntil([&] { return titles() == QStringList{QStringLiteral("Kijkraam 2005")}; }, 30000),
+                 qPrintable(titles().join(QLatin1Char('|'))));
+    }
+
+    // An X window's place and size on the screen; with `frame`, those of
+    // the window manager's frame around it.
+    QRect geometryOf(QString id, bool frame = false)
+    {
+        static const QRegularExpression parent(QStringLiteral("Parent window id: (0x[0-9a-f]+)"));
+        if (frame)
+            id = parent.match(tool(QStringLiteral("xwininfo"), {QStringLiteral("-tree"), QStringLiteral("-id"), id})).captured(1);
+        const QString info = tool(QStringLiteral("xwininfo"), {QStringLiteral("-id"), id});
+        auto value = [&](const char *key) {
+            return QRegularExpression(QLatin1String(key) + QStringLiteral(":\\s+(-?\\d+)")).match(info).captured(1).toInt();
+        };
+        return QRect(value("Absolute upper-left X"), value("Absolute upper-left Y"), value("Width"), value("Height"));
+    }
+    // The top of the client area of a window that spans `own` (menu bar and
+    // client area): the first row under the light grey menu bar that is not
+    // light, on the screen.
+    int clientTop(const QRect &own)
+    {
+        const QString column = tool(QStringLiteral("import"), {QStringLiteral("-window"), QStringLiteral("root"), QStringLiteral("-crop"),
+                                                              QStringLiteral("1x60+%1+%2").arg(own.right() - 2).arg(own.y()),
+                                                              QStringLiteral("-depth"), QStringLiteral("8"), QStringLiteral("txt:-")});
+        static const QRegularExpression pixel(QStringLiteral("^0,(\\d+): \\((\\d+),(\\d+),(\\d+)"), QRegularExpression::MultilineOption);
+        for (auto it = pixel.globalMatch(column); it.hasNext();) {
+            const auto m = it.next();
+            if (m.captured(2).toInt() + m.captured(3).toInt() + m.captured(4).toInt() < 450)
+                return own.y() + m.captured(1).toInt();
+        }
+        return -1;
     }
 
 private slots:
@@ -276,24 +333,9 @@ private slots:
         QCOMPARE(steps.size(), windowsAfter.size());
 
         QTemporaryDir dir;
-        const QString program = dir.filePath(QStringLiteral("kijkraam"));
-        QVERIFY(QFile::copy(m_programFile, program));
-        QFile ini(dir.filePath(QStringLiteral("ini.ini")));
-        QVERIFY(ini.open(QIODevice::WriteOnly));
-        ini.write("[Kijkraam]\r\nAutostart=Ja\r\nAutosave_Snapshot=Nee\r\n");
-        if (ticker)
-            ini.write("Nieuws=Ja\r\n");
-        for (int slot = 1; slot <= 4; ++slot)
-            ini.write(QStringLiteral("[Stream%1]\r\nAdres=rtsp://127.0.0.1:9/x%1\r\n").arg(slot).toLatin1());
-        ini.close();
-
-        m_program.setProcessEnvironment(m_env);
-        m_program.setWorkingDirectory(dir.path());
-        m_program.setProcessChannelMode(QProcess::MergedChannels);
-        m_program.start(program, {});
-        QVERIFY(m_program.waitForStarted());
-        QVERIFY2(waitUntil([&] { return titles() == QStringList{QStringLiteral("Kijkraam 2005")}; }, 30000),
-                 qPrintable(titles().join(QLatin1Char('|'))));
+        start(dir, ticker);
+        if (QTest::currentTestFailed())
+            return;
         // The ticker's page runs in processes of the program's own (the
         // counter page is asked for without them).
         if (ticker)
@@ -335,6 +377,49 @@ private slots:
                     left << QStringLiteral("%1 %2").arg(pid).arg(commandOf(pid));
             return left.isEmpty();
         }, 10000) || (qWarning() << left, false));
+    }
+
+    // Under a window manager each window with a place of its own opens with
+    // its client area there and its designed outer size (what the frame
+    // adds is the window manager's), and stays so: no late correction.
+    void windowsOpenWhereDesigned_data()
+    {
+        QTest::addColumn<QString>("step"); // what opens it (none: the main window)
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<QPoint>("corner");
+        QTest::addColumn<QSize>("client"); // client area; a height of 0: the outer height is designed
+        QTest::addColumn<int>("outerHeight");
+        QTest::newRow("Form1") << QString() << "Kijkraam 2005" << QPoint(213, 179) << QSize(561, 0) << 541;
+        QTest::newRow("Stream1") << "vergroot1" << "Stream1" << QPoint(305, 257) << QSize(392, 319) << 0;
+        QTest::newRow("Stream2") << "vergroot2" << "Stream2" << QPoint(305, 296) << QSize(392, 320) << 0;
+        QTest::newRow("Horizontaal") << "menu Right h" << "Kijkraam 2005" << QPoint(16, 179) << QSize(738, 169) << 0;
+        QTest::newRow("verticaal") << "menu Right v" << "Kijkraam 2005" << QPoint(436, 49) << QSize(185, 673) << 0;
+    }
+    void windowsOpenWhereDesigned()
+    {
+        QFETCH(QString, step);
+        QFETCH(QString, title);
+        QFETCH(QPoint, corner);
+        QFETCH(QSize, client);
+        QFETCH(int, outerHeight);
+        QTemporaryDir dir;
+        start(dir, false);
+        const QString main = step.isEmpty() ? QString() : idOf(QStringLiteral("Kijkraam 2005"));
+        if (!step.isEmpty())
+            act(step);
+        QString id;
+        QVERIFY(waitUntil([&] { id = idOf(title); return !id.isEmpty() && id != main; }, 15000));
+        const QRect first = geometryOf(id, true);
+        QTest::qWait(1500);
+        const QRect own = geometryOf(id), frame = geometryOf(id, true);
+        const int top = clientTop(own);
+        QCOMPARE(QPoint(own.x(), top), corner);
+        QCOMPARE(first, frame); // as it first appeared
+        QCOMPARE(own.width(), client.width());
+        if (outerHeight)
+            QCOMPARE(frame.height(), outerHeight);
+        else
+            QCOMPARE(own.bottom() + 1 - top, client.height());
     }
 };
 

@@ -143,6 +143,8 @@ private slots:
         StreamWindow *w = nullptr;
         openPlaying(2, &w);
         QVERIFY(w);
+        QWidget *ring = named(w, "focusFrame"); // the player has the keyboard
+        QTRY_VERIFY(ring->isVisible());
         const QString before = QDateTime::currentDateTime().toString("dd-MM-yy_HHmmss");
         click(w);
         const QString after = QDateTime::currentDateTime().toString("dd-MM-yy_HHmmss");
@@ -158,6 +160,11 @@ private slots:
         // The video itself is in the picture, and the red button over it.
         QVERIFY2(litShare(picture, videoRect(w)) > 0.5, "the video area of the snapshot is black");
         QCOMPARE(picture.pixelColor(named(w, "Image1")->mapTo(w, QPoint(10, 10))), QColor(255, 0, 0));
+        // The focus ring stays on the screen and out of the picture.
+        QVERIFY(ring->isVisible());
+        const QPoint top = ring->mapTo(w, QPoint(ring->width() / 2, 0));
+        for (const QPoint &p : {top, top + QPoint(0, 1), ring->mapTo(w, QPoint(0, ring->height() / 2))})
+            QVERIFY(picture.pixelColor(p) != ring->palette().color(QPalette::Window));
         // The picture stays on the clipboard; what was there is gone.
         QCOMPARE(QGuiApplication::clipboard()->image().size(), picture.size());
         QVERIFY(QGuiApplication::clipboard()->text() != QStringLiteral("earlier"));
