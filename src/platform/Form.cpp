@@ -282,6 +282,7 @@ void Form::showEvent(QShowEvent *event)
 {
     QMainWindow::showEvent(event);
     refit();
+    m_frameAsked = true; // only before the window first appears
 }
 
 void Form::moveEvent(QMoveEvent *event)
