@@ -1,7 +1,9 @@
 #include "player/MpvBackend.h"
 #include "player/MpvSoftwareWidget.h"
 #include "player/MpvVideoWidget.h"
+#include "player/PlayerLog.h"
 #include "player/RtspTransport.h"
+#include "player/StatusReasons.h"
 
 #include <QDir>
 #include <QOffscreenSurface>
@@ -13,20 +15,21 @@
 #include <clocale>
 #include <mpv/client.h>
 
+// The engine's own warnings and errors, as it words them (debug level).
 Q_LOGGING_CATEGORY(lcMpv, "kijkraam.mpv", QtWarningMsg)
-// Frame counters, for measuring: off unless enabled. While enabled, the
-// position poll also asks for mpv's drop counters, and each player prints
-//   <window>/<player> frames rendered <n> shown <n> dropped <n> decoder-dropped <n>
-// whenever one of them changed.
-Q_LOGGING_CATEGORY(lcFrames, "kijkraam.player.frames", QtWarningMsg)
+// Frame counters (PlayerLog): while they are logged, the position poll also
+// asks for mpv's drop counters, and each player logs them whenever one of
+// them changed.
 
 namespace {
 std::atomic<int> g_liveCores{0};
 
 enum ReplyId : uint64_t {
     ObservePause = 1, ObserveCacheWait, ObserveCachePct, ObserveTime, ObserveDuration, ObserveSeekable,
-    ReplyDropped, ReplyDecoderDropped
+    ReplyDropped, ReplyDecoderDropped, ObserveIcyTitle, ObserveTitle
 };
+// The engine's lines of one try kept to tell why it failed.
+constexpr int KeptEngineLines = 8;
 } // namespace
 
 int MpvBackend::liveCores() { return g_liveCores.load(); }
@@ -132,7 +135,9 @@ MpvBackend::MpvBackend()
     // RTSP: a socket time-out (microseconds); the transport is chosen per
     // address when it is opened.
     opt("demuxer-lavf-o", "timeout=15000000");
-    mpv_request_log_messages(m_mpv, "error");
+    // Warnings too: the engine says what a server answered (an HTTP status,
+    // an RTSP 401) at that level, before the error that ends the try.
+    mpv_request_log_messages(m_mpv, "warn");
     mpv_observe_property(m_mpv, ObservePause, "pause", MPV_FORMAT_FLAG);
     mpv_observe_property(m_mpv, ObserveCacheWait, "paused-for-cache", MPV_FORMAT_FLAG);
     mpv_observe_property(m_mpv, ObserveCachePct, "cache-buffering-state", MPV_FORMAT_INT64);
@@ -150,6 +155,10 @@ MpvBackend::MpvBackend()
     });
     mpv_observe_property(m_mpv, ObserveDuration, "duration", MPV_FORMAT_DOUBLE);
     mpv_observe_property(m_mpv, ObserveSeekable, "seekable", MPV_FORMAT_FLAG);
+    // The stream's title: what a radio station plays now (ICY StreamTitle),
+    // else a title tag.
+    mpv_observe_property(m_mpv, ObserveIcyTitle, "metadata/by-key/icy-title", MPV_FORMAT_STRING);
+    mpv_observe_property(m_mpv, ObserveTitle, "metadata/by-key/title", MPV_FORMAT_STRING);
     mpv_set_wakeup_callback(m_mpv, [](void *ctx) {
         auto *self = static_cast<MpvBackend *>(ctx);
         if (!self->m_wakeupPending.exchange(true))
@@ -240,7 +249,8 @@ void MpvBackend::open(const QString &url)
         emit finished(true, tr("mediaspeler niet beschikbaar"));
         return;
     }
-    m_lastError.clear();
+    m_engineLines.clear();
+    m_openedUrl = url;
     m_opening = true;
     m_loaded = false;
     m_restarted = false;
@@ -299,8 +309,12 @@ void MpvBackend::handle(const mpv_event *event)
     switch (event->event_id) {
     case MPV_EVENT_LOG_MESSAGE: {
         auto *msg = static_cast<mpv_event_log_message *>(event->data);
-        m_lastError = QString::fromUtf8(msg->text).trimmed();
-        qCDebug(lcMpv) << msg->prefix << m_lastError;
+        const QString line = QString::fromUtf8(msg->prefix) + QStringLiteral(": ")
+                             + QString::fromUtf8(msg->text).trimmed();
+        if (m_engineLines.size() == KeptEngineLines)
+            m_engineLines.removeFirst();
+        m_engineLines << line;
+        qCDebug(lcMpv).noquote() << msg->level << line;
         break;
     }
     case MPV_EVENT_START_FILE:
@@ -323,10 +337,10 @@ void MpvBackend::handle(const mpv_event *event)
         m_timePoll.stop();
         reportPhase();
         if (end->reason == MPV_END_FILE_REASON_ERROR) {
-            QString reason = m_lastError;
-            if (reason.isEmpty())
-                reason = QString::fromUtf8(mpv_error_string(end->error));
-            emit finished(true, reason);
+            QStringList lines = m_engineLines;
+            lines << QString::fromUtf8(mpv_error_string(end->error));
+            m_engineLines.clear();
+            emit finished(true, StatusReasons::fromEngine(lines, m_openedUrl));
         } else {
             emit finished(false, QString());
         }
@@ -358,6 +372,16 @@ void MpvBackend::handle(const mpv_event *event)
         case ReplyDropped:
             m_dropped = has ? *static_cast<int64_t *>(prop->data) : 0;
             return;
+        case ObserveIcyTitle:
+        case ObserveTitle:
+            (event->reply_userdata == ObserveIcyTitle ? m_icyTitle : m_tagTitle) =
+                has && prop->format == MPV_FORMAT_STRING ? QString::fromUtf8(*static_cast<char **>(prop->data)).trimmed()
+                                                         : QString();
+            if (const QString title = m_icyTitle.isEmpty() ? m_tagTitle : m_icyTitle; title != m_title) {
+                m_title = title;
+                emit titleChanged(title);
+            }
+            return;
         case ReplyDecoderDropped: // asked for last: both counters are fresh
             m_decoderDropped = has ? *static_cast<int64_t *>(prop->data) : 0;
             logFrames();
@@ -384,11 +408,7 @@ void MpvBackend::logFrames()
     if (counts == m_loggedFrames)
         return;
     m_loggedFrames = counts;
-    // Named like the player's state lines: window and player.
-    const QWidget *player = m_video->parentWidget();
-    qCDebug(lcFrames).noquote() << QStringLiteral("%1/%2 frames %3")
-                                       .arg(m_video->window()->objectName(),
-                                            player ? player->objectName() : QString(), counts);
+    PlayerLog::frames(m_video->parentWidget(), counts);
 }
 
 void MpvBackend::reportPhase()

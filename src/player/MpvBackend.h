@@ -71,7 +71,9 @@ private:
     bool m_seekable = false;
     Phase m_lastPhase = Phase::Idle;
     int m_lastPercent = -1;
-    QString m_lastError;
+    QStringList m_engineLines; // the engine's last lines of this try
+    QString m_openedUrl;
+    QString m_icyTitle, m_tagTitle, m_title;
     QTimer m_timePoll;
     QStringList m_rejectedOptions;
     qint64 m_dropped = 0, m_decoderDropped = 0; // mpv's counters, while frames are logged
