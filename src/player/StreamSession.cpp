@@ -577,8 +577,12 @@ void StreamSession::setState(int state)
 void StreamSession::setStatus(const QString &text)
 {
     const QString redacted = Redaction::redact(text);
-    m_status = StatusReasons::shownPart(redacted);
-    m_statusDetail = StatusReasons::detailPart(redacted);
+    const QString shown = StatusReasons::shownPart(redacted);
+    const QString detail = StatusReasons::detailPart(redacted);
+    if (shown == m_status && detail == m_statusDetail)
+        return; // no change
+    m_status = shown;
+    m_statusDetail = detail;
     emit statusChanged(m_status);
 }
 
