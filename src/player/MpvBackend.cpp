@@ -10,8 +10,10 @@
 #include <QOpenGLContext>
 #include <QOpenGLFunctions>
 
+#include <QElapsedTimer>
 #include <QLoggingCategory>
 #include <QThreadPool>
+#include <QUrl>
 #include <clocale>
 #include <mpv/client.h>
 
@@ -30,6 +32,57 @@ enum ReplyId : uint64_t {
 };
 // The engine's lines of one try kept to tell why it failed.
 constexpr int KeptEngineLines = 8;
+
+// FFmpeg's lines (the network and the demuxers: "401 Unauthorized",
+// "Connection refused") reach only the first core of the process, whoever
+// caused them: libmpv hands FFmpeg's one process-wide log to that core. They
+// are kept here for every core to find its own, by the host and port they
+// name, or by time where they name none.
+struct SharedLine {
+    qint64 at;
+    QString text;
+};
+constexpr int KeptSharedLines = 32;
+QList<SharedLine> g_sharedLines;
+QElapsedTimer &sharedClock()
+{
+    static QElapsedTimer clock = [] {
+        QElapsedTimer c;
+        c.start();
+        return c;
+    }();
+    return clock;
+}
+
+// The cores alive, to collect FFmpeg's lines from the one that gets them.
+QList<QPointer<MpvBackend>> g_backends;
+
+void keepShared(const QString &line)
+{
+    if (g_sharedLines.size() == KeptSharedLines)
+        g_sharedLines.removeFirst();
+    g_sharedLines.append({sharedClock().elapsed(), line});
+}
+
+// FFmpeg's lines since `since` that may be about `address`: those that name
+// its host (and port), and those that name no address at all.
+QStringList sharedLinesFor(const QString &address, qint64 since)
+{
+    const QUrl url(address);
+    const QString host = url.host();
+    const QString hostPort = url.port() > 0 ? host + u':' + QString::number(url.port()) : QString();
+    QStringList lines;
+    for (const SharedLine &line : std::as_const(g_sharedLines)) {
+        if (line.at < since)
+            continue;
+        const bool namesOne = line.text.contains(QLatin1String("://")) || line.text.contains(QLatin1String("hostname"));
+        if (namesOne && (host.isEmpty() || !line.text.contains(host)
+                         || (!hostPort.isEmpty() && line.text.contains(host + u':') && !line.text.contains(hostPort))))
+            continue;
+        lines << line.text;
+    }
+    return lines;
+}
 } // namespace
 
 int MpvBackend::liveCores() { return g_liveCores.load(); }
@@ -82,6 +135,7 @@ MpvBackend::MpvBackend()
         return;
     }
     ++g_liveCores;
+    g_backends << this;
     auto opt = [this](const char *name, const char *value) {
         if (const int error = mpv_set_option_string(m_mpv, name, value); error < 0) {
             // A name or value this libmpv does not know changes nothing:
@@ -174,6 +228,7 @@ MpvBackend::MpvBackend()
 
 MpvBackend::~MpvBackend()
 {
+    g_backends.removeAll(this);
     if (!m_mpv)
         return;
     mpv_set_wakeup_callback(m_mpv, nullptr, nullptr);
@@ -250,7 +305,9 @@ void MpvBackend::open(const QString &url)
         return;
     }
     m_engineLines.clear();
+    m_failurePending = false;
     m_openedUrl = url;
+    m_openedAt = sharedClock().elapsed();
     m_opening = true;
     m_loaded = false;
     m_restarted = false;
@@ -271,6 +328,7 @@ void MpvBackend::open(const QString &url)
 
 void MpvBackend::stop()
 {
+    m_failurePending = false;
     m_timePoll.stop();
     m_pendingUrl.clear();
     m_opening = m_loaded = false;
@@ -295,12 +353,31 @@ void MpvBackend::setStretchToFit(bool stretch)
 
 void MpvBackend::drainEvents()
 {
+    if (m_draining)
+        return;
+    m_draining = true;
     m_wakeupPending = false;
     while (m_mpv) {
         mpv_event *event = mpv_wait_event(m_mpv, 0);
         if (event->event_id == MPV_EVENT_NONE)
             break;
         handle(event);
+    }
+    // A failure is told once the engine's lines before it are in: libmpv
+    // hands out events before the log lines that came earlier.
+    if (m_failurePending) {
+        // The core that gets FFmpeg's lines may not have fetched them yet.
+        for (const QPointer<MpvBackend> &other : QList<QPointer<MpvBackend>>(g_backends))
+            if (other && other != this)
+                other->drainEvents();
+    }
+    m_draining = false;
+    if (m_failurePending) {
+        m_failurePending = false;
+        QStringList lines = sharedLinesFor(m_openedUrl, m_openedAt) + m_engineLines;
+        lines << m_failureText;
+        m_engineLines.clear();
+        emit finished(true, StatusReasons::fromEngine(lines, m_openedUrl));
     }
 }
 
@@ -311,9 +388,13 @@ void MpvBackend::handle(const mpv_event *event)
         auto *msg = static_cast<mpv_event_log_message *>(event->data);
         const QString line = QString::fromUtf8(msg->prefix) + QStringLiteral(": ")
                              + QString::fromUtf8(msg->text).trimmed();
-        if (m_engineLines.size() == KeptEngineLines)
-            m_engineLines.removeFirst();
-        m_engineLines << line;
+        if (qstrncmp(msg->prefix, "ffmpeg", 6) == 0) {
+            keepShared(line);
+        } else {
+            if (m_engineLines.size() == KeptEngineLines)
+                m_engineLines.removeFirst();
+            m_engineLines << line;
+        }
         qCDebug(lcMpv).noquote() << msg->level << line;
         break;
     }
@@ -337,10 +418,8 @@ void MpvBackend::handle(const mpv_event *event)
         m_timePoll.stop();
         reportPhase();
         if (end->reason == MPV_END_FILE_REASON_ERROR) {
-            QStringList lines = m_engineLines;
-            lines << QString::fromUtf8(mpv_error_string(end->error));
-            m_engineLines.clear();
-            emit finished(true, StatusReasons::fromEngine(lines, m_openedUrl));
+            m_failurePending = true; // told at the end of drainEvents()
+            m_failureText = QString::fromUtf8(mpv_error_string(end->error));
         } else {
             emit finished(false, QString());
         }

@@ -73,6 +73,10 @@ private:
     int m_lastPercent = -1;
     QStringList m_engineLines; // the engine's last lines of this try
     QString m_openedUrl;
+    qint64 m_openedAt = 0;
+    bool m_draining = false;
+    bool m_failurePending = false; // the try failed; told when the engine's lines are in
+    QString m_failureText;
     QString m_icyTitle, m_tagTitle, m_title;
     QTimer m_timePoll;
     QStringList m_rejectedOptions;
