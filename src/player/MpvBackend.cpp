@@ -28,7 +28,7 @@ std::atomic<int> g_liveCores{0};
 
 enum ReplyId : uint64_t {
     ObservePause = 1, ObserveCacheWait, ObserveCachePct, ObserveTime, ObserveDuration, ObserveSeekable,
-    ReplyDropped, ReplyDecoderDropped, ObserveIcyTitle, ObserveTitle
+    ReplyDropped, ReplyDecoderDropped, ObserveIcyTitle
 };
 // The engine's lines of one try kept to tell why it failed.
 constexpr int KeptEngineLines = 8;
@@ -177,7 +177,9 @@ MpvBackend::MpvBackend()
     opt("cache-pause-wait", "1");
     opt("cache-secs", "10");
     opt("demuxer-max-bytes", "8MiB");
-    opt("demuxer-max-back-bytes", "0");
+    // One byte rather than none: with no back buffer at all this libmpv
+    // drops a stream's later metadata (a radio's next title) unseen.
+    opt("demuxer-max-back-bytes", "1");
     opt("network-timeout", "15");
     // The software renderer: bilinear scaling with swscale's fast path
     // rather than lanczos (mpv's built-in profile sw-fast sets both).
@@ -209,10 +211,10 @@ MpvBackend::MpvBackend()
     });
     mpv_observe_property(m_mpv, ObserveDuration, "duration", MPV_FORMAT_DOUBLE);
     mpv_observe_property(m_mpv, ObserveSeekable, "seekable", MPV_FORMAT_FLAG);
-    // The stream's title: what a radio station plays now (ICY StreamTitle),
-    // else a title tag.
+    // What a radio station plays now (ICY StreamTitle). Not media-title nor
+    // a title tag: those are a file's name or a camera's session name
+    // ("Session streamed with GStreamer", "Media Presentation").
     mpv_observe_property(m_mpv, ObserveIcyTitle, "metadata/by-key/icy-title", MPV_FORMAT_STRING);
-    mpv_observe_property(m_mpv, ObserveTitle, "metadata/by-key/title", MPV_FORMAT_STRING);
     mpv_set_wakeup_callback(m_mpv, [](void *ctx) {
         auto *self = static_cast<MpvBackend *>(ctx);
         if (!self->m_wakeupPending.exchange(true))
@@ -451,16 +453,16 @@ void MpvBackend::handle(const mpv_event *event)
         case ReplyDropped:
             m_dropped = has ? *static_cast<int64_t *>(prop->data) : 0;
             return;
-        case ObserveIcyTitle:
-        case ObserveTitle:
-            (event->reply_userdata == ObserveIcyTitle ? m_icyTitle : m_tagTitle) =
-                has && prop->format == MPV_FORMAT_STRING ? QString::fromUtf8(*static_cast<char **>(prop->data)).trimmed()
-                                                         : QString();
-            if (const QString title = m_icyTitle.isEmpty() ? m_tagTitle : m_icyTitle; title != m_title) {
+        case ObserveIcyTitle: {
+            const QString title = has && prop->format == MPV_FORMAT_STRING
+                                      ? QString::fromUtf8(*static_cast<char **>(prop->data)).trimmed()
+                                      : QString();
+            if (title != m_title) {
                 m_title = title;
                 emit titleChanged(title);
             }
             return;
+        }
         case ReplyDecoderDropped: // asked for last: both counters are fresh
             m_decoderDropped = has ? *static_cast<int64_t *>(prop->data) : 0;
             logFrames();

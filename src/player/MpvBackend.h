@@ -77,7 +77,7 @@ private:
     bool m_draining = false;
     bool m_failurePending = false; // the try failed; told when the engine's lines are in
     QString m_failureText;
-    QString m_icyTitle, m_tagTitle, m_title;
+    QString m_title; // a radio's now-playing title
     QTimer m_timePoll;
     QStringList m_rejectedOptions;
     qint64 m_dropped = 0, m_decoderDropped = 0; // mpv's counters, while frames are logged
