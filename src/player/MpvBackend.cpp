@@ -192,8 +192,9 @@ MpvBackend::MpvBackend()
     // address when it is opened.
     opt("demuxer-lavf-o", "timeout=15000000");
     // Warnings too: the engine says what a server answered (an HTTP status,
-    // an RTSP 401) at that level, before the error that ends the try.
-    mpv_request_log_messages(m_mpv, "warn");
+    // an RTSP 401) at that level, before the error that ends the try. While
+    // its lines are logged, what it plays and finds as well.
+    mpv_request_log_messages(m_mpv, lcMpv().isDebugEnabled() ? "info" : "warn");
     mpv_observe_property(m_mpv, ObservePause, "pause", MPV_FORMAT_FLAG);
     mpv_observe_property(m_mpv, ObserveCacheWait, "paused-for-cache", MPV_FORMAT_FLAG);
     mpv_observe_property(m_mpv, ObserveCachePct, "cache-buffering-state", MPV_FORMAT_INT64);
@@ -390,7 +391,9 @@ void MpvBackend::handle(const mpv_event *event)
         auto *msg = static_cast<mpv_event_log_message *>(event->data);
         const QString line = QString::fromUtf8(msg->prefix) + QStringLiteral(": ")
                              + QString::fromUtf8(msg->text).trimmed();
-        if (qstrncmp(msg->prefix, "ffmpeg", 6) == 0) {
+        if (msg->log_level > MPV_LOG_LEVEL_WARN) {
+            // only logged
+        } else if (qstrncmp(msg->prefix, "ffmpeg", 6) == 0) {
             keepShared(line);
         } else {
             if (m_engineLines.size() == KeptEngineLines)

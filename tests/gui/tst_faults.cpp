@@ -44,7 +44,7 @@ QtMessageHandler g_next = nullptr;
 void keepLine(QtMsgType type, const QMessageLogContext &context, const QString &text)
 {
     g_logged << text;
-    if (type != QtDebugMsg || qEnvironmentVariableIsSet("DUMP"))
+    if (type != QtDebugMsg)
         g_next(type, context, text);
 }
 

@@ -67,7 +67,7 @@ QStringList rightClickAndPick(WindowsMediaPlayer *player, const QString &text)
 QStringList g_playerLines;
 void keepPlayerLine(QtMsgType, const QMessageLogContext &context, const QString &text)
 {
-    if (context.category && qstrcmp(context.category, "kijkraam.player") == 0)
+    if (context.category && (qstrcmp(context.category, "kijkraam.player") == 0 || qstrcmp(context.category, "default") == 0))
         g_playerLines << text;
 }
 
@@ -253,6 +253,7 @@ private slots:
         emit b->titleChanged(QString());
         QCOMPARE(player->statusText(), QStringLiteral("Afspelen"));
 
+        qInfo("engine: Failed to open %s.", qPrintable(address)); // any line, any level
         qInstallMessageHandler(previous);
         QLoggingCategory::setFilterRules(QString());
         const QString who = QStringLiteral("Form1/WindowsMediaPlayer1 ");
@@ -260,7 +261,8 @@ private slots:
                  (QStringList{who + "playState 9", who + "status Verbinden met wm.example...", who + "playState 10",
                               who + "status " + failed, who + "playState 9", who + "status Verbinden met radio.example...",
                               who + "playState 3", who + "status Afspelen", who + "status Afspelen: Artiest - Nummer",
-                              who + "status Afspelen: Nog een", who + "status Afspelen"}));
+                              who + "status Afspelen: Nog een", who + "status Afspelen",
+                              "engine: Failed to open mms://kijker@wm.example/live."}));
     }
 
     void fullScreen_byDoubleClickOnTheVideo_backByEscOrDoubleClick()
