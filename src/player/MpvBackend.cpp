@@ -309,6 +309,7 @@ void MpvBackend::open(const QString &url)
     }
     m_engineLines.clear();
     m_failurePending = false;
+    m_title.clear(); // the session forgets the title of an earlier try too
     m_openedUrl = url;
     m_openedAt = sharedClock().elapsed();
     m_opening = true;
@@ -392,7 +393,7 @@ void MpvBackend::handle(const mpv_event *event)
         const QString line = QString::fromUtf8(msg->prefix) + QStringLiteral(": ")
                              + QString::fromUtf8(msg->text).trimmed();
         if (msg->log_level > MPV_LOG_LEVEL_WARN) {
-            // only logged
+            // informative only: logged, never a reason
         } else if (qstrncmp(msg->prefix, "ffmpeg", 6) == 0) {
             keepShared(line);
         } else {
