@@ -1,5 +1,6 @@
 #include "app/Application.h"
 #include "platform/Forms.h"
+#include "player/Redaction.h"
 
 #include <QApplication>
 #include <malloc.h>
@@ -10,6 +11,8 @@ int main(int argc, char *argv[])
     // eight per core; four decoders with their threads would keep dozens of
     // mostly idle arenas. Two are enough for this program's few busy threads.
     mallopt(M_ARENA_MAX, 2);
+    // No log line carries a password, whoever writes it.
+    Redaction::installLogFilter();
     Application::prepare();
     QApplication app(argc, argv);
     Application::init();

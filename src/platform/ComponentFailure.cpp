@@ -1,4 +1,5 @@
 #include "platform/ComponentFailure.h"
+#include "player/Redaction.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -35,7 +36,7 @@ QString message(const QString &component, const QString &reason)
     if (!reason.trimmed().isEmpty())
         text += QStringLiteral("\n\nOorzaak: %1").arg(reason.trimmed());
     text += QStringLiteral("\n\nHet programma wordt afgesloten.");
-    return text;
+    return Redaction::redact(text);
 }
 
 void report(const QString &component, const QString &reason)

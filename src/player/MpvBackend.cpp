@@ -1,32 +1,88 @@
 #include "player/MpvBackend.h"
 #include "player/MpvSoftwareWidget.h"
 #include "player/MpvVideoWidget.h"
+#include "player/PlayerLog.h"
 #include "player/RtspTransport.h"
+#include "player/StatusReasons.h"
 
 #include <QDir>
 #include <QOffscreenSurface>
 #include <QOpenGLContext>
 #include <QOpenGLFunctions>
 
+#include <QElapsedTimer>
 #include <QLoggingCategory>
 #include <QThreadPool>
+#include <QUrl>
 #include <clocale>
 #include <mpv/client.h>
 
+// The engine's own warnings and errors, as it words them (debug level).
 Q_LOGGING_CATEGORY(lcMpv, "kijkraam.mpv", QtWarningMsg)
-// Frame counters, for measuring: off unless enabled. While enabled, the
-// position poll also asks for mpv's drop counters, and each player prints
-//   <window>/<player> frames rendered <n> shown <n> dropped <n> decoder-dropped <n>
-// whenever one of them changed.
-Q_LOGGING_CATEGORY(lcFrames, "kijkraam.player.frames", QtWarningMsg)
+// Frame counters (PlayerLog): while they are logged, the position poll also
+// asks for mpv's drop counters, and each player logs them whenever one of
+// them changed.
 
 namespace {
 std::atomic<int> g_liveCores{0};
 
 enum ReplyId : uint64_t {
     ObservePause = 1, ObserveCacheWait, ObserveCachePct, ObserveTime, ObserveDuration, ObserveSeekable,
-    ReplyDropped, ReplyDecoderDropped
+    ReplyDropped, ReplyDecoderDropped, ObserveIcyTitle
 };
+// The engine's lines of one try kept to tell why it failed.
+constexpr int KeptEngineLines = 8;
+
+// FFmpeg's lines (the network and the demuxers: "401 Unauthorized",
+// "Connection refused") reach only the first core of the process, whoever
+// caused them: libmpv hands FFmpeg's one process-wide log to that core. They
+// are kept here for every core to find its own, by the host and port they
+// name, or by time where they name none.
+struct SharedLine {
+    qint64 at;
+    QString text;
+};
+constexpr int KeptSharedLines = 32;
+QList<SharedLine> g_sharedLines;
+QElapsedTimer &sharedClock()
+{
+    static QElapsedTimer clock = [] {
+        QElapsedTimer c;
+        c.start();
+        return c;
+    }();
+    return clock;
+}
+
+// The cores alive, to collect FFmpeg's lines from the one that gets them.
+QList<QPointer<MpvBackend>> g_backends;
+
+void keepShared(const QString &line)
+{
+    if (g_sharedLines.size() == KeptSharedLines)
+        g_sharedLines.removeFirst();
+    g_sharedLines.append({sharedClock().elapsed(), line});
+}
+
+// FFmpeg's lines since `since` that may be about `address`: those that name
+// its host (and port), and those that name no address at all.
+QStringList sharedLinesFor(const QString &address, qint64 since)
+{
+    const QUrl url(address);
+    const QString host = url.host();
+    const QString hostPort = url.port() > 0 ? host + u':' + QString::number(url.port()) : QString();
+    QStringList lines;
+    for (const SharedLine &line : std::as_const(g_sharedLines)) {
+        if (line.at < since)
+            continue;
+        const bool namesOne = line.text.contains(QLatin1String("://")) || line.text.contains(QLatin1String("hostname"));
+        if (namesOne && (host.isEmpty() || !line.text.contains(host)
+                         || (!hostPort.isEmpty() && line.text.contains(host + u':') && !line.text.contains(hostPort))))
+            continue;
+        lines << line.text;
+    }
+    return lines;
+}
 } // namespace
 
 int MpvBackend::liveCores() { return g_liveCores.load(); }
@@ -79,6 +135,7 @@ MpvBackend::MpvBackend()
         return;
     }
     ++g_liveCores;
+    g_backends << this;
     auto opt = [this](const char *name, const char *value) {
         if (const int error = mpv_set_option_string(m_mpv, name, value); error < 0) {
             // A name or value this libmpv does not know changes nothing:
@@ -120,7 +177,9 @@ MpvBackend::MpvBackend()
     opt("cache-pause-wait", "1");
     opt("cache-secs", "10");
     opt("demuxer-max-bytes", "8MiB");
-    opt("demuxer-max-back-bytes", "0");
+    // One byte rather than none: with no back buffer at all this libmpv
+    // drops a stream's later metadata (a radio's next title) unseen.
+    opt("demuxer-max-back-bytes", "1");
     opt("network-timeout", "15");
     // The software renderer: bilinear scaling with swscale's fast path
     // rather than lanczos (mpv's built-in profile sw-fast sets both).
@@ -132,7 +191,10 @@ MpvBackend::MpvBackend()
     // RTSP: a socket time-out (microseconds); the transport is chosen per
     // address when it is opened.
     opt("demuxer-lavf-o", "timeout=15000000");
-    mpv_request_log_messages(m_mpv, "error");
+    // Warnings too: the engine says what a server answered (an HTTP status,
+    // an RTSP 401) at that level, before the error that ends the try. While
+    // its lines are logged, what it plays and finds as well.
+    mpv_request_log_messages(m_mpv, lcMpv().isDebugEnabled() ? "info" : "warn");
     mpv_observe_property(m_mpv, ObservePause, "pause", MPV_FORMAT_FLAG);
     mpv_observe_property(m_mpv, ObserveCacheWait, "paused-for-cache", MPV_FORMAT_FLAG);
     mpv_observe_property(m_mpv, ObserveCachePct, "cache-buffering-state", MPV_FORMAT_INT64);
@@ -150,6 +212,10 @@ MpvBackend::MpvBackend()
     });
     mpv_observe_property(m_mpv, ObserveDuration, "duration", MPV_FORMAT_DOUBLE);
     mpv_observe_property(m_mpv, ObserveSeekable, "seekable", MPV_FORMAT_FLAG);
+    // What a radio station plays now (ICY StreamTitle). Not media-title nor
+    // a title tag: those are a file's name or a camera's session name
+    // ("Session streamed with GStreamer", "Media Presentation").
+    mpv_observe_property(m_mpv, ObserveIcyTitle, "metadata/by-key/icy-title", MPV_FORMAT_STRING);
     mpv_set_wakeup_callback(m_mpv, [](void *ctx) {
         auto *self = static_cast<MpvBackend *>(ctx);
         if (!self->m_wakeupPending.exchange(true))
@@ -165,6 +231,7 @@ MpvBackend::MpvBackend()
 
 MpvBackend::~MpvBackend()
 {
+    g_backends.removeAll(this);
     if (!m_mpv)
         return;
     mpv_set_wakeup_callback(m_mpv, nullptr, nullptr);
@@ -240,7 +307,11 @@ void MpvBackend::open(const QString &url)
         emit finished(true, tr("mediaspeler niet beschikbaar"));
         return;
     }
-    m_lastError.clear();
+    m_engineLines.clear();
+    m_failurePending = false;
+    m_title.clear(); // the session forgets the title of an earlier try too
+    m_openedUrl = url;
+    m_openedAt = sharedClock().elapsed();
     m_opening = true;
     m_loaded = false;
     m_restarted = false;
@@ -261,6 +332,7 @@ void MpvBackend::open(const QString &url)
 
 void MpvBackend::stop()
 {
+    m_failurePending = false;
     m_timePoll.stop();
     m_pendingUrl.clear();
     m_opening = m_loaded = false;
@@ -285,12 +357,31 @@ void MpvBackend::setStretchToFit(bool stretch)
 
 void MpvBackend::drainEvents()
 {
+    if (m_draining)
+        return;
+    m_draining = true;
     m_wakeupPending = false;
     while (m_mpv) {
         mpv_event *event = mpv_wait_event(m_mpv, 0);
         if (event->event_id == MPV_EVENT_NONE)
             break;
         handle(event);
+    }
+    // A failure is told once the engine's lines before it are in: libmpv
+    // hands out events before the log lines that came earlier.
+    if (m_failurePending) {
+        // The core that gets FFmpeg's lines may not have fetched them yet.
+        for (const QPointer<MpvBackend> &other : QList<QPointer<MpvBackend>>(g_backends))
+            if (other && other != this)
+                other->drainEvents();
+    }
+    m_draining = false;
+    if (m_failurePending) {
+        m_failurePending = false;
+        QStringList lines = sharedLinesFor(m_openedUrl, m_openedAt) + m_engineLines;
+        lines << m_failureText;
+        m_engineLines.clear();
+        emit finished(true, StatusReasons::fromEngine(lines, m_openedUrl));
     }
 }
 
@@ -299,8 +390,18 @@ void MpvBackend::handle(const mpv_event *event)
     switch (event->event_id) {
     case MPV_EVENT_LOG_MESSAGE: {
         auto *msg = static_cast<mpv_event_log_message *>(event->data);
-        m_lastError = QString::fromUtf8(msg->text).trimmed();
-        qCDebug(lcMpv) << msg->prefix << m_lastError;
+        const QString line = QString::fromUtf8(msg->prefix) + QStringLiteral(": ")
+                             + QString::fromUtf8(msg->text).trimmed();
+        if (msg->log_level > MPV_LOG_LEVEL_WARN) {
+            // informative only: logged, never a reason
+        } else if (qstrncmp(msg->prefix, "ffmpeg", 6) == 0) {
+            keepShared(line);
+        } else {
+            if (m_engineLines.size() == KeptEngineLines)
+                m_engineLines.removeFirst();
+            m_engineLines << line;
+        }
+        qCDebug(lcMpv).noquote() << msg->level << line;
         break;
     }
     case MPV_EVENT_START_FILE:
@@ -323,10 +424,8 @@ void MpvBackend::handle(const mpv_event *event)
         m_timePoll.stop();
         reportPhase();
         if (end->reason == MPV_END_FILE_REASON_ERROR) {
-            QString reason = m_lastError;
-            if (reason.isEmpty())
-                reason = QString::fromUtf8(mpv_error_string(end->error));
-            emit finished(true, reason);
+            m_failurePending = true; // told at the end of drainEvents()
+            m_failureText = QString::fromUtf8(mpv_error_string(end->error));
         } else {
             emit finished(false, QString());
         }
@@ -358,6 +457,16 @@ void MpvBackend::handle(const mpv_event *event)
         case ReplyDropped:
             m_dropped = has ? *static_cast<int64_t *>(prop->data) : 0;
             return;
+        case ObserveIcyTitle: {
+            const QString title = has && prop->format == MPV_FORMAT_STRING
+                                      ? QString::fromUtf8(*static_cast<char **>(prop->data)).trimmed()
+                                      : QString();
+            if (title != m_title) {
+                m_title = title;
+                emit titleChanged(title);
+            }
+            return;
+        }
         case ReplyDecoderDropped: // asked for last: both counters are fresh
             m_decoderDropped = has ? *static_cast<int64_t *>(prop->data) : 0;
             logFrames();
@@ -384,11 +493,7 @@ void MpvBackend::logFrames()
     if (counts == m_loggedFrames)
         return;
     m_loggedFrames = counts;
-    // Named like the player's state lines: window and player.
-    const QWidget *player = m_video->parentWidget();
-    qCDebug(lcFrames).noquote() << QStringLiteral("%1/%2 frames %3")
-                                       .arg(m_video->window()->objectName(),
-                                            player ? player->objectName() : QString(), counts);
+    PlayerLog::frames(m_video->parentWidget(), counts);
 }
 
 void MpvBackend::reportPhase()

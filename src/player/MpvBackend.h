@@ -71,7 +71,13 @@ private:
     bool m_seekable = false;
     Phase m_lastPhase = Phase::Idle;
     int m_lastPercent = -1;
-    QString m_lastError;
+    QStringList m_engineLines; // the engine's last lines of this try
+    QString m_openedUrl;
+    qint64 m_openedAt = 0;
+    bool m_draining = false;
+    bool m_failurePending = false; // the try failed; told when the engine's lines are in
+    QString m_failureText;
+    QString m_title; // a radio's now-playing title
     QTimer m_timePoll;
     QStringList m_rejectedOptions;
     qint64 m_dropped = 0, m_decoderDropped = 0; // mpv's counters, while frames are logged

@@ -36,7 +36,12 @@ public:
 
 signals:
     void phaseChanged(PlayerBackend::Phase phase, int bufferPercent);
-    // The address stopped playing: at its end, or because it failed.
+    // The address stopped playing: at its end, or because it failed. A
+    // reason is Dutch (StatusReasons); the engine's own words may follow it
+    // on lines of their own.
     void finished(bool failed, const QString &reason);
+    // The title of what plays: what a radio station plays now, or a title
+    // tag; empty when there is none.
+    void titleChanged(const QString &title);
     void timeChanged(double position, double duration, bool seekable);
 };

@@ -1,4 +1,5 @@
 #include "player/PlaylistFetcher.h"
+#include "player/StatusReasons.h"
 
 #include <QFile>
 #include <QLoggingCategory>
@@ -83,7 +84,7 @@ void PlaylistFetcher::fetch(const QUrl &url)
         // file was cut at the limit.
         QFile file(url.toLocalFile());
         if (!file.open(QIODevice::ReadOnly)) {
-            answerLater(FetchAnswer::failure(url, file.errorString()));
+            answerLater(FetchAnswer::failure(url, StatusReasons::fromFile(file.fileName(), file.errorString())));
             return;
         }
         const QByteArray head = file.read(FetchAnswer::SniffBytes);
@@ -126,18 +127,15 @@ void PlaylistFetcher::onFinished()
     const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     qCDebug(lcFetch) << "finished" << m_url << status << reply->error() << m_body.size();
     if (reply->error() != QNetworkReply::NoError || status >= 400) {
-        QString reason;
-        if (status >= 400)
-            reason = QStringLiteral("HTTP %1 %2").arg(status).arg(
-                reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString());
-        else if (reply->error() == QNetworkReply::OperationCanceledError)
-            reason = tr("geen antwoord van de server");
-        else
-            reason = reply->errorString();
+        const QString said = status >= 400
+                                 ? QStringLiteral("HTTP %1 %2").arg(status).arg(
+                                       reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString())
+                                 : reply->errorString();
+        const QString reason = StatusReasons::fromNetwork(reply->error(), status, reply->url().host(), said);
         const QUrl url = reply->url();
-        const ServerAnswer::Answer said = replyOf(reply);
+        const ServerAnswer::Answer answer = replyOf(reply);
         cancel();
-        emit answered(FetchAnswer::failure(url, reason, said));
+        emit answered(FetchAnswer::failure(url, reason, answer));
         return;
     }
     m_body += reply->read(Asx::MaxPlaylistBytes + 1 - m_body.size());

@@ -1,7 +1,9 @@
 #include "player/StreamSession.h"
 #include "player/PlaylistSource.h"
+#include "player/Redaction.h"
 #include "player/RtspTransport.h"
 #include "player/ServerAnswer.h"
+#include "player/StatusReasons.h"
 
 #include <QFileInfo>
 
@@ -34,6 +36,7 @@ StreamSession::StreamSession(PlayerBackend *engine, PlaylistSource *source, Sess
     connect(engine, &PlayerBackend::phaseChanged, this, &StreamSession::onPhase);
     connect(engine, &PlayerBackend::finished, this, &StreamSession::onFinished);
     connect(engine, &PlayerBackend::timeChanged, this, &StreamSession::onTime);
+    connect(engine, &PlayerBackend::titleChanged, this, &StreamSession::onTitle);
     connect(source, &PlaylistSource::answered, this, &StreamSession::onAnswer);
 }
 
@@ -402,6 +405,7 @@ bool StreamSession::openRef(int from)
 void StreamSession::openEngine()
 {
     m_engineActive = true;
+    m_title.clear(); // the decoder says again what a new try plays
     m_progressSeen = false;
     m_timeline.reset();
     emit progressChanged(0, 0, false);
@@ -474,7 +478,7 @@ void StreamSession::onPhase(PlayerBackend::Phase phase, int percent)
         m_reconnectAttempt = 0;
         m_fetchesWithoutPlay = 0;
         setState(Playing);
-        setStatus(tr("Afspelen"));
+        setStatus(playingStatus());
         return;
     case PlayerBackend::Phase::Paused:
         m_stallTimer->stop();
@@ -572,8 +576,30 @@ void StreamSession::setState(int state)
 
 void StreamSession::setStatus(const QString &text)
 {
-    m_status = text;
-    emit statusChanged(text);
+    const QString redacted = Redaction::redact(text);
+    const QString shown = StatusReasons::shownPart(redacted);
+    const QString detail = StatusReasons::detailPart(redacted);
+    if (shown == m_status && detail == m_statusDetail)
+        return; // no change
+    m_status = shown;
+    m_statusDetail = detail;
+    emit statusChanged(m_status);
+}
+
+// "Afspelen", with the title of what plays when it has one.
+QString StreamSession::playingStatus() const
+{
+    return m_title.isEmpty() ? tr("Afspelen") : tr("Afspelen: %1").arg(m_title);
+}
+
+void StreamSession::onTitle(const QString &title)
+{
+    const QString simple = title.simplified(); // one line, whatever a station sends
+    if (simple == m_title)
+        return;
+    m_title = simple;
+    if (m_state == Playing && m_engineActive)
+        setStatus(playingStatus());
 }
 
 void StreamSession::setConnecting(const QString &address)

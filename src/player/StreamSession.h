@@ -44,6 +44,9 @@ public:
     int state() const { return m_state; }
     bool isRunning() const { return m_state == Playing || m_state == Buffering; }
     QString status() const { return m_status; }
+    // What the status line's tooltip adds to it: the engine's or the
+    // network's own words for a failure; empty for most states.
+    QString statusDetail() const { return m_statusDetail; }
     double position() const { return m_engineActive ? m_timeline.position() : 0; } // seconds
 
     // What the decoder opens for an answer that is not a playlist: the
@@ -106,7 +109,11 @@ private:
     void scheduleReconnect(const QString &reason);
     void stopWatching();
     void setState(int state);
+    // Every status passes here: passwords taken out of the addresses in it,
+    // a reason's first line shown, the words after it kept for the tooltip.
     void setStatus(const QString &text);
+    void onTitle(const QString &title);
+    QString playingStatus() const;
     void setConnecting(const QString &address);
 
     QPointer<PlayerBackend> m_engine;
@@ -121,6 +128,8 @@ private:
     QString m_address;
     int m_state = Undefined;
     QString m_status;
+    QString m_statusDetail;
+    QString m_title; // of what the decoder plays (a radio's now-playing title)
 
     // What is under way. The decoder's and the fetcher's news counts only
     // while the session waits for it.

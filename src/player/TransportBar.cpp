@@ -115,10 +115,10 @@ void TransportBar::setProgress(double position, double duration, bool seekable)
     m_position->setVisible(m_full && m_seekable);
 }
 
-void TransportBar::setStatus(const QString &text)
+void TransportBar::setStatus(const QString &text, const QString &toolTip)
 {
     m_statusText = text;
-    m_status->setToolTip(text);
+    m_status->setToolTip(toolTip.isEmpty() ? text : toolTip);
     fitStatus();
 }
 

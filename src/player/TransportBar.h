@@ -18,7 +18,7 @@ public:
     void setMuted(bool muted);
     void setVolume(int volume);
     void setProgress(double position, double duration, bool seekable);
-    void setStatus(const QString &text);
+    void setStatus(const QString &text, const QString &toolTip = QString()); // tooltip: the text itself
     // Fit the status line again into what is visible of it: it ends in "…"
     // before the bar's end or before a sibling of the player that lies above it.
     void fitStatus();

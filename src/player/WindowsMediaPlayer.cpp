@@ -2,18 +2,16 @@
 #include "player/PlayerBackend.h"
 #include "player/PlaylistFetcher.h"
 #include "player/PlayerFrame.h"
+#include "player/PlayerLog.h"
 #include "player/SoundGroup.h"
 #include "player/StreamSession.h"
 #include "player/TransportBar.h"
 
 #include <QContextMenuEvent>
 #include <QKeyEvent>
-#include <QLoggingCategory>
 #include <QMenu>
 #include <QScreen>
 #include <QVBoxLayout>
-
-Q_LOGGING_CATEGORY(lcPlayer, "kijkraam.player", QtWarningMsg)
 
 namespace {
 constexpr int FocusFrameWidth = 2;
@@ -59,15 +57,17 @@ WindowsMediaPlayer::WindowsMediaPlayer(QWidget *parent) : QWidget(parent)
     connect(m_bar, &TransportBar::seekRequested, m_backend, &PlayerBackend::seek);
     connect(m_session, &StreamSession::progressChanged, m_bar, &TransportBar::setProgress);
     connect(m_session, &StreamSession::stateChanged, this, [this](int state) {
-        qCDebug(lcPlayer).noquote() << QStringLiteral("%1/%2 playState %3")
-                                           .arg(window() ? window()->objectName() : QString(), objectName())
-                                           .arg(state);
+        PlayerLog::playState(this, state);
         m_bar->setRunning(m_session->isRunning());
         emit playStateChanged(state);
     });
     connect(m_session, &StreamSession::statusChanged, this, [this](const QString &text) {
-        m_bar->setStatus(text);
-        setToolTip(text);
+        // The tooltip adds the engine's or the network's own words, if any.
+        const QString detail = m_session->statusDetail();
+        const QString tip = detail.isEmpty() ? text : text + QLatin1Char('\n') + detail;
+        PlayerLog::status(this, text);
+        m_bar->setStatus(text, tip);
+        setToolTip(tip);
         emit statusChanged(text);
     });
 

@@ -54,7 +54,8 @@ QList<int> statesOf(const QSignalSpy &spy)
 }
 
 // Which server a row needs: the HLS demo server, or one of TestServers.
-enum class Server { Hls, WindowsMedia, WmvFile, MpegTs, Mp3, Aac, Rtsp, RtspUdpOnly, RtspTcpOnly };
+enum class Server { Hls, WindowsMedia, WmvFile, MpegTs, Mp3, Aac, Rtsp, RtspUdpOnly, RtspTcpOnly,
+                    MpegTsBasicAuth, MpegTsDigestAuth, RtspWithPassword, Mp3WithTitles };
 
 TestServers::Kind kindOf(Server server)
 {
@@ -67,6 +68,10 @@ TestServers::Kind kindOf(Server server)
     case Server::Rtsp: return TestServers::Rtsp;
     case Server::RtspUdpOnly: return TestServers::RtspUdpOnly;
     case Server::RtspTcpOnly: return TestServers::RtspTcpOnly;
+    case Server::MpegTsBasicAuth: return TestServers::MpegTsBasicAuth;
+    case Server::MpegTsDigestAuth: return TestServers::MpegTsDigestAuth;
+    case Server::RtspWithPassword: return TestServers::RtspWithPassword;
+    case Server::Mp3WithTitles: return TestServers::Mp3WithTitles;
     case Server::Hls: break;
     }
     return TestServers::Rtsp;
@@ -177,6 +182,10 @@ private slots:
         QTest::newRow("endless MPEG-TS over HTTP") << Server::MpegTs << QString() << false << false << QByteArray();
         QTest::newRow("MP3 radio over HTTP (audio only)") << Server::Mp3 << QString() << true << false << QByteArray();
         QTest::newRow("AAC radio over HTTP (audio only)") << Server::Aac << QString() << true << false << QByteArray();
+        QTest::newRow("MPEG-TS over HTTP with a name and password (Basic)")
+            << Server::MpegTsBasicAuth << QString() << false << false << QByteArray();
+        QTest::newRow("MPEG-TS over HTTP with a name and password (Digest)")
+            << Server::MpegTsDigestAuth << QString() << false << false << QByteArray();
         // Cameras. Each camera server logs the Transport of every SETUP it
         // gets; the one-transport cameras refuse the other transport.
         QTest::newRow("RTSP camera: rtsp:// (TCP first)")
@@ -185,6 +194,8 @@ private slots:
             << Server::RtspUdpOnly << QString() << false << false << QByteArray("RTP/AVP/TCP|RTP/AVP/UDP");
         QTest::newRow("RTSP over TCP: rtspt:// to a camera that sends interleaved only")
             << Server::RtspTcpOnly << "rtspt" << false << false << QByteArray("RTP/AVP/TCP");
+        QTest::newRow("RTSP camera with a name and password")
+            << Server::RtspWithPassword << QString() << false << false << QByteArray("RTP/AVP/TCP");
     }
     void plays()
     {
@@ -244,6 +255,26 @@ private slots:
             }
             QCOMPARE(seen.join('|'), setups);
         }
+    }
+
+    // A station's now-playing title (ICY StreamTitle) shows in the status
+    // line and its tooltip, and follows the station's changes.
+    void radio_showsItsChangingTitle()
+    {
+        QVERIFY2(!need(Server::Mp3WithTitles).isEmpty(), "the server did not start");
+        const QString title = QStringLiteral("Afspelen: Kijkraam testradio - Nummer ");
+        QElapsedTimer clock;
+        clock.start();
+        m_player->setURL(addressFor(Server::Mp3WithTitles, QString()));
+        QTRY_VERIFY2_WITH_TIMEOUT(m_player->statusText().startsWith(title), qPrintable(m_player->statusText()),
+                                  PlayWithinMs);
+        qInfo("title shown after %lld ms: %s", clock.elapsed(), qPrintable(m_player->statusText()));
+        const QString first = m_player->statusText();
+        QCOMPARE(m_player->toolTip(), first);
+        QTRY_VERIFY2_WITH_TIMEOUT(m_player->statusText() != first, qPrintable(m_player->statusText()), 10000);
+        QVERIFY2(m_player->statusText().startsWith(title), qPrintable(m_player->statusText()));
+        QCOMPARE(m_player->toolTip(), m_player->statusText());
+        QCOMPARE(m_player->playState(), 3);
     }
 
     void liveStreams_comeBackWithoutAClick_data()

@@ -47,6 +47,10 @@ QString TestServers::name(Kind kind)
     case RtspTcpOnly: return QStringLiteral("RTSP, TCP only");
     case ProgressiveWmv: return QStringLiteral("WMV file over HTTP");
     case WindowsMediaStream: return QStringLiteral("Windows Media stream");
+    case Mp3WithTitles: return QStringLiteral("MP3 radio with titles");
+    case MpegTsBasicAuth: return QStringLiteral("MPEG-TS, Basic authentication");
+    case MpegTsDigestAuth: return QStringLiteral("MPEG-TS, Digest authentication");
+    case RtspWithPassword: return QStringLiteral("RTSP with a password");
     }
     return QString();
 }
@@ -89,6 +93,17 @@ QString TestServers::start(Kind kind, int port)
             args << QStringLiteral("--transports") << QString::fromLatin1(kind == RtspUdpOnly ? "udp" : "tcp");
         break;
     }
+    case Mp3WithTitles:
+    case MpegTsBasicAuth:
+    case MpegTsDigestAuth:
+    case RtspWithPassword:
+        args = QStringList{streamServer, QLatin1String(kind == Mp3WithTitles ? "mp3" : kind == RtspWithPassword ? "rtsp" : "mpegts"),
+                           QStringLiteral("--port"), QString::number(port), QStringLiteral("--size"), Size};
+        if (kind == Mp3WithTitles)
+            args << QStringLiteral("--titles") << QStringLiteral("3");
+        else
+            args << QStringLiteral("--auth") << QLatin1String(kind == MpegTsDigestAuth ? "digest" : "basic");
+        break;
     case ProgressiveWmv: {
         const QString clip = m_media.filePath(QStringLiteral("clip.wmv"));
         if (!QFileInfo::exists(clip) && !DemoServer::makeWmv(clip, 120, Size)) {
@@ -165,7 +180,16 @@ QStringList TestServers::addresses(Kind kind) const
     case Rtsp:
     case RtspUdpOnly:
     case RtspTcpOnly:
+    case Mp3WithTitles:
         return {r.address};
+    case MpegTsBasicAuth:
+    case MpegTsDigestAuth:
+    case RtspWithPassword: {
+        const QString scheme = kind == RtspWithPassword ? QStringLiteral("rtsp://") : QStringLiteral("http://");
+        const QString rest = r.address.mid(scheme.size());
+        return {scheme + QStringLiteral("kijker:") + QLatin1String(Password) + u'@' + rest,
+                scheme + QStringLiteral("kijker:fout@") + rest};
+    }
     case ProgressiveWmv:
         return {http + QStringLiteral("/media/clip.wmv"), http + QStringLiteral("/kwa/KR5/KR1.asx")};
     case WindowsMediaStream:

@@ -12,6 +12,10 @@
 //   Rtsp               tests/support/servers/stream-server rtsp --port 0
 //   RtspUdpOnly        ... rtsp --port 0 --transports udp
 //   RtspTcpOnly        ... rtsp --port 0 --transports tcp
+//   Mp3WithTitles      ... mp3 --port 0 --titles 3
+//   MpegTsBasicAuth    ... mpegts --port 0 --auth basic    (name kijker, password Geheim123)
+//   MpegTsDigestAuth   ... mpegts --port 0 --auth digest
+//   RtspWithPassword   ... rtsp --port 0 --auth basic
 //   ProgressiveWmv     tools/kijkraam-demo-server --port 0 --no-live --media DIR
 //                        --asx-target 1=media/clip.wmv
 //                      (DIR/clip.wmv made by DemoServer::makeWmv: 120 s, wmv2 + wmav2)
@@ -37,9 +41,15 @@ public:
         WindowsMediaStream, // live WMV2 + WMA2 as MMS over HTTP
         RtspUdpOnly,        // a camera that sends over UDP only (refuses interleaved TCP)
         RtspTcpOnly,        // a camera that sends interleaved in the RTSP connection only
+        Mp3WithTitles,      // radio whose ICY StreamTitle changes every 3 s
+        MpegTsBasicAuth,    // MPEG-TS behind HTTP Basic authentication
+        MpegTsDigestAuth,   // MPEG-TS behind HTTP Digest authentication
+        RtspWithPassword,   // a camera with a name and password (RTSP Basic)
     };
-    static constexpr Kind AllKinds[] = {MpegTsOverHttp, Mp3OverHttp,        AacOverHttp, Rtsp,
-                                        ProgressiveWmv, WindowsMediaStream, RtspUdpOnly, RtspTcpOnly};
+    static constexpr Kind AllKinds[] = {MpegTsOverHttp, Mp3OverHttp,        AacOverHttp,      Rtsp,
+                                        ProgressiveWmv, WindowsMediaStream, RtspUdpOnly,      RtspTcpOnly,
+                                        Mp3WithTitles,  MpegTsBasicAuth,    MpegTsDigestAuth, RtspWithPassword};
+    static constexpr const char *Password = "Geheim123"; // of the name "kijker"
 
     TestServers();
     ~TestServers();
@@ -59,6 +69,9 @@ public:
     //   Mp3OverHttp         http://127.0.0.1:P/radio.mp3
     //   AacOverHttp         http://127.0.0.1:P/radio.aac
     //   Rtsp, RtspUdpOnly, RtspTcpOnly  rtsp://127.0.0.1:P/cam
+    //   Mp3WithTitles       http://127.0.0.1:P/radio.mp3
+    //   MpegTsBasicAuth, MpegTsDigestAuth, RtspWithPassword: the address with
+    //                       kijker:Geheim123@, with kijker:fout@ (a wrong password)
     //   ProgressiveWmv      http://127.0.0.1:P/media/clip.wmv,
     //                       http://127.0.0.1:P/kwa/KR5/KR1.asx (an ASX whose REF is the file)
     //   WindowsMediaStream  mms://127.0.0.1:P/wm/live, mmsh://127.0.0.1:P/wm/live,
