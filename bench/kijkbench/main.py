@@ -1,0 +1,287 @@
+"""The command line and the sequence of rows."""
+
+import argparse
+import os
+import re
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+import urllib.error
+import urllib.request
+
+from . import __doc__ as DESCRIPTION
+from .common import DEFAULT_PORT, DEMO_SERVER, PROG, REPO, SCRIPT, die, note
+from .contenders import (ALL_PARTS, ENGINE_OPTIONS, PEER_PARTS, ROW_LABELS, cache_dir, engine_option_drift,
+                         floor_commands, floor_players, make_media_files, mpv_commands, mpv_players,
+                         program_command)
+from .report import finish, report
+from .screen import watch_program
+from .stage import port_free, start_demo_server, start_xvfb, stop
+from .tree import cpu_jiffies, measure_tree, run_contender
+
+
+def parse_arguments():
+    ap = argparse.ArgumentParser(prog=PROG, description=DESCRIPTION.split("\n\n")[0])
+    ap.add_argument("--program", action="append", metavar="[LABEL=]PATH",
+                    help="the kijkraam executable (default: build/kijkraam); repeat with LABEL=PATH "
+                         "to compare builds, each gets its own rows")
+    ap.add_argument("--program-env", action="append", default=[], metavar="LABEL:NAME=VALUE",
+                    help="an environment variable for one program's rows (repeatable)")
+    ap.add_argument("--peer-option", action="append", default=[], metavar="NAME=VALUE",
+                    help="set or override one engine option for the mpv peers (repeatable); to compare "
+                         "like for like, give the program the same option")
+    ap.add_argument("--peer-env", action="append", default=[], metavar="NAME=VALUE",
+                    help="an environment variable for the mpv peers (repeatable)")
+    ap.add_argument("--mode", choices=("files", "live"), default="files",
+                    help="files: four pre-encoded files over plain HTTP, no encoder running (default); "
+                         "live: the demo server's four live HLS streams, its encoders running beside")
+    ap.add_argument("--seconds", type=float, default=30, help="how long each contender plays (default 30)")
+    ap.add_argument("--parts", default=",".join(ALL_PARTS),
+                    help="rows to run, comma-separated, from %s (peer = both mpv rows; default all)"
+                         % ", ".join(ALL_PARTS))
+    ap.add_argument("--rounds", type=int, default=1,
+                    help="run the whole sequence this many times, alternating (A, B, A, B); "
+                         "the summary takes each row's median")
+    ap.add_argument("--size", default="640x360", help="stream picture size (default 640x360)")
+    ap.add_argument("--fps", type=int, default=25, help="stream frame rate (default 25)")
+    ap.add_argument("--cache-dir", help="where files mode keeps its media (default ~/.cache/kijkraam-bench)")
+    ap.add_argument("--keep-logs", metavar="DIR", help="keep the logs of every process in DIR")
+    ap.add_argument("--screenshots", metavar="DIR",
+                    help="save a screenshot near the end of every program row (and the ticker strip) in DIR")
+    ap.add_argument("--shared-network", action="store_true",
+                    help="never run in a private network namespace (done when the port of the program's built-in server address is taken)")
+    ap.add_argument("--measure-tree", help=argparse.SUPPRESS)
+    ap.add_argument("--in-private-network", action="store_true", help=argparse.SUPPRESS)
+    args = ap.parse_args()
+    return args
+
+
+def enter_private_network(args):
+    """The program's server address is built in; so that it reaches this
+    run's own demo server while another server holds the port, run
+    everything in a private network namespace with only a loopback (this
+    process is replaced; nothing happens when that cannot be done)."""
+    if args.shared_network or args.in_private_network or port_free(DEFAULT_PORT):
+        return
+    unshare = ["unshare", "--net"] if os.geteuid() == 0 else ["unshare", "--map-root-user", "--net"]
+    if shutil.which("unshare") and shutil.which("ip"):
+        probe = subprocess.run(unshare + ["ip", "link", "set", "lo", "up"], stdin=subprocess.DEVNULL,
+                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        if probe.returncode == 0:
+            note("port %d is taken: running in a private network namespace" % DEFAULT_PORT)
+            sys.stdout.flush()
+            os.execvp(unshare[0], unshare + ["--", "sh", "-c", 'ip link set lo up && exec "$0" "$@"',
+                                             sys.executable, SCRIPT]
+                      + sys.argv[1:] + ["--in-private-network"])
+
+
+def chosen_parts(arg):
+    parts = []
+    for p in (p.strip() for p in arg.split(",")):
+        if p == "peer":
+            parts += [x for x in PEER_PARTS if x not in parts]
+        elif p in ALL_PARTS and p not in parts:
+            parts.append(p)
+        elif p:
+            die("unknown --parts %s; use %s or peer" % (p, ", ".join(ALL_PARTS)))
+    parts.sort(key=ALL_PARTS.index)
+    if not parts:
+        die("no --parts")
+    return parts
+
+
+def name_values(args, pattern, what):
+    """{NAME: VALUE} of repeated NAME=VALUE arguments."""
+    out = {}
+    for arg in args:
+        name, eq, value = arg.partition("=")
+        if not eq or not re.fullmatch(pattern, name):
+            die("bad %s %r: use NAME=VALUE" % (what, arg))
+        out[name] = value
+    return out
+
+
+def chosen_programs(args):
+    """[(label, path)] and {label: {NAME: VALUE}} of --program and --program-env."""
+    programs = []
+    for arg in args.program or [os.path.join(REPO, "build", "kijkraam")]:
+        label, _, path = arg.partition("=") if "=" in arg else ("kijkraam", "", arg)
+        if not re.fullmatch(r"[A-Za-z0-9_.-]+", label) or label in [l for l, _ in programs]:
+            die("bad or repeated program label %r" % label)
+        programs.append((label, os.path.abspath(path)))
+    program_env = {}
+    for arg in args.program_env:
+        m = re.fullmatch(r"([^:]+):([A-Za-z_][A-Za-z0-9_]*)=(.*)", arg)
+        if not m or m.group(1) not in [l for l, _ in programs]:
+            die("bad --program-env %r: use LABEL:NAME=VALUE with a LABEL of --program" % arg)
+        program_env.setdefault(m.group(1), {})[m.group(2)] = m.group(3)
+    return programs, program_env
+
+
+def check_prerequisites(parts, programs):
+    missing = []
+    for tool, package in (("Xvfb", "xvfb"), ("ffmpeg", "ffmpeg")):
+        if not shutil.which(tool):
+            missing.append("%s (apt-get install %s)" % (tool, package))
+    if any(p in PEER_PARTS for p in parts) and not shutil.which("mpv"):
+        missing.append("mpv (apt-get install mpv)")
+    if "eight" in parts and not shutil.which("xdotool"):
+        missing.append("xdotool (apt-get install xdotool), for the eight-player row")
+    if not os.path.isfile(DEMO_SERVER):
+        missing.append("the demo server %s" % DEMO_SERVER)
+    if any(p in ROW_LABELS for p in parts):
+        for label, path in programs:
+            if not (os.path.isfile(path) and os.access(path, os.X_OK)):
+                missing.append("the program %s (build it first, pass --program PATH, "
+                               "or leave its rows out with --parts)" % path)
+    if missing:
+        die("missing prerequisite: " + "; ".join(missing))
+
+
+class Bench:
+    """One run: the stage (demo server, Xvfb), the rows played on it one
+    after the other, and their figures."""
+
+    def __init__(self, args, parts, programs, program_env, peer_env, workdir):
+        self.args, self.parts, self.programs = args, parts, programs
+        self.program_env, self.peer_env, self.workdir = program_env, peer_env, workdir
+        self.runs = []
+        self.xvfb = self.server = None
+
+    def set_stage(self):
+        args, workdir = self.args, self.workdir
+        port = DEFAULT_PORT if port_free(DEFAULT_PORT) else 0
+        if args.mode == "files":
+            media = cache_dir(args.cache_dir)
+            names, length = make_media_files(media, args.size, args.fps, args.seconds + 45)
+            self.server, base = start_demo_server(port, args.size, args.fps, workdir, media)
+            self.urls = ["%s/media/%s" % (base, name) for name in names]
+            self.program_addresses = self.urls
+            self.source = "four %d s files over plain HTTP" % length
+        else:
+            self.server, base = start_demo_server(port, args.size, args.fps, workdir)
+            self.urls = ["%s/live/%d/index.m3u8" % (base, n) for n in range(1, 5)]
+            self.source = "four live HLS streams (their encoders running)"
+            if base.endswith(":%d" % DEFAULT_PORT):
+                self.program_addresses = ["Auto"] * 4       # the built-in playlists
+            else:
+                self.program_addresses = ["%s/kwa/KR5/KR%d.asx" % (base, n) for n in range(1, 5)]
+        ticker_server = "http://127.0.0.1:%d" % DEFAULT_PORT
+        if not base.endswith(":%d" % DEFAULT_PORT):
+            note("port %d is taken by another process; the program's counter and ticker pages go there"
+                 % DEFAULT_PORT)
+            try:
+                urllib.request.urlopen(ticker_server + "/kwa/KR5/Daz_ticker.php", timeout=5).read()
+            except (urllib.error.URLError, OSError):
+                if "ticker" in self.parts:
+                    note("nothing answers the ticker page on port %d: leaving out the ticker row"
+                         % DEFAULT_PORT)
+                    self.parts.remove("ticker")
+        self.xvfb, self.display = start_xvfb(workdir)
+        note("%s mode: %s from %s, Xvfb %s, %g s per row, %d round(s)"
+             % (args.mode, self.source, base, self.display, args.seconds, args.rounds))
+        self.xenv = {"DISPLAY": self.display, "XDG_RUNTIME_DIR": workdir}
+
+    def clear_stage(self):
+        stop(self.server)
+        if self.xvfb is not None:
+            self.xvfb.terminate()
+            try:
+                self.xvfb.wait(5)
+            except subprocess.TimeoutExpired:
+                self.xvfb.kill()
+
+    def run(self, row, label, commands, players_of, during=None):
+        tag = "%s-r%d" % (label.replace(" ", "-").replace("+", "-"), len(self.runs) + 1)
+        note("running %s ..." % label)
+        load0 = os.getloadavg()[0]
+        before = cpu_jiffies()
+        fig, side = run_contender(tag, commands, self.args.seconds, self.workdir, during)
+        after = cpu_jiffies()
+        if self.xvfb.poll() is not None:
+            die("Xvfb %s ended during the %s run (exit %s); see --keep-logs"
+                % (self.display, label, self.xvfb.returncode), 1)
+        finish(fig, players_of(commands, fig), before, after)
+        fig["load_1m"] = [round(load0, 2), round(os.getloadavg()[0], 2)]
+        if side:
+            fig["side"] = side
+        self.runs.append({"row": row, "label": label, "fig": fig})
+        time.sleep(2)
+
+    def program_row(self, row, label, path):
+        n = len(self.runs) + 1
+        cmd, players_of = program_command(row, label, path, self.workdir, n, self.program_addresses,
+                                          self.xenv, self.program_env.get(label, {}))
+        shots = None
+        if self.args.screenshots:
+            shots = os.path.join(self.args.screenshots, "%s%s-%d" % (label, ROW_LABELS[row], n))
+            os.makedirs(shots, exist_ok=True)
+
+        def during(t0):
+            return watch_program(self.display, t0, self.args.seconds, row, cmd["log"], shots)
+        self.run(row, label + ROW_LABELS[row], [cmd], players_of, during)
+
+    def mpv_row(self, row, vo):
+        cmds = mpv_commands(self.urls, vo, self.workdir, len(self.runs) + 1, dict(self.xenv, **self.peer_env))
+        self.run(row, "mpv " + vo, cmds, mpv_players)
+
+    def floor_row(self):
+        self.run("floor", "decode floor", floor_commands(self.urls, self.workdir, len(self.runs) + 1),
+                 floor_players)
+
+    def play(self):
+        for _ in range(self.args.rounds):
+            for part in self.parts:
+                if part in ROW_LABELS:
+                    for label, path in self.programs:
+                        self.program_row(part, label, path)
+                elif part == "mpv-gpu":
+                    self.mpv_row(part, "gpu")
+                elif part == "mpv-x11":
+                    self.mpv_row(part, "x11")
+                else:
+                    self.floor_row()
+
+
+def main():
+    args = parse_arguments()
+    if args.measure_tree:
+        measure_tree(args.measure_tree)
+        return 0
+    enter_private_network(args)
+    parts = chosen_parts(args.parts)
+    if args.seconds < 8:
+        die("--seconds must be at least 8")
+    if args.rounds < 1:
+        die("--rounds must be at least 1")
+    for name, value in name_values(args.peer_option, r"[a-z0-9-]+", "--peer-option").items():
+        ENGINE_OPTIONS[:] = [(k, v) for k, v in ENGINE_OPTIONS if k != name] + [(name, value)]
+    peer_env = name_values(args.peer_env, r"[A-Za-z_][A-Za-z0-9_]*", "--peer-env")
+    programs, program_env = chosen_programs(args)
+    check_prerequisites(parts, programs)
+    drift = engine_option_drift()
+    for d in drift:
+        note("engine options differ: " + d + " (update ENGINE_OPTIONS)")
+
+    workdir = tempfile.mkdtemp(prefix="kijkraam-bench-")
+    for d in (args.screenshots, args.keep_logs):
+        if d:
+            os.makedirs(d, exist_ok=True)
+    bench = Bench(args, parts, programs, program_env, peer_env, workdir)
+    load_before = os.getloadavg()
+    try:
+        bench.set_stage()
+        bench.play()
+    finally:
+        bench.clear_stage()
+        if args.keep_logs:
+            for name in os.listdir(workdir):
+                src = os.path.join(workdir, name)
+                if os.path.isfile(src):
+                    shutil.copy2(src, os.path.join(args.keep_logs, name))
+        shutil.rmtree(workdir, ignore_errors=True)
+
+    report(args, bench.runs, programs, bench.source, load_before, drift)
+    return 0
