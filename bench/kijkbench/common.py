@@ -9,6 +9,7 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 SCRIPT = os.path.join(os.path.dirname(HERE), "run-benchmark")
 REPO = os.path.dirname(os.path.dirname(HERE))
 DEMO_SERVER = os.path.join(REPO, "tools", "kijkraam-demo-server")
+STREAM_SERVER = os.path.join(REPO, "tests", "support", "servers", "stream-server")
 PLAYER_SOURCES = os.path.join(REPO, "src", "player")
 DEFAULT_PORT = 8325        # the program's built-in server address is http://127.0.0.1:8325
 TILE = (281, 241)          # one player tile of the program's main window

@@ -5,6 +5,7 @@ that say when each player played."""
 import os
 import re
 import shutil
+import socket
 import subprocess
 
 from .common import PLAYER_SOURCES, TILE, die, note
@@ -47,15 +48,6 @@ ENGINE_OPTIONS = [
     ("demuxer-lavf-o", "timeout=15000000"),
 ]
 EMBEDDING_OPTIONS = {"vo", "idle", "terminal"}
-
-# Each stream's look: picture source, hue shift, tone (like the demo server's).
-SLOT_LOOKS = {1: ("testsrc2", 0, 440), 2: ("smptebars", 0, 554),
-              3: ("testsrc2", 120, 659), 4: ("testsrc2", 240, 880)}
-FONT = "/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf"
-MEDIA_RECIPE = "v1"        # change when the encoding below changes: old cache entries are not reused
-
-
-# Logs: when did each player start playing, and its frame counters.
 
 def read_log(path):
     """[(wrapper seconds, line)]"""
@@ -120,52 +112,6 @@ def ffmpeg_dropped(log_path):
     return last
 
 
-def cache_dir(arg):
-    if arg:
-        return os.path.abspath(arg)
-    base = os.environ.get("XDG_CACHE_HOME") or os.path.join(os.path.expanduser("~"), ".cache")
-    return os.path.join(base, "kijkraam-bench")
-
-
-def make_media_files(directory, size, fps, seconds):
-    """Four distinct H.264 + AAC files (MP4, index first so that playing over
-    HTTP starts at once), encoded like the demo server's live streams, at
-    least `seconds` long (whole minutes). Made once and kept in `directory`."""
-    length = 60 * (int(seconds) // 60 + 1)
-    w, h = (int(v) for v in size.split("x"))
-    os.makedirs(directory, exist_ok=True)
-    names = []
-    for n in range(1, 5):
-        name = "kijkraam-bench-%s-%s-%dfps-%ds-%d.mp4" % (MEDIA_RECIPE, size, fps, length, n)
-        path = os.path.join(directory, name)
-        names.append(name)
-        if os.path.isfile(path):
-            continue
-        source, hue, tone = SLOT_LOOKS[n]
-        chain = ["hue=h=%d" % hue] if hue else []
-        if os.path.exists(FONT):
-            chain.append("drawtext=fontfile=%s:text='%d':fontsize=%d:fontcolor=white:borderw=%d:"
-                         "bordercolor=black:x=(w-tw)/2:y=(h-th)/2-h/16" % (FONT, n, max(12, h * 45 // 100),
-                                                                          max(1, h // 60)))
-            chain.append("drawtext=fontfile=%s:text='%%{pts\\:hms}':fontsize=%d:fontcolor=yellow:box=1:"
-                         "boxcolor=black@0.6:boxborderw=4:x=(w-tw)/2:y=h-th-h/18" % (FONT, max(8, h // 10)))
-        note("making %s (%d s, once)" % (path, length))
-        tmp = path + ".part.mp4"
-        r = subprocess.run(
-            ["ffmpeg", "-hide_banner", "-nostdin", "-loglevel", "error", "-y",
-             "-f", "lavfi", "-i", "%s=size=%dx%d:rate=%d" % (source, w, h, fps),
-             "-f", "lavfi", "-i", "sine=frequency=%d:sample_rate=48000" % tone, "-t", str(length),
-             "-vf", ",".join(chain) or "null",
-             "-c:v", "libx264", "-preset", "ultrafast", "-tune", "zerolatency", "-pix_fmt", "yuv420p",
-             "-crf", "26", "-g", str(fps), "-keyint_min", str(fps), "-sc_threshold", "0",
-             "-c:a", "aac", "-b:a", "64k", "-ac", "2", "-movflags", "+faststart", tmp],
-            stdin=subprocess.DEVNULL)
-        if r.returncode != 0:
-            die("ffmpeg could not make %s" % path)
-        os.replace(tmp, path)
-    return names, length
-
-
 def engine_option_drift():
     """Differences between ENGINE_OPTIONS and the opt("name", "value") calls
     in the program's player sources, so that the peers' list cannot go stale
@@ -211,7 +157,7 @@ def engine_option_drift():
 def mpv_argv(url, i, vo, ipc_path):
     """One mpv peer: the program's engine options, its own video output in a
     window of one tile's size, JSON IPC for the benchmark to read."""
-    x, y = 40 + (i % 2) * TILE[0], 40 + (i // 2) * TILE[1]
+    x, y = peer_window(i)
     argv = ["mpv"] + ["--%s=%s" % kv for kv in ENGINE_OPTIONS]
     if vo == "gpu":
         argv += ["--vo=gpu", "--gpu-api=opengl", "--gpu-context=x11egl", "--gpu-sw=yes"]
@@ -224,6 +170,98 @@ def mpv_argv(url, i, vo, ipc_path):
     return argv
 
 
+def mpv_default_argv(url, i, ipc_path, low_latency):
+    """mpv as it comes (no configuration), drawing with --vo=x11, for the
+    latency row; with or without its low-latency profile."""
+    x, y = peer_window(i)
+    return (["mpv", "--no-config", "--vo=x11"] + (["--profile=low-latency"] if low_latency else [])
+            + ["--idle=no", "--input-ipc-server=" + ipc_path, "--input-terminal=no", "--really-quiet",
+               "--geometry=%dx%d+%d+%d" % (TILE[0], TILE[1], x, y), "--no-keepaspect-window",
+               "--title=mpv %d" % (i + 1), url])
+
+
+def bench_user():
+    """(uid, gid, home) of the ordinary user that VLC runs as when the
+    benchmark runs as root, made the first time; None when not root."""
+    if os.geteuid() != 0:
+        return None
+    import pwd
+    try:
+        pw = pwd.getpwnam(BENCH_USER)
+    except KeyError:
+        home = "/var/tmp/%s-user" % BENCH_USER
+        r = subprocess.run(["useradd", "--system", "--create-home", "--home-dir", home,
+                            "--shell", "/usr/sbin/nologin", BENCH_USER], stdin=subprocess.DEVNULL)
+        if r.returncode != 0:
+            die("cannot make the ordinary user %s that VLC runs as" % BENCH_USER)
+        note("made the ordinary user %s (home %s) for the VLC peer" % (BENCH_USER, home))
+        pw = pwd.getpwnam(BENCH_USER)
+    return pw.pw_uid, pw.pw_gid, pw.pw_dir
+
+
+def vlc_commands(urls, workdir, n, env, source_width, tag="vlc"):
+    """Four VLC players (VLC 3, its defaults), each in a window of one
+    tile's width (--zoom; the benchmark puts the windows in place, since
+    VLC's X11 output places them at the top left), X11 video output (xcb_x11),
+    no audio, no window decorations. VLC's HTTP interface on 127.0.0.1 tells
+    the benchmark its pictures displayed and lost. As root, VLC runs as the
+    ordinary user BENCH_USER, with a home and runtime folder of its own."""
+    user = bench_user()
+    rundir = os.path.join(workdir, "%s-%d-run" % (tag, n))
+    os.makedirs(rundir, exist_ok=True)
+    venv = dict(env, XDG_RUNTIME_DIR=rundir)
+    if user:
+        os.chown(rundir, user[0], user[1])
+        os.chmod(rundir, 0o700)
+        venv["HOME"] = user[2]
+    cmds = []
+    for i, url in enumerate(urls):
+        port = free_port()
+        cmds.append({"argv": ["vlc", "-I", "dummy", "--extraintf", "http", "--http-host", "127.0.0.1",
+                              "--http-port", str(port), "--http-password", "kijkraam",
+                              "--no-audio", "--vout=xcb_x11", "--no-video-deco", "--no-video-title-show",
+                              "--no-autoscale", "--zoom=%.4f" % (TILE[0] / float(source_width)),
+                              "--no-disable-screensaver", "--quiet", url],
+                     "env": venv, "vlc_http": port, "user": list(user[:2]) if user else None,
+                     "log": os.path.join(workdir, "%s-%d-%d.log" % (tag, n, i + 1))})
+    return cmds
+
+
+def vlc_players(cmds, fig):
+    """Each VLC's figures, from what its HTTP interface said."""
+    out = {}
+    for i, ipc in enumerate(fig["ipc"]):
+        ipc = ipc or {}
+        st = ipc.get("stats", {})
+        out["vlc %d" % (i + 1)] = {"playing_at_s": ipc.get("playing_at_s"),
+                                   "dropped": st.get("lostpictures"), "decoder_dropped": 0,
+                                   "displayed": st.get("displayedpictures"),
+                                   "vo": "xcb_x11", "ao": "none", "hwdec": "-"}
+    return out
+
+
+def chromium_command(url, workdir, n, env, at):
+    """Debian's Chromium showing `url` alone (--app) in a window of the
+    ticker strip's size at `at`, with a fresh profile and without its
+    background traffic."""
+    profile = os.path.join(workdir, "chromium-%d-profile" % n)
+    argv = ["chromium", "--app=" + url, "--window-size=%d,%d" % TICKER_STRIP,
+            "--window-position=%d,%d" % at, "--user-data-dir=" + profile,
+            "--disable-background-networking", "--disable-component-update", "--no-first-run"]
+    if os.geteuid() == 0:
+        argv.append("--no-sandbox")
+    return {"argv": argv, "env": env, "log": os.path.join(workdir, "chromium-%d.log" % n)}
+
+
+def free_port():
+    s = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+    try:
+        s.bind(("127.0.0.1", 0))
+        return s.getsockname()[1]
+    finally:
+        s.close()
+
+
 def write_ini(path, addresses, ticker):
     lines = ["[Kijkraam]", "Autostart=Ja", "Nieuws=%s" % ("Ja" if ticker else "Nee")]
     for n, adres in enumerate(addresses, 1):
@@ -233,13 +271,23 @@ def write_ini(path, addresses, ticker):
 
 
 ROW_LABELS = {"program": "", "ticker": "+ticker", "eight": "+eight"}
-PEER_PARTS = ("mpv-gpu", "mpv-x11")
-ALL_PARTS = ("program", "ticker", "eight") + PEER_PARTS + ("floor",)
+PEER_PARTS = ("mpv-gpu", "mpv-x11", "vlc")       # the "cheapest peer" is one of these
+ALL_PARTS = ("program", "ticker", "eight") + PEER_PARTS + ("ticker-peer", "floor", "latency")
+PEER_LABELS = ("mpv gpu", "mpv x11", "vlc")
+TICKER_PEER_LABEL = "mpv x11+chromium"
+BENCH_USER = "kijkraam-bench"      # VLC refuses to run as root: it runs as this ordinary user
+TICKER_STRIP = (425, 33)           # the ticker page's strip, in pixels
 
 
-def program_command(row, label, path, workdir, n, addresses, xenv, extra_env):
+def peer_window(i):
+    """Where peer player i's window lies: (x, y), a 2 x 2 grid of tiles."""
+    return 40 + (i % 2) * TILE[0], 40 + (i // 2) * TILE[1]
+
+
+def program_command(row, label, path, workdir, n, addresses, xenv, extra_env, suffix=None):
     """The program for one row, copied into a folder of its own with an
     ini.ini beside it; and how to read its players from its log."""
+    suffix = ROW_LABELS[row] if suffix is None else suffix
     progdir = os.path.join(workdir, "program-%s-%d" % (row, n))
     os.makedirs(progdir)
     exe = os.path.join(progdir, os.path.basename(path))
@@ -251,7 +299,7 @@ def program_command(row, label, path, workdir, n, addresses, xenv, extra_env):
     env.update(extra_env)
     if os.geteuid() == 0:
         env["QTWEBENGINE_DISABLE_SANDBOX"] = "1"
-    log = os.path.join(workdir, "%s%s-%d.log" % (label, ROW_LABELS[row], n))
+    log = os.path.join(workdir, "%s%s-%d.log" % (label, suffix.replace(" @", "-"), n))
     expected = ["Form1/WindowsMediaPlayer%d" % n for n in range(1, 5)]
     if row == "eight":
         expected += ["Stream%d/WindowsMediaPlayer1" % n for n in range(1, 5)]
@@ -281,6 +329,8 @@ def mpv_players(cmds, fig):
     """Each mpv peer's figures, from what its JSON IPC said."""
     out = {}
     for i, ipc in enumerate(fig["ipc"]):
+        if ipc is None and "ipc" not in cmds[i]:
+            continue            # not a player (the ticker peer's browser)
         ipc = ipc or {}
         st = ipc.get("stats", {})
         out["mpv %d" % (i + 1)] = {"playing_at_s": ipc.get("playing_at_s"),

@@ -12,13 +12,19 @@ import urllib.error
 import urllib.request
 
 from . import __doc__ as DESCRIPTION
-from .common import DEFAULT_PORT, DEMO_SERVER, PROG, REPO, SCRIPT, die, note
-from .contenders import (ALL_PARTS, ENGINE_OPTIONS, PEER_PARTS, ROW_LABELS, cache_dir, engine_option_drift,
-                         floor_commands, floor_players, make_media_files, mpv_commands, mpv_players,
-                         program_command)
+from .common import DEFAULT_PORT, DEMO_SERVER, PROG, REPO, SCRIPT, STREAM_SERVER, TILE, die, note
+from .contenders import (ALL_PARTS, ENGINE_OPTIONS, PEER_PARTS, ROW_LABELS, TICKER_PEER_LABEL, TICKER_STRIP,
+                         chromium_command, engine_option_drift, floor_commands, floor_players, free_port,
+                         mpv_commands, mpv_default_argv, mpv_players, peer_window, program_command, vlc_commands,
+                         vlc_players)
+from .media import (MARKER_SIZE, MASTER_SIZES, LiveMaster, MarkerSource, cache_dir, make_media_files,
+                    make_variant_segments)
 from .report import finish, report
-from .screen import watch_program
-from .stage import port_free, start_demo_server, start_xvfb, stop
+from .screen import peer_tiles, place_windows, program_tiles, watch_latency, watch_program, watch_screen
+from .stage import port_free, start_demo_server, start_rtsp_camera, start_xvfb, stop
+
+PEER_PACKAGES = ("vlc", "chromium")   # the benchmark's own; the program's are in scripts/setup
+VLC_PICTURE_HEIGHT = TILE[0] * 9 // 16
 from .tree import cpu_jiffies, measure_tree, run_contender
 
 
@@ -34,17 +40,21 @@ def parse_arguments():
                          "like for like, give the program the same option")
     ap.add_argument("--peer-env", action="append", default=[], metavar="NAME=VALUE",
                     help="an environment variable for the mpv peers (repeatable)")
-    ap.add_argument("--mode", choices=("files", "live"), default="files",
+    ap.add_argument("--mode", choices=("files", "live", "master"), default="files",
                     help="files: four pre-encoded files over plain HTTP, no encoder running (default); "
-                         "live: the demo server's four live HLS streams, its encoders running beside")
+                         "live: the demo server's four live HLS streams, its encoders running beside; "
+                         "master: four live HLS masters of three variants (1080p, 720p, 360p) made of "
+                         "pre-encoded segments")
     ap.add_argument("--seconds", type=float, default=30, help="how long each contender plays (default 30)")
     ap.add_argument("--parts", default=",".join(ALL_PARTS),
-                    help="rows to run, comma-separated, from %s (peer = both mpv rows; default all)"
+                    help="rows to run, comma-separated, from %s (peer = both mpv rows and vlc; default all)"
                          % ", ".join(ALL_PARTS))
     ap.add_argument("--rounds", type=int, default=1,
                     help="run the whole sequence this many times, alternating (A, B, A, B); "
                          "the summary takes each row's median")
-    ap.add_argument("--size", default="640x360", help="stream picture size (default 640x360)")
+    ap.add_argument("--size", default="640x360",
+                    help="stream picture size in files and live mode (default 640x360; the targets are "
+                         "held at 640x360, 1280x720 and 1920x1080)")
     ap.add_argument("--fps", type=int, default=25, help="stream frame rate (default 25)")
     ap.add_argument("--cache-dir", help="where files mode keeps its media (default ~/.cache/kijkraam-bench)")
     ap.add_argument("--keep-logs", metavar="DIR", help="keep the logs of every process in DIR")
@@ -52,6 +62,9 @@ def parse_arguments():
                     help="save a screenshot near the end of every program row (and the ticker strip) in DIR")
     ap.add_argument("--shared-network", action="store_true",
                     help="never run in a private network namespace (done when the port of the program's built-in server address is taken)")
+    ap.add_argument("--install-peers", action="store_true",
+                    help="install the peers' Debian packages (%s) with apt-get and stop"
+                         % " ".join(PEER_PACKAGES))
     ap.add_argument("--measure-tree", help=argparse.SUPPRESS)
     ap.add_argument("--in-private-network", action="store_true", help=argparse.SUPPRESS)
     args = ap.parse_args()
@@ -125,8 +138,14 @@ def check_prerequisites(parts, programs):
     for tool, package in (("Xvfb", "xvfb"), ("ffmpeg", "ffmpeg")):
         if not shutil.which(tool):
             missing.append("%s (apt-get install %s)" % (tool, package))
-    if any(p in PEER_PARTS for p in parts) and not shutil.which("mpv"):
+    if any(p in PEER_PARTS + ("ticker-peer", "latency") for p in parts) and not shutil.which("mpv"):
         missing.append("mpv (apt-get install mpv)")
+    if any(p in ("vlc", "latency") for p in parts) and not shutil.which("vlc"):
+        missing.append("vlc (%s --install-peers, or apt-get install vlc)" % PROG)
+    if "ticker-peer" in parts and not shutil.which("chromium"):
+        missing.append("chromium (%s --install-peers, or apt-get install chromium)" % PROG)
+    if "latency" in parts and not os.path.isfile(STREAM_SERVER):
+        missing.append("the RTSP camera %s" % STREAM_SERVER)
     if "eight" in parts and not shutil.which("xdotool"):
         missing.append("xdotool (apt-get install xdotool), for the eight-player row")
     if not os.path.isfile(DEMO_SERVER):
@@ -148,18 +167,29 @@ class Bench:
         self.args, self.parts, self.programs = args, parts, programs
         self.program_env, self.peer_env, self.workdir = program_env, peer_env, workdir
         self.runs = []
-        self.xvfb = self.server = None
+        self.xvfb = self.server = self.master = None
+        self.latency_stage = []
 
     def set_stage(self):
         args, workdir = self.args, self.workdir
         port = DEFAULT_PORT if port_free(DEFAULT_PORT) else 0
+        self.source_width = int(args.size.split("x")[0])
         if args.mode == "files":
             media = cache_dir(args.cache_dir)
-            names, length = make_media_files(media, args.size, args.fps, args.seconds + 45)
+            names, length = make_media_files(media, args.size, args.fps, args.seconds)
             self.server, base = start_demo_server(port, args.size, args.fps, workdir, media)
             self.urls = ["%s/media/%s" % (base, name) for name in names]
             self.program_addresses = self.urls
             self.source = "four %d s files over plain HTTP" % length
+        elif args.mode == "master":
+            media = cache_dir(args.cache_dir)
+            self.master = LiveMaster(media, make_variant_segments(media, args.fps, args.seconds))
+            self.master.start()
+            self.server, base = start_demo_server(port, args.size, args.fps, workdir, media)
+            self.urls = ["%s/media/%s" % (base, path) for path in self.master.master_paths()]
+            self.program_addresses = self.urls
+            self.source_width = int(MASTER_SIZES[0].split("x")[0])
+            self.source = "four live HLS masters of %s" % ", ".join(MASTER_SIZES)
         else:
             self.server, base = start_demo_server(port, args.size, args.fps, workdir)
             self.urls = ["%s/live/%d/index.m3u8" % (base, n) for n in range(1, 5)]
@@ -183,8 +213,36 @@ class Bench:
         note("%s mode: %s from %s, Xvfb %s, %g s per row, %d round(s)"
              % (args.mode, self.source, base, self.display, args.seconds, args.rounds))
         self.xenv = {"DISPLAY": self.display, "XDG_RUNTIME_DIR": workdir}
+        self.ticker_url = ticker_server + "/kwa/KR5/Daz_ticker.php"
+        if "latency" in self.parts:
+            self.set_latency_stage()
+
+    def set_latency_stage(self):
+        """The live source of the latency rows: the bar-code picture, sent
+        as a live HLS stream (served by a demo server of its own) and through
+        the RTSP camera."""
+        folder = os.path.join(self.workdir, "latency-media")
+        udp_port = free_port()
+        source = MarkerSource(self.args.fps, os.path.join(folder, "hls"), udp_port,
+                              os.path.join(self.workdir, "marker-source.log"))
+        source.start()
+        self.latency_stage.append(source)
+        camera, rtsp_url = start_rtsp_camera(udp_port, self.workdir)
+        self.latency_stage.append(camera)
+        server, base = start_demo_server(0, self.args.size, self.args.fps, self.workdir, folder)
+        self.latency_stage.append(server)
+        if not source.wait_ready():
+            die("the latency source did not start (see --keep-logs: marker-source.log)")
+        self.latency_sources = [("rtsp", rtsp_url), ("hls", base + "/media/hls/index.m3u8")]
 
     def clear_stage(self):
+        for part in reversed(self.latency_stage):
+            if isinstance(part, MarkerSource):
+                part.stop()
+            else:
+                stop(part)
+        if self.master:
+            self.master.stop()
         stop(self.server)
         if self.xvfb is not None:
             self.xvfb.terminate()
@@ -223,9 +281,76 @@ class Bench:
             return watch_program(self.display, t0, self.args.seconds, row, cmd["log"], shots)
         self.run(row, label + ROW_LABELS[row], [cmd], players_of, during)
 
+    def shots(self, label):
+        """Where --screenshots puts this row's pictures, or None."""
+        if not self.args.screenshots:
+            return None
+        path = os.path.join(self.args.screenshots, "%s-%d" % (re.sub(r"[^A-Za-z0-9.-]+", "-", label),
+                                                              len(self.runs) + 1))
+        os.makedirs(path, exist_ok=True)
+        return path
+
+    def watching(self, label, tiles, ticker_rect=None, prepare=None):
+        shots = self.shots(label)
+        return lambda t0: watch_screen(self.display, t0, self.args.seconds, tiles, ticker_rect, shots,
+                                       prepare(t0) if prepare else None)
+
+    def placing_vlc(self, t0):
+        """VLC opens its windows at the top left: put them where the tiles are."""
+        def prepare():
+            placed = place_windows(self.display, "VLC media player", [peer_window(i) for i in range(4)],
+                                   (TILE[0], VLC_PICTURE_HEIGHT), t0 + self.args.seconds * 0.5)
+            return {"windows_placed": placed}
+        return prepare
+
     def mpv_row(self, row, vo):
         cmds = mpv_commands(self.urls, vo, self.workdir, len(self.runs) + 1, dict(self.xenv, **self.peer_env))
-        self.run(row, "mpv " + vo, cmds, mpv_players)
+        self.run(row, "mpv " + vo, cmds, mpv_players,
+                 self.watching("mpv " + vo, peer_tiles([peer_window(i) for i in range(4)], None)))
+
+    def vlc_row(self):
+        cmds = vlc_commands(self.urls, self.workdir, len(self.runs) + 1, self.xenv, self.source_width)
+        tiles = peer_tiles([peer_window(i) for i in range(4)], VLC_PICTURE_HEIGHT)
+        self.run("vlc", "vlc", cmds, vlc_players, self.watching("vlc", tiles, prepare=self.placing_vlc))
+
+    def ticker_peer_row(self):
+        """What a user without the program runs for the same picture: four
+        mpv players and the ticker page in a browser window of its own."""
+        n = len(self.runs) + 1
+        env = dict(self.xenv, **self.peer_env)
+        at = (40, 40 + 2 * TILE[1] + 20)
+        cmds = mpv_commands(self.urls, "x11", self.workdir, n, env)
+        cmds.append(chromium_command(self.ticker_url, self.workdir, n, self.xenv, at))
+        strip = (at[0] + 17, at[1] + 2, TICKER_STRIP[0] - 34, TICKER_STRIP[1] - 5)
+        self.run("ticker-peer", TICKER_PEER_LABEL, cmds, mpv_players,
+                 self.watching(TICKER_PEER_LABEL, peer_tiles([peer_window(i) for i in range(4)], None), strip))
+
+    def latency_rows(self):
+        """For each live source: the program and the peers a user would pick,
+        four players each, all playing the same source; how old the picture
+        on screen is."""
+        fps = self.args.fps
+        peers = [peer_window(i) for i in range(4)]
+        for name, url in self.latency_sources:
+            for label, path in self.programs:
+                n = len(self.runs) + 1
+                cmd, players_of = program_command("latency", label, path, self.workdir, n, [url] * 4, self.xenv,
+                                                  self.program_env.get(label, {}), suffix=" @" + name)
+                self.run("latency-" + name, "%s @%s" % (label, name), [cmd], players_of,
+                         lambda t0: watch_latency(self.display, t0, self.args.seconds, program_tiles(), 0, fps))
+            for low in (False, True):
+                n = len(self.runs) + 1
+                cmds = [{"argv": mpv_default_argv(url, i, os.path.join(self.workdir, "mpv-%d-%d.sock" % (n, i + 1)),
+                                                  low),
+                         "env": self.xenv, "ipc": os.path.join(self.workdir, "mpv-%d-%d.sock" % (n, i + 1)),
+                         "log": os.path.join(self.workdir, "mpv-latency-%d-%d.log" % (n, i + 1))} for i in range(4)]
+                self.run("latency-" + name, "mpv%s @%s" % (" low-latency" if low else "", name), cmds, mpv_players,
+                         lambda t0: watch_latency(self.display, t0, self.args.seconds,
+                                                  peer_tiles(peers, None), 20, fps))
+            cmds = vlc_commands([url] * 4, self.workdir, len(self.runs) + 1, self.xenv, MARKER_SIZE[0])
+            self.run("latency-" + name, "vlc @%s" % name, cmds, vlc_players,
+                     lambda t0: watch_latency(self.display, t0, self.args.seconds,
+                                              peer_tiles(peers, VLC_PICTURE_HEIGHT), 20, fps, self.placing_vlc(t0)))
 
     def floor_row(self):
         self.run("floor", "decode floor", floor_commands(self.urls, self.workdir, len(self.runs) + 1),
@@ -241,6 +366,12 @@ class Bench:
                     self.mpv_row(part, "gpu")
                 elif part == "mpv-x11":
                     self.mpv_row(part, "x11")
+                elif part == "vlc":
+                    self.vlc_row()
+                elif part == "ticker-peer":
+                    self.ticker_peer_row()
+                elif part == "latency":
+                    self.latency_rows()
                 else:
                     self.floor_row()
 
@@ -250,10 +381,12 @@ def main():
     if args.measure_tree:
         measure_tree(args.measure_tree)
         return 0
+    if args.install_peers:
+        return subprocess.call(["apt-get", "install", "-y", "--no-install-recommends"] + list(PEER_PACKAGES))
     enter_private_network(args)
     parts = chosen_parts(args.parts)
-    if args.seconds < 8:
-        die("--seconds must be at least 8")
+    if args.seconds < 5:
+        die("--seconds must be at least 5")
     if args.rounds < 1:
         die("--rounds must be at least 1")
     for name, value in name_values(args.peer_option, r"[a-z0-9-]+", "--peer-option").items():

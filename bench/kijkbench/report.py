@@ -5,7 +5,7 @@ import json
 import os
 
 from .common import fmt, median, ratio
-from .contenders import ENGINE_OPTIONS, PEER_PARTS, ROW_LABELS
+from .contenders import ENGINE_OPTIONS, PEER_LABELS, PEER_PARTS, ROW_LABELS, TICKER_PEER_LABEL
 
 
 def finish(fig, players, busy_before, busy_after):
@@ -40,10 +40,26 @@ def finish(fig, players, busy_before, busy_after):
         fig["main_thread_switches_per_s"] = round(sum(m["switches"]["main"]) / fig["stopped_at_s"], 1)
 
 
-def report(args, runs, programs, source, load_before, drift):
+SUMMARY_KEYS = ("cpu_s", "cpu_second_half_s", "peak_pss_mib", "peak_anon_mib", "peak_rss_mib",
+                "time_to_all_playing_s", "dropped", "decoder_dropped", "machine_busy_pct")
+# The targets (at most): CPU of the program against the cheapest peer (with a
+# three-variant master: against the cheapest peer given the same master) and
+# the decode floor, its peak PSS against the cheapest peer, the ticker, eight
+# players, latency against the fastest peer as it comes.
+CPU_PER_PEER = {"files": 0.9, "live": 0.9, "master": 0.5}
+CPU_PER_FLOOR = 1.3            # files mode at 1280x720 and larger
+PSS_PER_PEER = 0.6
+TICKER_ON_OFF = 1.2
+TICKER_PER_PEER = 0.8
+EIGHT_PER_FOUR = 2.1
+LATENCY_ROWS = ("latency-rtsp", "latency-hls")
+
+
+def print_runs(args, runs, source):
     print()
     print("%s mode: %s, %s at %d fps, %g s per row, under Xvfb (software OpenGL); %d core(s)"
-          % (args.mode, source, args.size, args.fps, args.seconds, os.cpu_count() or 1))
+          % (args.mode, source, args.size if args.mode != "master" else "variants", args.fps, args.seconds,
+             os.cpu_count() or 1))
     head = "%-22s %6s %6s %8s %8s %8s %9s %8s %9s %6s %6s %11s" % (
         "", "CPU s", "2nd/2", "PSS MiB", "anon MiB", "RSS MiB", "playing s", "playing", "dropped", "stop s",
         "busy%", "load 1m")
@@ -58,16 +74,19 @@ def report(args, runs, programs, source, load_before, drift):
             f["players_playing"], f["players_expected"], drop, f["stopped_in_s"],
             fmt(f["machine_busy_pct"], 0), "%.2f>%.2f" % tuple(f["load_1m"])))
 
-    # Per row: the median over the rounds.
+
+def summarise(args, runs):
+    """Per row: the median over the rounds."""
     rows = {}
     for r in runs:
         rows.setdefault(r["label"], []).append(r["fig"])
     summary = {}
     for label, figs in rows.items():
-        summary[label] = {k: median([f[k] for f in figs]) for k in
-                          ("cpu_s", "cpu_second_half_s", "peak_pss_mib", "peak_anon_mib", "peak_rss_mib", "time_to_all_playing_s", "dropped",
-                           "decoder_dropped", "machine_busy_pct")}
+        summary[label] = {k: median([f[k] for f in figs]) for k in SUMMARY_KEYS}
         summary[label]["runs"] = len(figs)
+        latencies = [t for f in figs for t in ((f.get("side") or {}).get("latency_s") or []) if t is not None]
+        if latencies or any("latency_s" in (f.get("side") or {}) for f in figs):
+            summary[label]["latency_s"] = median(latencies)
     if args.rounds > 1:
         print()
         print("medians over %d rounds" % args.rounds)
@@ -76,7 +95,34 @@ def report(args, runs, programs, source, load_before, drift):
                                                  fmt(s["peak_pss_mib"], 1),
                                                  fmt(s["peak_anon_mib"], 1), fmt(s["peak_rss_mib"], 1),
                                                  fmt(s["time_to_all_playing_s"])))
+    return summary
 
+
+def print_side(label, side):
+    """What was seen on the screen during one row."""
+    if "error" in side:
+        print("  %-20s looking at the screen failed: %s" % ("", side["error"]))
+    if "video_tiles_moving" in side:
+        what = "main window tiles" if label.split(" ")[0].split("+")[0] not in ("mpv", "vlc") else "windows"
+        print("  %-20s %s showing moving video: %d/%d"
+              % ("", what, side["video_tiles_moving"], side.get("video_tiles_expected", 4)))
+    tick = side.get("ticker")
+    if tick:
+        print("  %-20s ticker: %s picture changes/s, scrolls %s px/s (steps %s px), longest still "
+              "%s s, lit %.0f %%" % ("", tick["updates_per_s"], tick["scroll_px_per_s"],
+                                    "-".join(str(x) for x in tick["step_px"] or []),
+                                    tick["longest_still_s"], 100 * tick["lit_share"]))
+    sw = side.get("stream_windows")
+    if sw:
+        print("  %-20s stream windows opened: %s (clicks at %s s)%s"
+              % ("", sw.get("opened"), sw.get("clicked_at_s"), " " + sw["error"] if sw.get("error") else ""))
+    if "latency_s" in side:
+        print("  %-20s on screen after (s, per player): %s (%s readings)"
+              % ("", ", ".join(fmt(t) for t in side["latency_s"]),
+                 "/".join(str(n) for n in side["latency_readings"])))
+
+
+def print_details(runs):
     print()
     print("program processes (peak PSS MiB / peak anonymous MiB / CPU s at the stop) and frames")
     for r in runs:
@@ -102,36 +148,41 @@ def report(args, runs, programs, source, load_before, drift):
         if f.get("main_thread_switches_per_s") is not None:
             print("  %-20s user-interface thread: %.0f context switches/s; %d threads"
                   % ("", f["main_thread_switches_per_s"], f["main_threads"]))
-        side = f.get("side") or {}
-        if "error" in side:
-            print("  %-20s looking at the screen failed: %s" % ("", side["error"]))
-        if "video_tiles_moving" in side:
-            print("  %-20s main window tiles showing moving video: %d/4"
-                  % ("", side["video_tiles_moving"]))
-        tick = side.get("ticker")
-        if tick:
-            print("  %-20s ticker: %s picture changes/s, scrolls %s px/s (steps %s px), longest still "
-                  "%s s, lit %.0f %%" % ("", tick["updates_per_s"], tick["scroll_px_per_s"],
-                                        "-".join(str(x) for x in tick["step_px"] or []),
-                                        tick["longest_still_s"], 100 * tick["lit_share"]))
-        sw = side.get("stream_windows")
-        if sw:
-            print("  %-20s stream windows opened: %s (clicks at %s s)%s"
-                  % ("", sw.get("opened"), sw.get("clicked_at_s"), " " + sw["error"] if sw.get("error") else ""))
+        print_side(r["label"], f.get("side") or {})
+    others = [r for r in runs if r["row"] not in ROW_LABELS and r["fig"].get("side")]
+    if others:
+        print()
+        print("peers and latency rows, on the screen")
+        for r in others:
+            print("  %s" % r["label"])
+            print_side(r["label"], r["fig"]["side"])
     peers_run = [r for r in runs if r["row"] in PEER_PARTS]
     if peers_run:
         print()
-        print("peers (JSON IPC): vo / ao / hwdec = %s" % ", ".join(sorted({
+        print("peers (JSON IPC, VLC's HTTP interface): vo / ao / hwdec = %s" % ", ".join(sorted({
             "%s/%s/%s" % (p.get("vo"), p.get("ao"), p.get("hwdec"))
             for r in peers_run for p in r["fig"]["players"].values()})))
 
-    # Ratios against the cheapest peer of the run (by CPU), and the targets.
-    peers = {l: s for l, s in summary.items() if l.startswith("mpv ") and s["cpu_s"] is not None}
+
+def ratios_and_targets(args, summary, programs):
+    """Ratios against the cheapest peer of the run (by CPU), the decode
+    floor and the ticker peer, and the targets they are held to."""
+    peers = {l: s for l, s in summary.items() if l in PEER_LABELS and s["cpu_s"] is not None}
     cheapest = min(peers, key=lambda l: peers[l]["cpu_s"]) if peers else None
     playing_peers = [s["time_to_all_playing_s"] for s in peers.values() if s["time_to_all_playing_s"]]
     fastest = min(playing_peers) if playing_peers else None
     floor = summary.get("decode floor")
+    ticker_peer = summary.get(TICKER_PEER_LABEL)
     ratios, targets = {}, []
+
+    def pair(a, b):
+        return {"cpu": ratio(a["cpu_s"], b["cpu_s"]),
+                "cpu_second_half": ratio(a["cpu_second_half_s"], b["cpu_second_half_s"]),
+                "peak_pss": ratio(a["peak_pss_mib"], b["peak_pss_mib"]),
+                "peak_anon": ratio(a["peak_anon_mib"], b["peak_anon_mib"]),
+                "peak_rss": ratio(a["peak_rss_mib"], b["peak_rss_mib"]),
+                "all_playing": ratio(a["time_to_all_playing_s"], b["time_to_all_playing_s"])}
+    floor_held = args.mode == "files" and int(args.size.split("x")[1]) >= 720
     for label, _ in programs:
         prog = summary.get(label)
         tick = summary.get(label + "+ticker")
@@ -139,13 +190,9 @@ def report(args, runs, programs, source, load_before, drift):
         for other_label, other in (("cheapest peer (%s)" % cheapest, peers.get(cheapest)),
                                    ("decode floor", floor)):
             if prog and other:
-                ratios["%s / %s" % (label, other_label)] = {
-                    "cpu": ratio(prog["cpu_s"], other["cpu_s"]),
-                    "cpu_second_half": ratio(prog["cpu_second_half_s"], other["cpu_second_half_s"]),
-                    "peak_pss": ratio(prog["peak_pss_mib"], other["peak_pss_mib"]),
-                    "peak_anon": ratio(prog["peak_anon_mib"], other["peak_anon_mib"]),
-                    "peak_rss": ratio(prog["peak_rss_mib"], other["peak_rss_mib"]),
-                    "all_playing": ratio(prog["time_to_all_playing_s"], other["time_to_all_playing_s"])}
+                ratios["%s / %s" % (label, other_label)] = pair(prog, other)
+        if tick and ticker_peer:
+            ratios["%s+ticker / %s" % (label, TICKER_PEER_LABEL)] = pair(tick, ticker_peer)
         if prog and tick:
             ratios["%s: ticker on / off" % label] = {"cpu": ratio(tick["cpu_s"], prog["cpu_s"]),
                                                      "cpu_second_half": ratio(tick["cpu_second_half_s"],
@@ -158,17 +205,37 @@ def report(args, runs, programs, source, load_before, drift):
                 "peak_pss": ratio(eight["peak_pss_mib"], prog["peak_pss_mib"])}
         if prog and cheapest:
             r = ratios["%s / cheapest peer (%s)" % (label, cheapest)]
-            targets.append(("%s CPU / %s" % (label, cheapest), r["cpu"], 1.0))
-            targets.append(("%s peak PSS / %s" % (label, cheapest), r["peak_pss"], 1.0))
+            targets.append(("%s CPU / %s" % (label, cheapest), r["cpu"], CPU_PER_PEER[args.mode]))
+            targets.append(("%s peak PSS / %s" % (label, cheapest), r["peak_pss"], PSS_PER_PEER))
+        if prog and floor and floor_held:
+            targets.append(("%s CPU / decode floor" % label, ratios["%s / decode floor" % label]["cpu"],
+                            CPU_PER_FLOOR))
         if prog and fastest is not None and prog["time_to_all_playing_s"] is not None:
             targets.append(("%s all playing - fastest peer (s)" % label,
                             prog["time_to_all_playing_s"] - fastest, 0.0))
         if prog and tick:
-            targets.append(("%s ticker on / off CPU" % label, ratios["%s: ticker on / off" % label]["cpu"], 1.2))
+            targets.append(("%s ticker on / off CPU" % label, ratios["%s: ticker on / off" % label]["cpu"],
+                            TICKER_ON_OFF))
+        if tick and ticker_peer:
+            targets.append(("%s+ticker CPU / %s" % (label, TICKER_PEER_LABEL),
+                            ratios["%s+ticker / %s" % (label, TICKER_PEER_LABEL)]["cpu"], TICKER_PER_PEER))
         if prog and eight:
             r = ratios["%s: eight / four players" % label]
-            targets.append(("%s eight / four CPU" % label, r["cpu"], 2.1))
-            targets.append(("%s eight / four peak PSS" % label, r["peak_pss"], 2.1))
+            targets.append(("%s eight / four CPU" % label, r["cpu"], EIGHT_PER_FOUR))
+            targets.append(("%s eight / four peak PSS" % label, r["peak_pss"], EIGHT_PER_FOUR))
+        for source in ("rtsp", "hls"):
+            mine = (summary.get("%s @%s" % (label, source)) or {}).get("latency_s")
+            theirs = [(summary.get("%s @%s" % (p, source)) or {}).get("latency_s") for p in ("mpv", "vlc")]
+            theirs = [t for t in theirs if t is not None]
+            if mine is not None and theirs:
+                targets.append(("%s latency @%s - fastest peer (s)" % (label, source), mine - min(theirs), 0.0))
+    for label, s in summary.items():
+        if s["dropped"] is not None:
+            targets.append(("%s dropped frames" % label, s["dropped"] + (s["decoder_dropped"] or 0), 0.0))
+    return cheapest, ratios, targets
+
+
+def print_ratios_and_targets(ratios, targets):
     if ratios:
         print()
         print("%-44s %6s %6s %9s %9s %9s %12s" % ("ratio (medians)", "CPU", "2nd/2", "peak PSS", "peak anon",
@@ -176,8 +243,8 @@ def report(args, runs, programs, source, load_before, drift):
         for k, r in ratios.items():
             print("%-44s %6s %6s %9s %9s %9s %12s" % (k, fmt(r.get("cpu")), fmt(r.get("cpu_second_half")),
                                                     fmt(r.get("peak_pss")),
-                                                fmt(r.get("peak_anon")), fmt(r.get("peak_rss")),
-                                                fmt(r.get("all_playing"))))
+                                                    fmt(r.get("peak_anon")), fmt(r.get("peak_rss")),
+                                                    fmt(r.get("all_playing"))))
     if targets:
         print()
         print("%-44s %8s %8s  %s" % ("target", "figure", "at most", "result"))
@@ -185,20 +252,39 @@ def report(args, runs, programs, source, load_before, drift):
             verdict = "-" if value is None else ("met" if value <= limit else
                                                  "missed by %.2f" % (value - limit))
             print("%-44s %8s %8.2f  %s" % (name, fmt(value), limit, verdict))
+
+
+def print_latency(summary):
+    rows = [(l, s["latency_s"]) for l, s in summary.items() if "latency_s" in s]
+    if rows:
+        print()
+        print("%-44s %8s" % ("latency: frame leaving the source to on screen", "s"))
+        for label, value in rows:
+            print("%-44s %8s" % (label, fmt(value)))
+
+
+def users_see(runs):
+    """Per row, anything a person would miss: tiles without moving video,
+    a ticker not visible and moving, stream windows that did not open,
+    players that never played, a latency that could not be read."""
     checks = []
     for r in runs:
-        if r["row"] not in ROW_LABELS:
+        side = r["fig"].get("side")
+        if side is None and r["row"] != "floor" and r["row"] not in ROW_LABELS:
             continue
-        side = r["fig"].get("side") or {}
+        side = side or {}
         problems = []
-        if side.get("video_tiles_moving") != 4:
-            problems.append("%s of 4 main tiles show moving video" % side.get("video_tiles_moving", "?"))
+        expected = side.get("video_tiles_expected", 4)
+        if r["row"] != "floor" and side.get("video_tiles_moving") != expected:
+            problems.append("%s of %d tiles show moving video" % (side.get("video_tiles_moving", "?"), expected))
         tick = side.get("ticker")
-        if r["row"] == "ticker" and not (tick and tick["lit_share"] > 0.05 and tick["updates_per_s"] >= 20
-                                         and tick["scroll_px_per_s"] > 10):
+        if r["row"] in ("ticker", "ticker-peer") and not (
+                tick and tick["lit_share"] > 0.05 and tick["updates_per_s"] >= 20 and tick["scroll_px_per_s"] > 10):
             problems.append("the ticker is not visible and moving smoothly")
         if r["row"] == "eight" and len((side.get("stream_windows") or {}).get("opened", [])) != 4:
             problems.append("not all four stream windows opened")
+        if r["row"] in LATENCY_ROWS and None in (side.get("latency_s") or [None]):
+            problems.append("the picture's age could not be read on every tile")
         if r["fig"]["players_playing"] != r["fig"]["players_expected"]:
             problems.append("not every player played")
         checks.append((r["label"], problems))
@@ -206,6 +292,17 @@ def report(args, runs, programs, source, load_before, drift):
         print()
         for label, problems in checks:
             print("what users see, %-22s %s" % (label + ":", "; ".join(problems) if problems else "ok"))
+    return checks
+
+
+def report(args, runs, programs, source, load_before, drift):
+    print_runs(args, runs, source)
+    summary = summarise(args, runs)
+    print_details(runs)
+    cheapest, ratios, targets = ratios_and_targets(args, summary, programs)
+    print_latency(summary)
+    print_ratios_and_targets(ratios, targets)
+    checks = users_see(runs)
     ncpu = os.cpu_count() or 1
     if load_before[0] > 0.5 * ncpu:
         print("warning: the machine was busy before the run (load %.1f on %d cores); "

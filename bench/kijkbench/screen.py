@@ -4,12 +4,15 @@ the measured tree): what a person would see of each contender."""
 import ctypes
 import os
 import re
+import statistics
 import struct
 import subprocess
 import time
 import zlib
 
+from .common import TILE
 from .contenders import read_log
+from .media import read_marker
 
 # Where the program's main window puts things, from its design (twips; 15
 # twips to a pixel): the client area's top-left corner on the screen (with no
@@ -143,19 +146,67 @@ def open_stream_windows(display, log_path, t_start, seconds):
     return out
 
 
-def watch_program(display, t_start, seconds, row, log_path, screenshots):
-    """What a person would look at, from outside the measured tree: for the
-    eight-player row, first open the stream windows; near the end of every
-    program row, whether the four video tiles of the main window show moving
-    pictures (two grabs 1.1 s apart), for the ticker row how the ticker
-    moves, and with --screenshots the whole screen. The grabs are worked out
-    once the row has ended, so as not to load the machine during it."""
-    out = {}
-    if row == "eight":
-        out["stream_windows"] = open_stream_windows(display, log_path, t_start, seconds)
+def program_tiles():
+    """The picture areas of the main window's four player tiles on the screen."""
     x0, y0 = tw(MAIN_CLIENT_AT_TW[0]), tw(MAIN_CLIENT_AT_TW[1])
-    tiles = [(x0 + tw(left) + VIDEO_INSET[0], y0 + tw(top) + VIDEO_INSET[1]) + VIDEO_INSET[2:]
-             for left, top in TILES_TW]
+    return [(x0 + tw(left) + VIDEO_INSET[0], y0 + tw(top) + VIDEO_INSET[1]) + VIDEO_INSET[2:]
+            for left, top in TILES_TW]
+
+
+def program_ticker_strip():
+    x0, y0 = tw(MAIN_CLIENT_AT_TW[0]), tw(MAIN_CLIENT_AT_TW[1])
+    left, top, width, height = TICKER_VISIBLE_TW
+    return (x0 + tw(left), y0 + tw(top), tw(width), tw(height))
+
+
+def peer_tiles(windows, picture_height):
+    """The middle of each peer window's picture: `windows` [(x, y)] of
+    windows one tile wide, the picture `picture_height` high at their top
+    (VLC) or centred in a tile-high window (mpv, picture_height None)."""
+    w = TILE[0] - 40
+    if picture_height is None:
+        return [(x + 20, y + TILE[1] // 4, w, TILE[1] // 2) for x, y in windows]
+    return [(x + 20, y + picture_height // 5, w, picture_height * 3 // 5) for x, y in windows]
+
+
+def tiles_moving(first, second):
+    """(how many tiles are lit and changed between two grabs, detail)."""
+    moving, detail = 0, []
+    for a, b in zip(first, second):
+        pixels = len(a) // 3
+        lit = sum(1 for i in range(0, len(a), 3) if a[i] + a[i + 1] + a[i + 2] > 60) / pixels
+        changed = sum(1 for i in range(0, len(a), 3) if a[i:i + 3] != b[i:i + 3]) / pixels
+        moving += lit > 0.3 and changed > 0.002
+        detail.append({"lit": round(lit, 3), "changed": round(changed, 4)})
+    return moving, detail
+
+
+def place_windows(display, name, places, sizes, until):
+    """Move the windows called `name` (as they appear, up to len(places))
+    to `places` with `sizes`: for players that cannot be told where to
+    open. Returns how many were placed."""
+    done = []
+    while time.monotonic() < until and len(done) < len(places):
+        for wid in xdotool(display, "search", "--onlyvisible", "--name", "^%s$" % re.escape(name)):
+            if wid in done or len(done) >= len(places):
+                continue
+            x, y = places[len(done)]
+            xdotool(display, "windowsize", wid, str(sizes[0]), str(sizes[1]), "windowmove", wid, str(x), str(y))
+            done.append(wid)
+        time.sleep(0.2)
+    return len(done)
+
+
+def watch_screen(display, t_start, seconds, tiles, ticker_rect=None, screenshots=None, prepare=None):
+    """What a person would look at, from outside the measured tree: first
+    `prepare()` (opening or placing windows), then near the end of the row
+    whether the `tiles` show moving pictures (two grabs 1.1 s apart), with
+    `ticker_rect` how the ticker moves, and with --screenshots the whole
+    screen. The grabs are worked out once the row has ended, so as not to
+    load the machine during it."""
+    out = {}
+    if prepare:
+        out.update(prepare())
     time.sleep(max(0.0, t_start + max(2.0, seconds - 4.9) - time.monotonic()))
     screen = Screen(display)
     ticker, full = [], None
@@ -163,12 +214,10 @@ def watch_program(display, t_start, seconds, row, log_path, screenshots):
         first = [screen.grab(*r) for r in tiles]
         time.sleep(1.1)     # a live stream's clock changes once a second
         second = [screen.grab(*r) for r in tiles]
-        if row == "ticker":
-            left, top, width, height = TICKER_VISIBLE_TW
-            rect = (x0 + tw(left), y0 + tw(top), tw(width), tw(height))
+        if ticker_rect:
             end = time.monotonic() + 2.0
             while time.monotonic() < end:
-                ticker.append((time.monotonic(), screen.grab(*rect)))
+                ticker.append((time.monotonic(), screen.grab(*ticker_rect)))
                 time.sleep(0.02)
         if screenshots:
             full = screen.grab(0, 0, 1920, 1080)
@@ -176,21 +225,59 @@ def watch_program(display, t_start, seconds, row, log_path, screenshots):
         screen.close()
 
     def later():
-        moving, detail = 0, []
-        for a, b in zip(first, second):
-            pixels = len(a) // 3
-            lit = sum(1 for i in range(0, len(a), 3) if a[i] + a[i + 1] + a[i + 2] > 60) / pixels
-            changed = sum(1 for i in range(0, len(a), 3) if a[i:i + 3] != b[i:i + 3]) / pixels
-            moving += lit > 0.3 and changed > 0.002
-            detail.append({"lit": round(lit, 3), "changed": round(changed, 4)})
-        out["video_tiles_moving"] = moving
-        out["video_tiles"] = detail
+        out["video_tiles_moving"], out["video_tiles"] = tiles_moving(first, second)
+        out["video_tiles_expected"] = len(tiles)
         if ticker:
-            out["ticker"] = analyse_ticker(ticker, rect[2], rect[3], screenshots)
+            out["ticker"] = analyse_ticker(ticker, ticker_rect[2], ticker_rect[3], screenshots)
         if full:
             write_png(os.path.join(screenshots, "screen.png"), 1920, 1080, full)
         return out
     return {"later": later}
+
+
+def watch_program(display, t_start, seconds, row, log_path, screenshots):
+    """The program's rows: for the eight-player row, first open the stream
+    windows; then the main window's tiles and, in the ticker row, the strip."""
+    prepare = None
+    if row == "eight":
+        def prepare():
+            return {"stream_windows": open_stream_windows(display, log_path, t_start, seconds)}
+    return watch_screen(display, t_start, seconds, program_tiles(),
+                        program_ticker_strip() if row == "ticker" else None, screenshots, prepare)
+
+
+def watch_latency(display, t_start, seconds, tiles, margin, fps, prepare=None):
+    """How old the bar code on each tile is (media.read_marker), read from
+    one screen row through each tile's middle (widened by `margin` on both
+    sides to the picture's edges) every 0.1 s for the last seconds of the
+    row; also whether every tile moved."""
+    out = {}
+    if prepare:
+        out.update(prepare())
+    time.sleep(max(0.0, t_start + max(2.0, seconds - 3.5) - time.monotonic()))
+    screen = Screen(display)
+    readings = [[] for _ in tiles]
+    seen = [set() for _ in tiles]
+    try:
+        end = time.monotonic() + 2.5
+        while time.monotonic() < end:
+            for k, (x, y, w, h) in enumerate(tiles):
+                rgb = screen.grab(x - margin, y + h // 2, w + 2 * margin, 1)
+                now = time.time()
+                luma = [(rgb[i] + rgb[i + 1] + rgb[i + 2]) // 3 for i in range(0, len(rgb), 3)]
+                age = read_marker(luma, fps, now)
+                if age is not None:
+                    readings[k].append(age)
+                seen[k].add(rgb)
+            time.sleep(0.1)
+    finally:
+        screen.close()
+    per = [round(statistics.median(r), 3) if r else None for r in readings]
+    out["latency_s"] = per
+    out["latency_readings"] = [len(r) for r in readings]
+    out["video_tiles_moving"] = sum(1 for s in seen if len(s) > 2)
+    out["video_tiles_expected"] = len(tiles)
+    return out
 
 
 def analyse_ticker(grabs, w, h, screenshots):

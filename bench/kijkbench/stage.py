@@ -10,7 +10,7 @@ import time
 import urllib.error
 import urllib.request
 
-from .common import DEMO_SERVER, die
+from .common import DEMO_SERVER, STREAM_SERVER, die
 
 
 # Setting up
@@ -108,3 +108,16 @@ def stop(proc, timeout=10):
         except subprocess.TimeoutExpired:
             proc.kill()
             proc.wait()
+
+
+def start_rtsp_camera(udp_port, workdir):
+    """The test servers' RTSP camera (tests/support/servers/stream-server),
+    sending on the picture that arrives as MPEG-TS on `udp_port`."""
+    proc = subprocess.Popen([STREAM_SERVER, "rtsp", "--video-udp", str(udp_port)], stdin=subprocess.DEVNULL,
+                            stdout=subprocess.PIPE, stderr=open(os.path.join(workdir, "rtsp-camera.log"), "wb"))
+    ready, _, _ = select.select([proc.stdout], [], [], 20)
+    line = proc.stdout.readline().decode().strip() if ready else ""
+    if not line.startswith("LISTENING "):
+        proc.kill()
+        die("the RTSP camera did not start (see %s)" % os.path.join(workdir, "rtsp-camera.log"))
+    return proc, line.split(" ", 1)[1]

@@ -4,6 +4,7 @@ everything below it, stops it all after N seconds and reaps every
 descendant, so that getrusage(RUSAGE_CHILDREN) holds the CPU time of the
 whole tree, orphaned grandchildren included."""
 
+import base64
 import ctypes
 import json
 import os
@@ -14,6 +15,7 @@ import subprocess
 import sys
 import threading
 import time
+import urllib.request
 
 from .common import SCRIPT, die
 SAMPLE_RSS_EVERY = 0.2
@@ -161,6 +163,8 @@ class MpvIpc:
     playback-restart event, and reads properties on request. Runs in the
     measuring wrapper, outside the measured tree."""
 
+    STATS = MPV_STATS
+
     def __init__(self, path, t0):
         self.path, self.t0 = path, t0
         self.connected_at = self.playing_at = self.restart_at = None
@@ -244,6 +248,50 @@ class MpvIpc:
         self.stopping = True
 
 
+class VlcHttp:
+    """One VLC's HTTP interface (`--extraintf http`, its documented
+    /requests/status.json): asked a few times a second until the first
+    picture is displayed (that moment is playing_at), and once more at the
+    stop for its statistics (displayedpictures, lostpictures). Runs in the
+    measuring wrapper, outside the measured tree."""
+
+    STATS = ("displayedpictures", "lostpictures", "decodedvideo")
+    POLL = 0.25
+
+    def __init__(self, port, t0):
+        self.url = "http://127.0.0.1:%d/requests/status.json" % port
+        self.auth = "Basic " + base64.b64encode(b":kijkraam").decode()
+        self.t0 = t0
+        self.connected_at = self.playing_at = self.restart_at = None
+        self.stopping = False
+        threading.Thread(target=self._run, daemon=True).start()
+
+    def _status(self, timeout=2.0):
+        req = urllib.request.Request(self.url, headers={"Authorization": self.auth})
+        try:
+            with urllib.request.urlopen(req, timeout=timeout) as r:
+                return json.loads(r.read().decode("utf-8", "replace"))
+        except (OSError, ValueError):
+            return None
+
+    def _run(self):
+        while not self.stopping and self.playing_at is None:
+            status = self._status()
+            if status is not None and self.connected_at is None:
+                self.connected_at = time.monotonic() - self.t0
+            if status and (status.get("stats") or {}).get("displayedpictures", 0) > 0:
+                self.playing_at = time.monotonic() - self.t0
+                break
+            time.sleep(self.POLL)
+
+    def query(self, names, timeout=2.0):
+        stats = (self._status(timeout) or {}).get("stats") or {}
+        return {k: stats[k] for k in names if k in stats}
+
+    def close(self):
+        self.stopping = True
+
+
 def measure_tree(job_path):
     with open(job_path) as f:
         job = json.load(f)
@@ -269,15 +317,19 @@ def measure_tree(job_path):
         logf = open(cmd["log"], "wb")
         logs.append(logf)
         started = time.monotonic() - t0
+        user = {}
+        if cmd.get("user"):        # [uid, gid]: run as that ordinary user
+            user = {"user": cmd["user"][0], "group": cmd["user"][1], "extra_groups": []}
         p = subprocess.Popen(cmd["argv"], cwd=cmd.get("cwd"), env=env, stdin=subprocess.DEVNULL,
-                             stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
+                             stdout=subprocess.PIPE, stderr=subprocess.STDOUT, **user)
         logf.write(b"%.3f\t#started pid %d\n" % (started, p.pid))
         logf.flush()
         procs.append(p)
         t = threading.Thread(target=pump, args=(p.stdout, logf), daemon=True)
         t.start()
         readers.append(t)
-        ipcs.append(MpvIpc(cmd["ipc"], t0) if cmd.get("ipc") else None)
+        ipcs.append(MpvIpc(cmd["ipc"], t0) if cmd.get("ipc") else
+                    VlcHttp(cmd["vlc_http"], t0) if cmd.get("vlc_http") else None)
 
     peak_rss = peak_pss = peak_anon = peak_procs = 0
     per_process = {}       # pid -> {"role", "peak_pss_kb", "peak_rss_kb"}
@@ -340,7 +392,7 @@ def measure_tree(job_path):
             ipc_results.append(None)
             continue
         ipc_results.append({"connected_at_s": ipc.connected_at, "playing_at_s": ipc.playing_at,
-                            "restart_at_s": ipc.restart_at, "stats": ipc.query(MPV_STATS)})
+                            "restart_at_s": ipc.restart_at, "stats": ipc.query(ipc.STATS)})
         ipc.close()
 
     # Stop: SIGTERM to the contender's own processes, then to anything left
