@@ -7,6 +7,7 @@ import re
 import shutil
 import socket
 import subprocess
+import tempfile
 
 from .common import PLAYER_SOURCES, TILE, die, note
 
@@ -199,6 +200,14 @@ def bench_user():
     return pw.pw_uid, pw.pw_gid, pw.pw_dir
 
 
+RUN_DIRS = []      # VLC's runtime folders, removed by remove_run_dirs()
+
+
+def remove_run_dirs():
+    while RUN_DIRS:
+        shutil.rmtree(RUN_DIRS.pop(), ignore_errors=True)
+
+
 def vlc_commands(urls, workdir, n, env, source_width, tag="vlc"):
     """Four VLC players (VLC 3, its defaults), each in a window of one
     tile's width (--zoom; the benchmark puts the windows in place, since
@@ -207,8 +216,8 @@ def vlc_commands(urls, workdir, n, env, source_width, tag="vlc"):
     the benchmark its pictures displayed and lost. As root, VLC runs as the
     ordinary user BENCH_USER, with a home and runtime folder of its own."""
     user = bench_user()
-    rundir = os.path.join(workdir, "%s-%d-run" % (tag, n))
-    os.makedirs(rundir, exist_ok=True)
+    rundir = tempfile.mkdtemp(prefix="%s-%d-run-" % (tag, n))      # outside the workdir, which is root's alone
+    RUN_DIRS.append(rundir)
     venv = dict(env, XDG_RUNTIME_DIR=rundir)
     if user:
         os.chown(rundir, user[0], user[1])
@@ -225,6 +234,13 @@ def vlc_commands(urls, workdir, n, env, source_width, tag="vlc"):
                      "env": venv, "vlc_http": port, "user": list(user[:2]) if user else None,
                      "log": os.path.join(workdir, "%s-%d-%d.log" % (tag, n, i + 1))})
     return cmds
+
+
+def vlc_plays_rtsp():
+    """Whether VLC has its RTSP client (the live555 access module)."""
+    r = subprocess.run(["vlc", "--list"], stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                       stderr=subprocess.DEVNULL, user=(bench_user() or [None])[0])
+    return b"live555" in r.stdout
 
 
 def vlc_players(cmds, fig):
@@ -249,7 +265,8 @@ def chromium_command(url, workdir, n, env, at):
             "--window-position=%d,%d" % at, "--user-data-dir=" + profile,
             "--disable-background-networking", "--disable-component-update", "--no-first-run"]
     if os.geteuid() == 0:
-        argv.append("--no-sandbox")
+        # --test-type only keeps the warning about --no-sandbox from covering the strip
+        argv += ["--no-sandbox", "--test-type"]
     return {"argv": argv, "env": env, "log": os.path.join(workdir, "chromium-%d.log" % n)}
 
 

@@ -15,12 +15,12 @@ from . import __doc__ as DESCRIPTION
 from .common import DEFAULT_PORT, DEMO_SERVER, PROG, REPO, SCRIPT, STREAM_SERVER, TILE, die, note
 from .contenders import (ALL_PARTS, ENGINE_OPTIONS, PEER_PARTS, ROW_LABELS, TICKER_PEER_LABEL, TICKER_STRIP,
                          chromium_command, engine_option_drift, floor_commands, floor_players, free_port,
-                         mpv_commands, mpv_default_argv, mpv_players, peer_window, program_command, vlc_commands,
+                         mpv_commands, mpv_default_argv, mpv_players, peer_window, program_command, remove_run_dirs, vlc_commands, vlc_plays_rtsp,
                          vlc_players)
 from .media import (MARKER_SIZE, MASTER_SIZES, LiveMaster, MarkerSource, cache_dir, make_media_files,
                     make_variant_segments)
 from .report import finish, report
-from .screen import peer_tiles, place_windows, program_tiles, watch_latency, watch_program, watch_screen
+from .screen import VIDEO_INSET, peer_tiles, place_windows, program_tiles, watch_latency, watch_program, watch_screen
 from .stage import port_free, start_demo_server, start_rtsp_camera, start_xvfb, stop
 
 PEER_PACKAGES = ("vlc", "chromium")   # the benchmark's own; the program's are in scripts/setup
@@ -243,6 +243,7 @@ class Bench:
                 stop(part)
         if self.master:
             self.master.stop()
+        remove_run_dirs()
         stop(self.server)
         if self.xvfb is not None:
             self.xvfb.terminate()
@@ -337,7 +338,7 @@ class Bench:
                 cmd, players_of = program_command("latency", label, path, self.workdir, n, [url] * 4, self.xenv,
                                                   self.program_env.get(label, {}), suffix=" @" + name)
                 self.run("latency-" + name, "%s @%s" % (label, name), [cmd], players_of,
-                         lambda t0: watch_latency(self.display, t0, self.args.seconds, program_tiles(), 0, fps))
+                         lambda t0: watch_latency(self.display, t0, self.args.seconds, program_tiles(), VIDEO_INSET[0], fps))
             for low in (False, True):
                 n = len(self.runs) + 1
                 cmds = [{"argv": mpv_default_argv(url, i, os.path.join(self.workdir, "mpv-%d-%d.sock" % (n, i + 1)),
@@ -347,6 +348,10 @@ class Bench:
                 self.run("latency-" + name, "mpv%s @%s" % (" low-latency" if low else "", name), cmds, mpv_players,
                          lambda t0: watch_latency(self.display, t0, self.args.seconds,
                                                   peer_tiles(peers, None), 20, fps))
+            if name == "rtsp" and not vlc_plays_rtsp():
+                note("leaving out vlc @rtsp: this VLC has no RTSP client (Debian's VLC 3 is built without "
+                     "live555)")
+                continue
             cmds = vlc_commands([url] * 4, self.workdir, len(self.runs) + 1, self.xenv, MARKER_SIZE[0])
             self.run("latency-" + name, "vlc @%s" % name, cmds, vlc_players,
                      lambda t0: watch_latency(self.display, t0, self.args.seconds,
