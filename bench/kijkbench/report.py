@@ -164,11 +164,16 @@ def print_details(runs):
             for r in peers_run for p in r["fig"]["players"].values()})))
 
 
-def ratios_and_targets(args, summary, programs):
+def ratios_and_targets(args, summary, programs, faulty):
     """Ratios against the cheapest peer of the run (by CPU), the decode
     floor and the ticker peer, and the targets they are held to."""
     peers = {l: s for l, s in summary.items() if l in PEER_LABELS and s["cpu_s"] is not None}
-    cheapest = min(peers, key=lambda l: peers[l]["cpu_s"]) if peers else None
+    # A peer that dropped frames or left a window still was cheap by drawing
+    # less: the cheapest peer is the cheapest that showed everything, when
+    # there is one.
+    clean = {l: s for l, s in peers.items() if l not in faulty}
+    left_out = sorted(set(peers) - set(clean)) if clean else []
+    cheapest = min(clean or peers, key=lambda l: peers[l]["cpu_s"]) if peers else None
     playing_peers = [s["time_to_all_playing_s"] for s in peers.values() if s["time_to_all_playing_s"]]
     fastest = min(playing_peers) if playing_peers else None
     floor = summary.get("decode floor")
@@ -232,7 +237,7 @@ def ratios_and_targets(args, summary, programs):
     for label, s in summary.items():
         if s["dropped"] is not None:
             targets.append(("%s dropped frames" % label, s["dropped"] + (s["decoder_dropped"] or 0), 0.0))
-    return cheapest, ratios, targets
+    return cheapest, left_out, ratios, targets
 
 
 def print_ratios_and_targets(ratios, targets):
@@ -263,7 +268,7 @@ def print_latency(summary):
             print("%-44s %8s" % (label, fmt(value)))
 
 
-def users_see(runs):
+def users_see(runs, quiet=False):
     """Per row, anything a person would miss: tiles without moving video,
     a ticker not visible and moving, stream windows that did not open,
     players that never played, a latency that could not be read."""
@@ -288,7 +293,7 @@ def users_see(runs):
         if r["fig"]["players_playing"] != r["fig"]["players_expected"]:
             problems.append("not every player played")
         checks.append((r["label"], problems))
-    if checks:
+    if checks and not quiet:
         print()
         for label, problems in checks:
             print("what users see, %-22s %s" % (label + ":", "; ".join(problems) if problems else "ok"))
@@ -299,10 +304,17 @@ def report(args, runs, programs, source, load_before, drift):
     print_runs(args, runs, source)
     summary = summarise(args, runs)
     print_details(runs)
-    cheapest, ratios, targets = ratios_and_targets(args, summary, programs)
+    checks = users_see(runs, quiet=True)
+    faulty = {r["label"] for r in runs if r["fig"]["dropped"] or r["fig"]["decoder_dropped"]}
+    faulty |= {label for label, problems in checks if problems}
+    cheapest, left_out, ratios, targets = ratios_and_targets(args, summary, programs, faulty)
     print_latency(summary)
+    if left_out:
+        print()
+        print("cheapest peer: %s (left out, for dropping frames or not showing moving video: %s)"
+              % (cheapest, ", ".join(left_out)))
     print_ratios_and_targets(ratios, targets)
-    checks = users_see(runs)
+    users_see(runs)
     ncpu = os.cpu_count() or 1
     if load_before[0] > 0.5 * ncpu:
         print("warning: the machine was busy before the run (load %.1f on %d cores); "
@@ -330,7 +342,7 @@ def report(args, runs, programs, source, load_before, drift):
         "runs": [{"row": r["row"], "label": r["label"],
                   "fig": rounded({k: v for k, v in r["fig"].items() if k in keep})} for r in runs],
         "summary": rounded(summary),
-        "cheapest_peer": cheapest,
+        "cheapest_peer": cheapest, "peers_left_out": left_out,
         "ratios": rounded(ratios),
         "targets": [{"name": n, "value": rounded(v), "at_most": l} for n, v, l in targets],
         "checks": {label: problems for label, problems in checks},

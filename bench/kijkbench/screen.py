@@ -210,10 +210,18 @@ def watch_screen(display, t_start, seconds, tiles, ticker_rect=None, screenshots
     time.sleep(max(0.0, t_start + max(2.0, seconds - 4.9) - time.monotonic()))
     screen = Screen(display)
     ticker, full = [], None
+    # A short row may look before every player shows its first picture: then
+    # look again while the row lasts (the grabs are worked out at once only
+    # then), and keep the pair with the most tiles moving.
+    last_try = t_start + seconds - (3.4 if ticker_rect else 1.4)
     try:
         first = [screen.grab(*r) for r in tiles]
         time.sleep(1.1)     # a live stream's clock changes once a second
         second = [screen.grab(*r) for r in tiles]
+        while time.monotonic() < last_try and tiles_moving(first, second)[0] < len(tiles):
+            first = second
+            time.sleep(1.1)
+            second = [screen.grab(*r) for r in tiles]
         if ticker_rect:
             end = time.monotonic() + 2.0
             while time.monotonic() < end:
