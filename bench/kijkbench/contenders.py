@@ -181,6 +181,13 @@ def mpv_default_argv(url, i, ipc_path, low_latency):
                "--title=mpv %d" % (i + 1), url])
 
 
+def mpv_default_commands(url, workdir, n, env, low_latency):
+    """Four mpv as they come, all playing `url` (the latency rows)."""
+    socks = [os.path.join(workdir, "mpv-%d-%d.sock" % (n, i + 1)) for i in range(4)]
+    return [{"argv": mpv_default_argv(url, i, sock, low_latency), "env": env, "ipc": sock,
+             "log": os.path.join(workdir, "mpv-latency-%d-%d.log" % (n, i + 1))} for i, sock in enumerate(socks)]
+
+
 def bench_user():
     """(uid, gid, home) of the ordinary user that VLC runs as when the
     benchmark runs as root, made the first time; None when not root."""

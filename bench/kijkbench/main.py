@@ -15,17 +15,19 @@ from . import __doc__ as DESCRIPTION
 from .common import DEFAULT_PORT, DEMO_SERVER, PROG, REPO, SCRIPT, STREAM_SERVER, TILE, die, note
 from .contenders import (ALL_PARTS, ENGINE_OPTIONS, PEER_PARTS, ROW_LABELS, TICKER_PEER_LABEL, TICKER_STRIP,
                          chromium_command, engine_option_drift, floor_commands, floor_players, free_port,
-                         mpv_commands, mpv_default_argv, mpv_players, peer_window, program_command, remove_run_dirs, vlc_commands, vlc_plays_rtsp,
-                         vlc_players)
+                         mpv_commands, mpv_default_commands, mpv_players, peer_window, program_command,
+                         remove_run_dirs, vlc_commands, vlc_players, vlc_plays_rtsp)
 from .media import (MARKER_SIZE, MASTER_SIZES, LiveMaster, MarkerSource, cache_dir, make_media_files,
                     make_variant_segments)
 from .report import finish, report
-from .screen import VIDEO_INSET, peer_tiles, place_windows, program_tiles, watch_latency, watch_program, watch_screen
+from .screen import (PEER_BORDER, VIDEO_INSET, peer_tiles, place_windows, program_tiles, watch_latency,
+                     watch_program, watch_screen)
 from .stage import port_free, start_demo_server, start_rtsp_camera, start_xvfb, stop
+from .tree import cpu_jiffies, measure_tree, run_contender
 
 PEER_PACKAGES = ("vlc", "chromium")   # the benchmark's own; the program's are in scripts/setup
 VLC_PICTURE_HEIGHT = TILE[0] * 9 // 16
-from .tree import cpu_jiffies, measure_tree, run_contender
+PEER_WINDOWS = [peer_window(i) for i in range(4)]
 
 
 def parse_arguments():
@@ -299,7 +301,7 @@ class Bench:
     def placing_vlc(self, t0):
         """VLC opens its windows at the top left: put them where the tiles are."""
         def prepare():
-            placed = place_windows(self.display, "VLC media player", [peer_window(i) for i in range(4)],
+            placed = place_windows(self.display, "VLC media player", PEER_WINDOWS,
                                    (TILE[0], VLC_PICTURE_HEIGHT), t0 + self.args.seconds * 0.5)
             return {"windows_placed": placed}
         return prepare
@@ -307,11 +309,11 @@ class Bench:
     def mpv_row(self, row, vo):
         cmds = mpv_commands(self.urls, vo, self.workdir, len(self.runs) + 1, dict(self.xenv, **self.peer_env))
         self.run(row, "mpv " + vo, cmds, mpv_players,
-                 self.watching("mpv " + vo, peer_tiles([peer_window(i) for i in range(4)], None)))
+                 self.watching("mpv " + vo, peer_tiles(PEER_WINDOWS, None)))
 
     def vlc_row(self):
         cmds = vlc_commands(self.urls, self.workdir, len(self.runs) + 1, self.xenv, self.source_width)
-        tiles = peer_tiles([peer_window(i) for i in range(4)], VLC_PICTURE_HEIGHT)
+        tiles = peer_tiles(PEER_WINDOWS, VLC_PICTURE_HEIGHT)
         self.run("vlc", "vlc", cmds, vlc_players, self.watching("vlc", tiles, prepare=self.placing_vlc))
 
     def ticker_peer_row(self):
@@ -324,38 +326,36 @@ class Bench:
         cmds.append(chromium_command(self.ticker_url, self.workdir, n, self.xenv, at))
         strip = (at[0] + 17, at[1] + 2, TICKER_STRIP[0] - 34, TICKER_STRIP[1] - 5)
         self.run("ticker-peer", TICKER_PEER_LABEL, cmds, mpv_players,
-                 self.watching(TICKER_PEER_LABEL, peer_tiles([peer_window(i) for i in range(4)], None), strip))
+                 self.watching(TICKER_PEER_LABEL, peer_tiles(PEER_WINDOWS, None), strip))
 
     def latency_rows(self):
         """For each live source: the program and the peers a user would pick,
         four players each, all playing the same source; how old the picture
         on screen is."""
-        fps = self.args.fps
-        peers = [peer_window(i) for i in range(4)]
         for name, url in self.latency_sources:
+            row = "latency-" + name
             for label, path in self.programs:
-                n = len(self.runs) + 1
-                cmd, players_of = program_command("latency", label, path, self.workdir, n, [url] * 4, self.xenv,
-                                                  self.program_env.get(label, {}), suffix=" @" + name)
-                self.run("latency-" + name, "%s @%s" % (label, name), [cmd], players_of,
-                         lambda t0: watch_latency(self.display, t0, self.args.seconds, program_tiles(), VIDEO_INSET[0], fps))
+                cmd, players_of = program_command("latency", label, path, self.workdir, len(self.runs) + 1,
+                                                  [url] * 4, self.xenv, self.program_env.get(label, {}),
+                                                  suffix=" @" + name)
+                self.run(row, "%s @%s" % (label, name), [cmd], players_of,
+                         self.watching_latency(program_tiles(), VIDEO_INSET[0]))
             for low in (False, True):
-                n = len(self.runs) + 1
-                cmds = [{"argv": mpv_default_argv(url, i, os.path.join(self.workdir, "mpv-%d-%d.sock" % (n, i + 1)),
-                                                  low),
-                         "env": self.xenv, "ipc": os.path.join(self.workdir, "mpv-%d-%d.sock" % (n, i + 1)),
-                         "log": os.path.join(self.workdir, "mpv-latency-%d-%d.log" % (n, i + 1))} for i in range(4)]
-                self.run("latency-" + name, "mpv%s @%s" % (" low-latency" if low else "", name), cmds, mpv_players,
-                         lambda t0: watch_latency(self.display, t0, self.args.seconds,
-                                                  peer_tiles(peers, None), 20, fps))
+                cmds = mpv_default_commands(url, self.workdir, len(self.runs) + 1, self.xenv, low)
+                self.run(row, "mpv%s @%s" % (" low-latency" if low else "", name), cmds, mpv_players,
+                         self.watching_latency(peer_tiles(PEER_WINDOWS, None), PEER_BORDER))
             if name == "rtsp" and not vlc_plays_rtsp():
                 note("leaving out vlc @rtsp: this VLC has no RTSP client (Debian's VLC 3 is built without "
                      "live555)")
                 continue
             cmds = vlc_commands([url] * 4, self.workdir, len(self.runs) + 1, self.xenv, MARKER_SIZE[0])
-            self.run("latency-" + name, "vlc @%s" % name, cmds, vlc_players,
-                     lambda t0: watch_latency(self.display, t0, self.args.seconds,
-                                              peer_tiles(peers, VLC_PICTURE_HEIGHT), 20, fps, self.placing_vlc(t0)))
+            self.run(row, "vlc @%s" % name, cmds, vlc_players,
+                     self.watching_latency(peer_tiles(PEER_WINDOWS, VLC_PICTURE_HEIGHT), PEER_BORDER,
+                                           self.placing_vlc))
+
+    def watching_latency(self, tiles, margin, prepare=None):
+        return lambda t0: watch_latency(self.display, t0, self.args.seconds, tiles, margin, self.args.fps,
+                                        prepare(t0) if prepare else None)
 
     def floor_row(self):
         self.run("floor", "decode floor", floor_commands(self.urls, self.workdir, len(self.runs) + 1),

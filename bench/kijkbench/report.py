@@ -172,8 +172,9 @@ def ratios_and_targets(args, summary, programs, faulty):
     # less: the cheapest peer is the cheapest that showed everything, when
     # there is one.
     clean = {l: s for l, s in peers.items() if l not in faulty}
-    left_out = sorted(set(peers) - set(clean)) if clean else []
     cheapest = min(clean or peers, key=lambda l: peers[l]["cpu_s"]) if peers else None
+    left_out = sorted(l for l in peers
+                      if clean and l not in clean and peers[l]["cpu_s"] < peers[cheapest]["cpu_s"])
     playing_peers = [s["time_to_all_playing_s"] for s in peers.values() if s["time_to_all_playing_s"]]
     fastest = min(playing_peers) if playing_peers else None
     floor = summary.get("decode floor")
@@ -311,8 +312,11 @@ def report(args, runs, programs, source, load_before, drift):
     print_latency(summary)
     if left_out:
         print()
-        print("cheapest peer: %s (left out, for dropping frames or not showing moving video: %s)"
+        print("cheapest peer: %s (cheaper, but left out for dropping frames or not showing moving video: %s)"
               % (cheapest, ", ".join(left_out)))
+    elif cheapest and cheapest in faulty:
+        print()
+        print("cheapest peer: %s (no peer showed every frame and moving video in every window)" % cheapest)
     print_ratios_and_targets(ratios, targets)
     users_see(runs)
     ncpu = os.cpu_count() or 1

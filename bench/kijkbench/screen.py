@@ -26,6 +26,7 @@ VERGROOT_SIZE_TW = (855, 255)
 TICKER_VISIBLE_TW = (1335, 7710, 5865, 420)   # left, top, width, height
 TILES_TW = [(0, 0), (4200, 0), (0, 3720), (4200, 3720)]   # WindowsMediaPlayer1..4
 VIDEO_INSET = (10, 5, 260, 190)    # px: a tile's picture area above its controls (files and live)
+PEER_BORDER = 2                    # px left out around a peer window's picture
 
 
 # The X screen, read and clicked from this process (outside the measured tree).
@@ -160,13 +161,14 @@ def program_ticker_strip():
 
 
 def peer_tiles(windows, picture_height):
-    """The middle of each peer window's picture: `windows` [(x, y)] of
-    windows one tile wide, the picture `picture_height` high at their top
-    (VLC) or centred in a tile-high window (mpv, picture_height None)."""
-    w = TILE[0] - 40
-    if picture_height is None:
-        return [(x + 20, y + TILE[1] // 4, w, TILE[1] // 2) for x, y in windows]
-    return [(x + 20, y + picture_height // 5, w, picture_height * 3 // 5) for x, y in windows]
+    """The picture in each peer window (less a border of PEER_BORDER
+    pixels): `windows` [(x, y)] of windows one tile wide, the picture 16:9
+    at their top (VLC: `picture_height` high) or centred in a tile-high
+    window (mpv: picture_height None)."""
+    h = picture_height or TILE[0] * 9 // 16
+    top = 0 if picture_height else (TILE[1] - h) // 2
+    b = PEER_BORDER
+    return [(x + b, y + top + b, TILE[0] - 2 * b, h - 2 * b) for x, y in windows]
 
 
 def tiles_moving(first, second):
@@ -213,20 +215,20 @@ def watch_screen(display, t_start, seconds, tiles, ticker_rect=None, screenshots
     # A short row may look before every player shows its first picture: then
     # look again while the row lasts (the grabs are worked out at once only
     # then), and keep the pair with the most tiles moving.
-    last_try = t_start + seconds - (3.4 if ticker_rect else 1.4)
+    last_try = t_start + seconds - 1.3
     try:
         first = [screen.grab(*r) for r in tiles]
         time.sleep(1.1)     # a live stream's clock changes once a second
         second = [screen.grab(*r) for r in tiles]
-        while time.monotonic() < last_try and tiles_moving(first, second)[0] < len(tiles):
-            first = second
-            time.sleep(1.1)
-            second = [screen.grab(*r) for r in tiles]
         if ticker_rect:
             end = time.monotonic() + 2.0
             while time.monotonic() < end:
                 ticker.append((time.monotonic(), screen.grab(*ticker_rect)))
                 time.sleep(0.02)
+        while time.monotonic() < last_try and tiles_moving(first, second)[0] < len(tiles):
+            first = [screen.grab(*r) for r in tiles]
+            time.sleep(1.1)
+            second = [screen.grab(*r) for r in tiles]
         if screenshots:
             full = screen.grab(0, 0, 1920, 1080)
     finally:
