@@ -164,7 +164,7 @@ def print_details(runs):
             for r in peers_run for p in r["fig"]["players"].values()})))
 
 
-def ratios_and_targets(args, summary, programs, faulty):
+def ratios_and_targets(args, summary, programs, faulty, unplayed):
     """Ratios against the cheapest peer of the run (by CPU), the decode
     floor and the ticker peer, and the targets they are held to."""
     peers = {l: s for l, s in summary.items() if l in PEER_LABELS and s["cpu_s"] is not None}
@@ -172,7 +172,9 @@ def ratios_and_targets(args, summary, programs, faulty):
     # less: the cheapest peer is the cheapest that showed everything, when
     # there is one.
     clean = {l: s for l, s in peers.items() if l not in faulty}
-    cheapest = min(clean or peers, key=lambda l: peers[l]["cpu_s"]) if peers else None
+    # failing that, one whose every player played
+    playing = {l: s for l, s in peers.items() if l not in unplayed}
+    cheapest = min(clean or playing or peers, key=lambda l: peers[l]["cpu_s"]) if peers else None
     left_out = sorted(l for l in peers
                       if clean and l not in clean and peers[l]["cpu_s"] < peers[cheapest]["cpu_s"])
     playing_peers = [s["time_to_all_playing_s"] for s in peers.values() if s["time_to_all_playing_s"]]
@@ -256,7 +258,8 @@ def print_ratios_and_targets(ratios, targets):
         print("%-44s %8s %8s  %s" % ("target", "figure", "at most", "result"))
         for name, value, limit in targets:
             verdict = "-" if value is None else ("met" if value <= limit else
-                                                 "missed by %.2f" % (value - limit))
+                                                 "missed by %.2f" % (value - limit) if value - limit >= 0.005
+                                                 else "missed by less than 0.01")
             print("%-44s %8s %8.2f  %s" % (name, fmt(value), limit, verdict))
 
 
@@ -308,7 +311,8 @@ def report(args, runs, programs, source, load_before, drift):
     checks = users_see(runs, quiet=True)
     faulty = {r["label"] for r in runs if r["fig"]["dropped"] or r["fig"]["decoder_dropped"]}
     faulty |= {label for label, problems in checks if problems}
-    cheapest, left_out, ratios, targets = ratios_and_targets(args, summary, programs, faulty)
+    unplayed = {r["label"] for r in runs if r["fig"]["players_playing"] != r["fig"]["players_expected"]}
+    cheapest, left_out, ratios, targets = ratios_and_targets(args, summary, programs, faulty, unplayed)
     print_latency(summary)
     if left_out:
         print()
