@@ -207,10 +207,11 @@ class Bench:
             try:
                 urllib.request.urlopen(ticker_server + "/kwa/KR5/Daz_ticker.php", timeout=5).read()
             except (urllib.error.URLError, OSError):
-                if "ticker" in self.parts:
-                    note("nothing answers the ticker page on port %d: leaving out the ticker row"
-                         % DEFAULT_PORT)
-                    self.parts.remove("ticker")
+                for row in ("ticker", "ticker-peer"):
+                    if row in self.parts:
+                        note("nothing answers the ticker page on port %d: leaving out the %s row"
+                             % (DEFAULT_PORT, row))
+                        self.parts.remove(row)
         self.xvfb, self.display = start_xvfb(workdir)
         note("%s mode: %s from %s, Xvfb %s, %g s per row, %d round(s)"
              % (args.mode, self.source, base, self.display, args.seconds, args.rounds))
