@@ -1,4 +1,5 @@
 #include "player/PlaylistFetcher.h"
+#include "player/CertificateStore.h"
 
 #include <QFile>
 #include <QLoggingCategory>
@@ -97,7 +98,9 @@ void PlaylistFetcher::fetch(const QUrl &url)
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
     request.setMaximumRedirectsAllowed(5);
     request.setHeader(QNetworkRequest::UserAgentHeader, QByteArrayLiteral("Kijkraam/2.3"));
+    CertificateStore::prepare(request);
     m_reply = network().get(request);
+    CertificateStore::watch(m_reply);
     connect(m_reply, &QNetworkReply::readyRead, this, &PlaylistFetcher::onReadyRead);
     connect(m_reply, &QNetworkReply::finished, this, &PlaylistFetcher::onFinished);
 }
@@ -134,9 +137,14 @@ void PlaylistFetcher::onFinished()
             reason = tr("geen antwoord van de server");
         else
             reason = reply->errorString();
+        const QString untrusted = CertificateStore::refusedHost(reply);
+        if (!untrusted.isEmpty())
+            reason = CertificateTrust::untrustedReason(untrusted);
         const QUrl url = reply->url();
         const ServerAnswer::Answer said = replyOf(reply);
         cancel();
+        if (!untrusted.isEmpty())
+            emit certificateRefused(untrusted);
         emit answered(FetchAnswer::failure(url, reason, said));
         return;
     }

@@ -1,4 +1,5 @@
 #include "player/WindowsMediaPlayer.h"
+#include "player/CertificateDialog.h"
 #include "player/PlayerBackend.h"
 #include "player/PlaylistFetcher.h"
 #include "player/PlayerFrame.h"
@@ -63,6 +64,8 @@ WindowsMediaPlayer::WindowsMediaPlayer(QWidget *parent) : QWidget(parent)
                                            .arg(window() ? window()->objectName() : QString(), objectName())
                                            .arg(state);
         m_bar->setRunning(m_session->isRunning());
+        if (state == Playing)
+            m_untrustedHost.clear();
         emit playStateChanged(state);
     });
     connect(m_session, &StreamSession::statusChanged, this, [this](const QString &text) {
@@ -70,6 +73,10 @@ WindowsMediaPlayer::WindowsMediaPlayer(QWidget *parent) : QWidget(parent)
         setToolTip(text);
         emit statusChanged(text);
     });
+
+    const auto untrusted = [this](const QString &host) { m_untrustedHost = host; };
+    connect(m_fetcher, &PlaylistFetcher::certificateRefused, this, untrusted);
+    connect(m_backend, &PlayerBackend::certificateRefused, this, untrusted);
 
     m_bar->setVolume(m_volume);
     m_backend->setVolume(m_volume);
@@ -89,6 +96,7 @@ WindowsMediaPlayer::~WindowsMediaPlayer()
 void WindowsMediaPlayer::setURL(const QString &url)
 {
     m_url = url;
+    m_untrustedHost.clear();
     m_session->setAddress(url, m_autoStart);
 }
 
@@ -234,7 +242,7 @@ void WindowsMediaPlayer::contextMenuEvent(QContextMenuEvent *event)
     // The component's own items follow its design setting; a player that
     // shares its window with other players always offers the solo.
     const bool solo = SoundGroup::playersBeside(this).size() > 1;
-    if (!m_enableContextMenu && !solo) {
+    if (!m_enableContextMenu && !solo && m_untrustedHost.isEmpty()) {
         event->ignore();
         return;
     }
@@ -256,6 +264,15 @@ void WindowsMediaPlayer::contextMenuEvent(QContextMenuEvent *event)
         only->setObjectName(QStringLiteral("soloAction"));
         only->setCheckable(true);
         only->setChecked(isSoloed());
+    }
+    if (!m_untrustedHost.isEmpty()) {
+        // Trust the one certificate that host presents, then try again.
+        if (!menu.isEmpty())
+            menu.addSeparator();
+        QAction *trust = menu.addAction(CertificateDialog::menuText(m_untrustedHost), this, [this, host = m_untrustedHost] {
+            CertificateDialog::offer(this, host, [this] { controls.play(); });
+        });
+        trust->setObjectName(QStringLiteral("trustCertificateAction"));
     }
     menu.exec(event->globalPos());
 }
