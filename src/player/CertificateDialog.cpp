@@ -59,7 +59,7 @@ QString menuText(const QString &host) { return tr("Certificaat van %1 &vertrouwe
 void offer(QWidget *parent, const QString &host, std::function<void()> trusted)
 {
     // The certificate the host presents now, which is what will be trusted.
-    CertificateStore::probe(host, parent, [parent, host, trusted](const QSslCertificate &certificate) {
+    CertificateStore::probe(host, parent, [parent, host, trusted](const QSslCertificate &certificate, bool) {
         if (certificate.isNull())
             box(parent, QMessageBox::Information, tr("Geen certificaat ontvangen van %1.").arg(host))->open();
         else

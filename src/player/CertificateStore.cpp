@@ -184,35 +184,36 @@ QString refusedHost(const QNetworkReply *reply)
     return reply->property(RefusedProperty).toString();
 }
 
-void probe(const QString &host, QObject *context, std::function<void(const QSslCertificate &)> done)
+void probe(const QString &host, QObject *context, ProbeDone done)
 {
     const QUrl where(QStringLiteral("https://") + host);
     auto *socket = new QSslSocket(context);
     socket->setSslConfiguration(withStore(socket->sslConfiguration()));
     auto *timer = new QTimer(socket);
     auto finished = std::make_shared<bool>(false);
-    auto finish = [socket, finished, done](const QSslCertificate &certificate) {
+    auto finish = [socket, finished, done](const QSslCertificate &certificate, bool accepted) {
         if (*finished)
             return;
         *finished = true;
         socket->disconnect();
         socket->abort();
         socket->deleteLater();
-        done(certificate);
+        done(certificate, accepted);
     };
-    QObject::connect(socket, &QSslSocket::encrypted, socket, [socket, finish] { finish(socket->peerCertificate()); });
-    QObject::connect(socket, &QSslSocket::sslErrors, socket, [socket, finish](const QList<QSslError> &errors) {
+    QObject::connect(socket, &QSslSocket::encrypted, socket,
+                     [socket, finish] { finish(socket->peerCertificate(), true); });
+    QObject::connect(socket, &QSslSocket::sslErrors, socket, [socket, finish, host](const QList<QSslError> &errors) {
         QSslCertificate certificate = socket->peerCertificate();
         if (certificate.isNull() && !errors.isEmpty())
             certificate = errors.first().certificate();
-        finish(certificate);
+        finish(certificate, userTrusts(host, certificate, errors));
     });
-    QObject::connect(socket, &QSslSocket::errorOccurred, socket, [finish] { finish(QSslCertificate()); });
-    QObject::connect(timer, &QTimer::timeout, socket, [finish] { finish(QSslCertificate()); });
+    QObject::connect(socket, &QSslSocket::errorOccurred, socket, [finish] { finish(QSslCertificate(), false); });
+    QObject::connect(timer, &QTimer::timeout, socket, [finish] { finish(QSslCertificate(), false); });
     timer->setSingleShot(true);
     timer->start(ProbeTimeoutMs);
     if (where.host().isEmpty())
-        QTimer::singleShot(0, socket, [finish] { finish(QSslCertificate()); });
+        QTimer::singleShot(0, socket, [finish] { finish(QSslCertificate(), false); });
     else
         socket->connectToHostEncrypted(where.host(), quint16(where.port(443)));
 }

@@ -47,7 +47,9 @@ QString refusedHost(const QNetworkReply *reply);
 
 // Asks `host` ("name" or "name:port") for its certificate. `done` runs
 // once, in `context`'s thread while it lives, with the certificate (null
-// when none came within the time-out).
-void probe(const QString &host, QObject *context, std::function<void(const QSslCertificate &)> done);
+// when none came within the time-out) and whether it is accepted: the
+// system's store vouches for it for that host, or the user trusts it.
+using ProbeDone = std::function<void(const QSslCertificate &certificate, bool accepted)>;
+void probe(const QString &host, QObject *context, ProbeDone done);
 
 } // namespace CertificateStore

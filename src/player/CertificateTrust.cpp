@@ -164,35 +164,38 @@ QByteArray engineBundle(const QByteArray &systemStore, const QByteArray &kept, c
     return bundle;
 }
 
-// ---- the decoder's log ------------------------------------------------------------
+// ---- where an HLS playlist leads ------------------------------------------------
 
-bool EngineLog::see(const QString &line)
+QStringList hlsHosts(const QByteArray &head, const QUrl &playlist, bool whole)
 {
-    // Where the decoder goes: a stream it opens, or a segment, key or
-    // playlist of one (FFmpeg's words, and mpv's).
-    static const QRegularExpression opening(QStringLiteral("Opening '([^']+)' for reading|^Playing: (\\S+)"));
-    const QRegularExpressionMatch open = opening.match(line);
-    if (open.hasMatch()) {
-        m_lastOpened = QUrl(open.captured(1).isEmpty() ? open.captured(2) : open.captured(1));
-        return false;
+    QStringList hosts;
+    if (!head.trimmed().startsWith("#EXTM3U"))
+        return hosts;
+    QList<QByteArray> lines = head.split('\n');
+    if (!whole && !head.endsWith('\n'))
+        lines.removeLast(); // may be cut anywhere
+    const bool overTls = playlist.scheme().compare(QLatin1String("https"), Qt::CaseInsensitive) == 0;
+    const QString own = overTls ? hostOf(playlist) : QString();
+    static const QRegularExpression attribute(QStringLiteral("URI=\"([^\"]*)\""));
+    for (const QByteArray &raw : lines) {
+        const QString line = QString::fromUtf8(raw.trimmed());
+        QStringList targets;
+        if (line.startsWith(QLatin1Char('#'))) {
+            for (const QRegularExpressionMatch &m : attribute.globalMatch(line))
+                targets << m.captured(1);
+        } else if (!line.isEmpty()) {
+            targets << line;
+        }
+        for (const QString &target : targets) {
+            const QUrl url = playlist.resolved(QUrl(target));
+            if (url.scheme().compare(QLatin1String("https"), Qt::CaseInsensitive) != 0)
+                continue;
+            const QString host = hostOf(url);
+            if (!host.isEmpty() && host != own && !hosts.contains(host) && hosts.size() < MaxHostsChecked)
+                hosts << host;
+        }
     }
-    // GnuTLS through FFmpeg: a certificate that no authority vouches for,
-    // one that does not name its host, or none that can be checked.
-    static const QRegularExpression refused(QStringLiteral(
-        "Peer certificate failed verification|Unable to verify peer certificate"
-        "|The certificate's owner does not match hostname (\\S+)"));
-    const QRegularExpressionMatch refusal = refused.match(line);
-    if (!refusal.hasMatch())
-        return false;
-    if (m_lastOpened.scheme().compare(QLatin1String("https"), Qt::CaseInsensitive) == 0)
-        m_refused = hostOf(m_lastOpened);
-    else if (!refusal.captured(1).isEmpty())
-        m_refused = refusal.captured(1).toLower();
-    else
-        m_refused = hostOf(m_lastOpened);
-    if (m_refused.isEmpty())
-        m_refused = QStringLiteral("?");
-    return true;
+    return hosts;
 }
 
 } // namespace CertificateTrust

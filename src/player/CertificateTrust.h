@@ -8,6 +8,7 @@
 // changes is asked about again: the new one has another fingerprint.
 #include <QByteArray>
 #include <QList>
+#include <QStringList>
 #include <QString>
 #include <QUrl>
 
@@ -65,20 +66,12 @@ QByteArray fingerprintOfPem(const QByteArray &block);
 QByteArray engineBundle(const QByteArray &systemStore, const QByteArray &kept, const QByteArray &added,
                         const TrustList &list);
 
-// Reads the decoder's log for a certificate it refused: the decoder names
-// each address it opens ("Opening '…' for reading", "Playing: …") and then
-// says that verification failed, without the address.
-class EngineLog {
-public:
-    void reset() { *this = EngineLog(); }
-    // One line of the log; true when it tells of a refused certificate,
-    // whose host refusedHost() then gives.
-    bool see(const QString &line);
-    QString refusedHost() const { return m_refused; }
-
-private:
-    QUrl m_lastOpened;
-    QString m_refused;
-};
+// The other hosts an HLS playlist sends the decoder to over TLS, from the
+// first bytes of it (`head`; the last line counts only when `whole`):
+// those of its segments, variants, keys and initialisation sections whose
+// https:// address is not on the host `playlist` itself came from over TLS,
+// in order, each once, at most MaxHostsChecked. None for anything else.
+QStringList hlsHosts(const QByteArray &head, const QUrl &playlist, bool whole);
+constexpr int MaxHostsChecked = 4;
 
 } // namespace CertificateTrust

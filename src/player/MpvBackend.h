@@ -1,5 +1,4 @@
 #pragma once
-#include "player/CertificateTrust.h"
 #include "player/PlayerBackend.h"
 
 #include <QPointer>
@@ -77,5 +76,4 @@ private:
     QStringList m_rejectedOptions;
     qint64 m_dropped = 0, m_decoderDropped = 0; // mpv's counters, while frames are logged
     QString m_loggedFrames;
-    CertificateTrust::EngineLog m_tlsLog; // tells which host's certificate was refused
 };

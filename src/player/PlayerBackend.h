@@ -39,6 +39,4 @@ signals:
     // The address stopped playing: at its end, or because it failed.
     void finished(bool failed, const QString &reason);
     void timeChanged(double position, double duration, bool seekable);
-    // The decoder refused the certificate of `host`; finished() follows.
-    void certificateRefused(const QString &host);
 };

@@ -28,6 +28,7 @@ private:
     void onReadyRead();
     void onFinished();
     void decide(bool complete);
+    void answerAfterCertificates(const FetchAnswer &answer, bool whole);
     static ServerAnswer::Answer replyOf(const QNetworkReply *reply);
 
     QPointer<QNetworkReply> m_reply;

@@ -74,9 +74,8 @@ WindowsMediaPlayer::WindowsMediaPlayer(QWidget *parent) : QWidget(parent)
         emit statusChanged(text);
     });
 
-    const auto untrusted = [this](const QString &host) { m_untrustedHost = host; };
-    connect(m_fetcher, &PlaylistFetcher::certificateRefused, this, untrusted);
-    connect(m_backend, &PlayerBackend::certificateRefused, this, untrusted);
+    connect(m_fetcher, &PlaylistFetcher::certificateRefused, this,
+            [this](const QString &host) { m_untrustedHost = host; });
 
     m_bar->setVolume(m_volume);
     m_backend->setVolume(m_volume);

@@ -104,33 +104,41 @@ private slots:
         QCOMPARE(pemCertificates(CertificateTrust::engineBundle(system, bundle, {}, TrustList())).size(), 1);
     }
 
-    void engineLog_data()
+    void hlsHosts_data()
     {
-        QTest::addColumn<QStringList>("lines");
-        QTest::addColumn<QString>("refused");
-        const QString refused = QStringLiteral("tls: Peer certificate failed verification");
-        QTest::newRow("a segment on another host")
-            << QStringList{"Playing: https://a.example/live.m3u8",
-                           "hls: Opening 'https://b.example:8443/live3.ts' for reading", refused}
-            << "b.example:8443";
-        QTest::newRow("the stream itself") << QStringList{"Playing: https://a.example/x.ts", refused} << "a.example";
-        QTest::newRow("a host that does not match, after http")
-            << QStringList{"Playing: http://a.example/x", "tls: The certificate's owner does not match hostname Cam.Local"}
-            << "cam.local";
-        QTest::newRow("opened, no refusal")
-            << QStringList{"hls: Opening 'https://b.example/1.ts' for reading", "hls: Failed to open segment 1"}
-            << "";
+        QTest::addColumn<QByteArray>("head");
+        QTest::addColumn<QString>("playlist");
+        QTest::addColumn<bool>("whole");
+        QTest::addColumn<QStringList>("hosts");
+        const QByteArray media = "#EXTM3U\n#EXT-X-KEY:METHOD=AES-128,URI=\"https://keys.example/k\"\n#EXTINF:1,\n"
+                                 "https://b.example:8443/1.ts\n#EXTINF:1,\nhttps://B.example:8443/2.ts\n"
+                                 "#EXTINF:1,\nhttp://c.example/3.ts\n#EXTINF:1,\n4.ts\n";
+        QTest::newRow("segments and a key elsewhere") << media << "https://a.example/live.m3u8" << true
+                                                      << QStringList{"keys.example", "b.example:8443"};
+        QTest::newRow("over http, its own host too")
+            << QByteArray("#EXTM3U\n#EXTINF:1,\nhttps://a.example/1.ts\n") << "http://a.example/live.m3u8" << true
+            << QStringList{"a.example"};
+        QTest::newRow("relative and its own host are not asked again")
+            << QByteArray("#EXTM3U\n#EXT-X-STREAM-INF:BANDWIDTH=1\nhd/live.m3u8\nhttps://a.example/sd.m3u8\n")
+            << "https://a.example/master.m3u8" << true << QStringList();
+        QTest::newRow("a cut last line is left out")
+            << QByteArray("#EXTM3U\n#EXTINF:1,\nhttps://b.example/1.ts\nhttps://c.exa") << "https://a.example/x.m3u8"
+            << false << QStringList{"b.example"};
+        QTest::newRow("not a playlist") << QByteArray("https://b.example/1.ts\n") << "https://a.example/x" << true
+                                        << QStringList();
+        QByteArray many = "#EXTM3U\n";
+        for (int i = 0; i < 9; ++i)
+            many += "https://h" + QByteArray::number(i) + ".example/1.ts\n";
+        QTest::newRow("a bounded number") << many << "https://a.example/x.m3u8" << true
+                                          << QStringList{"h0.example", "h1.example", "h2.example", "h3.example"};
     }
-    void engineLog()
+    void hlsHosts()
     {
-        QFETCH(QStringList, lines);
-        QFETCH(QString, refused);
-        EngineLog log;
-        bool told = false;
-        for (const QString &line : lines)
-            told = log.see(line) || told;
-        QCOMPARE(told, !refused.isEmpty());
-        QCOMPARE(log.refusedHost(), refused);
+        QFETCH(QByteArray, head);
+        QFETCH(QString, playlist);
+        QFETCH(bool, whole);
+        QFETCH(QStringList, hosts);
+        QCOMPARE(CertificateTrust::hlsHosts(head, QUrl(playlist), whole), hosts);
     }
 
     void trust_writesPrivateFiles()
