@@ -77,8 +77,8 @@ QList<QSslCertificate> seamAuthorities()
 {
     static QString loadedFrom;
     static QList<QSslCertificate> loaded;
-    if (loadedFrom != g_seam) {
-        loadedFrom = g_seam;
+    if (loadedFrom != stampOf(g_seam)) {
+        loadedFrom = stampOf(g_seam);
         loaded = QSslCertificate::fromPath(g_seam, QSsl::Pem);
     }
     return loaded;
