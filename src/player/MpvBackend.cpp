@@ -1,4 +1,5 @@
 #include "player/MpvBackend.h"
+#include "player/CertificateStore.h"
 #include "player/MpvSoftwareWidget.h"
 #include "player/MpvVideoWidget.h"
 #include "player/PlayerLog.h"
@@ -6,6 +7,7 @@
 #include "player/StatusReasons.h"
 
 #include <QDir>
+#include <QFile>
 #include <QOffscreenSurface>
 #include <QOpenGLContext>
 #include <QOpenGLFunctions>
@@ -191,6 +193,13 @@ MpvBackend::MpvBackend()
     // RTSP: a socket time-out (microseconds); the transport is chosen per
     // address when it is opened.
     opt("demuxer-lavf-o", "timeout=15000000");
+    // Every certificate is checked, by the stream and by what it opens in
+    // turn (HLS playlists, segments and keys, DASH), against the system's
+    // store and the certificates the user trusts. (The decoder does not say
+    // whose certificate it refused: FFmpeg's log reaches one core of the
+    // process at most. The program's first look names such hosts.)
+    opt("tls-verify", "yes");
+    opt("tls-ca-file", QFile::encodeName(CertificateStore::engineAuthorities()).constData());
     // Warnings too: the engine says what a server answered (an HTTP status,
     // an RTSP 401) at that level, before the error that ends the try. While
     // its lines are logged, what it plays and finds as well.
@@ -322,6 +331,9 @@ void MpvBackend::open(const QString &url)
         return;
     }
     setFlag("pause", false);
+    // A certificate trusted (or withdrawn) since the last open counts now.
+    mpv_set_property_string(m_mpv, "tls-ca-file",
+                            QFile::encodeName(CertificateStore::engineAuthorities()).constData());
     const RtspTransport::DecoderOpen target = RtspTransport::forDecoder(url);
     if (target.transport.isEmpty())
         command({"loadfile", target.url.toUtf8(), "replace"});

@@ -1,4 +1,5 @@
 #include "player/PlaylistFetcher.h"
+#include "player/CertificateStore.h"
 #include "player/StatusReasons.h"
 
 #include <QFile>
@@ -6,6 +7,8 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QTimer>
+
+#include <memory>
 
 Q_LOGGING_CATEGORY(lcFetch, "kijkraam.fetch", QtWarningMsg)
 
@@ -98,7 +101,9 @@ void PlaylistFetcher::fetch(const QUrl &url)
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
     request.setMaximumRedirectsAllowed(5);
     request.setHeader(QNetworkRequest::UserAgentHeader, QByteArrayLiteral("Kijkraam/2.3"));
+    CertificateStore::prepare(request);
     m_reply = network().get(request);
+    CertificateStore::watch(m_reply);
     connect(m_reply, &QNetworkReply::readyRead, this, &PlaylistFetcher::onReadyRead);
     connect(m_reply, &QNetworkReply::finished, this, &PlaylistFetcher::onFinished);
 }
@@ -131,10 +136,15 @@ void PlaylistFetcher::onFinished()
                                  ? QStringLiteral("HTTP %1 %2").arg(status).arg(
                                        reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString())
                                  : reply->errorString();
-        const QString reason = StatusReasons::fromNetwork(reply->error(), status, reply->url().host(), said);
+        QString reason = StatusReasons::fromNetwork(reply->error(), status, reply->url().host(), said);
+        const QString untrusted = CertificateStore::refusedHost(reply);
+        if (!untrusted.isEmpty())
+            reason = CertificateTrust::untrustedReason(untrusted);
         const QUrl url = reply->url();
         const ServerAnswer::Answer answer = replyOf(reply);
         cancel();
+        if (!untrusted.isEmpty())
+            emit certificateRefused(untrusted);
         emit answered(FetchAnswer::failure(url, reason, answer));
         return;
     }
@@ -151,8 +161,9 @@ void PlaylistFetcher::decide(bool complete)
         if (Asx::formatOf(m_body.left(FetchAnswer::SniffBytes)) == Asx::Format::None) {
             // Media, not a playlist: stop downloading, the decoder opens it itself.
             const QByteArray head = m_body.left(FetchAnswer::SniffBytes);
+            const bool whole = complete && m_body.size() <= FetchAnswer::SniffBytes;
             cancel();
-            emit answered(FetchAnswer::fromBody(url, head, said));
+            answerAfterCertificates(FetchAnswer::fromBody(url, head, said), whole);
             return;
         }
         m_isPlaylist = true;
@@ -165,6 +176,34 @@ void PlaylistFetcher::decide(bool complete)
         emit answered(FetchAnswer::failure(url, tr("afspeellijst is te groot"), said));
     else
         emit answered(FetchAnswer::fromBody(url, body, said));
+}
+
+// The decoder checks every certificate too, but cannot say whose it
+// refused: the hosts an HLS playlist sends it to over TLS are looked at
+// first, so that a certificate nobody trusts is refused with its host named.
+void PlaylistFetcher::answerAfterCertificates(const FetchAnswer &answer, bool whole)
+{
+    const QStringList hosts = CertificateTrust::hlsHosts(answer.reply.head, answer.url, whole);
+    if (hosts.isEmpty()) {
+        emit answered(answer);
+        return;
+    }
+    auto pending = std::make_shared<int>(int(hosts.size()));
+    auto refused = std::make_shared<QString>();
+    for (const QString &host : hosts) {
+        CertificateStore::probe(host, this, [=, id = m_fetchId](const QSslCertificate &certificate, bool accepted) {
+            if (!certificate.isNull() && !accepted && refused->isEmpty())
+                *refused = host; // (a host that does not answer is the decoder's to report)
+            if (--*pending > 0 || id != m_fetchId)
+                return;
+            if (refused->isEmpty()) {
+                emit answered(answer);
+                return;
+            }
+            emit certificateRefused(*refused);
+            emit answered(FetchAnswer::failure(answer.url, CertificateTrust::untrustedReason(*refused), answer.reply));
+        });
+    }
 }
 
 ServerAnswer::Answer PlaylistFetcher::replyOf(const QNetworkReply *reply)

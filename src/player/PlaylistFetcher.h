@@ -18,11 +18,17 @@ public:
 
     static constexpr int TimeoutMs = 15000;
 
+signals:
+    // A fetch failed on a certificate the system does not trust (and the
+    // user has not trusted for `host`); answered() follows.
+    void certificateRefused(const QString &host);
+
 private:
     void answerLater(const FetchAnswer &answer);
     void onReadyRead();
     void onFinished();
     void decide(bool complete);
+    void answerAfterCertificates(const FetchAnswer &answer, bool whole);
     static ServerAnswer::Answer replyOf(const QNetworkReply *reply);
 
     QPointer<QNetworkReply> m_reply;

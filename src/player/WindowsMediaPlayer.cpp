@@ -1,4 +1,5 @@
 #include "player/WindowsMediaPlayer.h"
+#include "player/CertificateDialog.h"
 #include "player/PlayerBackend.h"
 #include "player/PlaylistFetcher.h"
 #include "player/PlayerFrame.h"
@@ -59,6 +60,8 @@ WindowsMediaPlayer::WindowsMediaPlayer(QWidget *parent) : QWidget(parent)
     connect(m_session, &StreamSession::stateChanged, this, [this](int state) {
         PlayerLog::playState(this, state);
         m_bar->setRunning(m_session->isRunning());
+        if (state == Playing)
+            m_untrustedHost.clear();
         emit playStateChanged(state);
     });
     connect(m_session, &StreamSession::statusChanged, this, [this](const QString &text) {
@@ -70,6 +73,9 @@ WindowsMediaPlayer::WindowsMediaPlayer(QWidget *parent) : QWidget(parent)
         setToolTip(tip);
         emit statusChanged(text);
     });
+
+    connect(m_fetcher, &PlaylistFetcher::certificateRefused, this,
+            [this](const QString &host) { m_untrustedHost = host; });
 
     m_bar->setVolume(m_volume);
     m_backend->setVolume(m_volume);
@@ -89,6 +95,7 @@ WindowsMediaPlayer::~WindowsMediaPlayer()
 void WindowsMediaPlayer::setURL(const QString &url)
 {
     m_url = url;
+    m_untrustedHost.clear();
     m_session->setAddress(url, m_autoStart);
 }
 
@@ -240,7 +247,7 @@ void WindowsMediaPlayer::contextMenuEvent(QContextMenuEvent *event)
     // The component's own items follow its design setting; a player that
     // shares its window with other players always offers the solo.
     const bool solo = SoundGroup::playersBeside(this).size() > 1;
-    if (!m_enableContextMenu && !solo) {
+    if (!m_enableContextMenu && !solo && m_untrustedHost.isEmpty()) {
         event->ignore();
         return;
     }
@@ -262,6 +269,15 @@ void WindowsMediaPlayer::contextMenuEvent(QContextMenuEvent *event)
         only->setObjectName(QStringLiteral("soloAction"));
         only->setCheckable(true);
         only->setChecked(isSoloed());
+    }
+    if (!m_untrustedHost.isEmpty()) {
+        // Trust the one certificate that host presents, then try again.
+        if (!menu.isEmpty())
+            menu.addSeparator();
+        QAction *trust = menu.addAction(CertificateDialog::menuText(m_untrustedHost), this, [this, host = m_untrustedHost] {
+            CertificateDialog::offer(this, host, [this] { controls.play(); });
+        });
+        trust->setObjectName(QStringLiteral("trustCertificateAction"));
     }
     menu.exec(event->globalPos());
 }

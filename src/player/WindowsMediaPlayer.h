@@ -128,4 +128,5 @@ private:
     int m_balance = 0;
     bool m_invokeURLs = true;
     bool m_windowlessVideo = false;
+    QString m_untrustedHost; // whose certificate kept the address from playing; offered in the menu
 };

@@ -6,17 +6,25 @@
 // and the video area stays calm (black or a still) with no error.
 // Each row prints the time from the address to the first picture (or to
 // sound that plays). Cameras and live streams that go away come back
-// without a click once their server is back.
+// without a click once their server is back. Over TLS, certificates are
+// checked against a local authority that stands for the system's store; one
+// that it does not vouch for is refused until the user trusts it.
 #include "DemoServer.h"
 #include "Pictures.h"
 #include "TestEnv.h"
 #include "TestServers.h"
 
+#include "player/CertificateStore.h"
 #include "player/WindowsMediaPlayer.h"
 
+#include <QContextMenuEvent>
 #include <QElapsedTimer>
 #include <QEvent>
 #include <QFile>
+#include <QMenu>
+#include <QMessageBox>
+#include <QProcess>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QSlider>
 #include <QTemporaryDir>
@@ -55,7 +63,7 @@ QList<int> statesOf(const QSignalSpy &spy)
 
 // Which server a row needs: the HLS demo server, or one of TestServers.
 enum class Server { Hls, WindowsMedia, WmvFile, MpegTs, Mp3, Aac, Rtsp, RtspUdpOnly, RtspTcpOnly,
-                    MpegTsBasicAuth, MpegTsDigestAuth, RtspWithPassword, Mp3WithTitles };
+                    MpegTsBasicAuth, MpegTsDigestAuth, RtspWithPassword, Mp3WithTitles, Https };
 
 TestServers::Kind kindOf(Server server)
 {
@@ -72,6 +80,7 @@ TestServers::Kind kindOf(Server server)
     case Server::MpegTsDigestAuth: return TestServers::MpegTsDigestAuth;
     case Server::RtspWithPassword: return TestServers::RtspWithPassword;
     case Server::Mp3WithTitles: return TestServers::Mp3WithTitles;
+    case Server::Https: return TestServers::HlsOverHttps;
     case Server::Hls: break;
     }
     return TestServers::Rtsp;
@@ -82,6 +91,50 @@ void writeFile(const QString &path, const QByteArray &data)
     QFile f(path);
     if (f.open(QIODevice::WriteOnly))
         f.write(data);
+}
+
+// A new key and certificate for 127.0.0.1 in `dir`/`name`.pem and .key:
+// signed by the test's authority (ca.pem), or by itself.
+bool makeCertificate(const QString &dir, const QString &name, bool bySelf)
+{
+    QStringList args{"req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes",
+                     "-days", "2", "-subj", "/CN=127.0.0.1", "-addext", "subjectAltName=IP:127.0.0.1",
+                     "-keyout", dir + "/new.key", "-out", dir + "/new.pem"};
+    if (!bySelf)
+        args << "-CA" << dir + "/ca.pem" << "-CAkey" << dir + "/ca.key" << "-addext" << "basicConstraints=critical,CA:FALSE";
+    QProcess openssl;
+    openssl.start(QStringLiteral("openssl"), args);
+    return openssl.waitForFinished(20000) && openssl.exitCode() == 0
+           && QFile::rename(dir + "/new.key", dir + "/" + name + ".key.tmp")
+           && ::rename(qPrintable(dir + "/new.pem"), qPrintable(dir + "/" + name + ".pem")) == 0
+           && ::rename(qPrintable(dir + "/" + name + ".key.tmp"), qPrintable(dir + "/" + name + ".key")) == 0;
+}
+
+QString fingerprintOf(const QString &pemFile)
+{
+    const QList<QSslCertificate> certificate = QSslCertificate::fromPath(pemFile);
+    return certificate.isEmpty() ? QString()
+                                 : CertificateTrust::fingerprintText(certificate.first().digest(QCryptographicHash::Sha256));
+}
+
+// Opens the player's context menu and triggers the item of that name;
+// false when the menu does not offer it.
+bool chooseFromMenu(QWidget *player, const QString &action)
+{
+    bool found = false;
+    QTimer::singleShot(300, player, [&] {
+        if (auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget())) {
+            if (auto *item = menu->findChild<QAction *>(action)) {
+                found = true;
+                item->trigger();
+            }
+            menu->close();
+        }
+    });
+    const QPoint at = player->rect().center();
+    QContextMenuEvent event(QContextMenuEvent::Mouse, at, player->mapToGlobal(at));
+    QApplication::sendEvent(player, &event);
+    return found;
 }
 } // namespace
 
@@ -94,6 +147,7 @@ class TestCompat : public QObject {
     QTemporaryDir m_files;
     std::unique_ptr<QWidget> m_window;
     WindowsMediaPlayer *m_player = nullptr;
+    std::unique_ptr<TestEnv> m_env; // the trust file goes where the settings go
 
     // Only the server a row needs runs: the machine has few cores.
     QString need(Server server)
@@ -108,6 +162,20 @@ class TestCompat : public QObject {
                 m_hls = std::make_unique<DemoServer>(QStringList{QStringLiteral("--slots"), QStringLiteral("1"),
                                                                  QStringLiteral("--size"), QStringLiteral("320x180")});
             return m_hls->isRunning() ? m_hls->base() : QString();
+        }
+        if (server == Server::Https && !m_servers.isRunning(TestServers::HlsOverHttps)) {
+            // The test's own authority stands for the system's store; it
+            // signed the playlist host's certificate and, for now, the media host's.
+            const QString dir = m_files.path();
+            if (!QFile::exists(dir + "/ca.pem"))
+                QProcess::execute(QStringLiteral("openssl"),
+                              {"req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes",
+                               "-days", "2", "-subj", "/CN=Kijkraam test CA", "-keyout", dir + "/ca.key", "-out",
+                               dir + "/ca.pem"});
+            if (!makeCertificate(dir, "host", false) || !makeCertificate(dir, "media", false))
+                return QString();
+            CertificateStore::setSystemStoreForTests(dir + "/ca.pem");
+            m_servers.setTls({dir + "/host.pem", dir + "/host.key", dir + "/media.pem", dir + "/media.key"});
         }
         return m_servers.start(kindOf(server));
     }
@@ -153,8 +221,10 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
     }
     void cleanup() { m_window.reset(); }
+    void initTestCase() { m_env = std::make_unique<TestEnv>(); }
     void cleanupTestCase()
     {
+        CertificateStore::setSystemStoreForTests(QString());
         m_servers.stopAll();
         m_hls.reset();
     }
@@ -196,6 +266,8 @@ private slots:
             << Server::RtspTcpOnly << "rtspt" << false << false << QByteArray("RTP/AVP/TCP");
         QTest::newRow("RTSP camera with a name and password")
             << Server::RtspWithPassword << QString() << false << false << QByteArray("RTP/AVP/TCP");
+        QTest::newRow("HLS over HTTPS, playlist and segments on two hosts the authority vouches for")
+            << Server::Https << QString() << false << false << QByteArray();
     }
     void plays()
     {
@@ -314,6 +386,73 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(m_player->playState(), 3, 60000);
         QTRY_VERIFY_WITH_TIMEOUT(litShare(frameOf(m_player)) > 0.005, 10000);
         qInfo("back %lld ms after the server  %s", clock.elapsed(), qPrintable(address));
+    }
+
+    void untrustedCertificate_refusedUntilTrusted_data()
+    {
+        QTest::addColumn<int>("which"); // of the server's addresses
+        QTest::newRow("segments on a self-signed host behind a trusted playlist (the hosts it names are looked at)") << 0;
+        QTest::newRow("the self-signed host's own playlist (the program's first look)") << 1;
+    }
+    void untrustedCertificate_refusedUntilTrusted()
+    {
+        QFETCH(int, which);
+        QVERIFY2(!need(Server::Https).isEmpty(), "the server did not start");
+        const QStringList offered = m_servers.addresses(TestServers::HlsOverHttps);
+        const QString host = CertificateTrust::hostOf(QUrl(offered.value(1))); // the media host
+        const QString refused = QStringLiteral("Certificaat niet vertrouwd: ") + host;
+        QFile::remove(CertificateStore::trustFilePath());
+        QSignalSpy states(m_player, &WindowsMediaPlayer::playStateChanged);
+        // First a self-signed certificate, then another one in its place: asked again.
+        for (int round = 0; round < 2; ++round) {
+            QVERIFY(makeCertificate(m_files.path(), QStringLiteral("media"), true));
+            const QString fingerprint = fingerprintOf(m_files.filePath(QStringLiteral("media.pem")));
+            states.clear();
+            if (round == 0) {
+                m_player->setURL(offered.value(which));
+            } else {
+                m_player->controls.stop();
+                m_player->controls.play();
+            }
+            QTRY_VERIFY2_WITH_TIMEOUT(m_player->statusText().endsWith(refused), qPrintable(m_player->statusText()),
+                                      PlayWithinMs);
+            QVERIFY(!statesOf(states).contains(3));
+            // Trusted from the menu, after its fingerprint was shown: it plays.
+            QVERIFY(chooseFromMenu(m_player, QStringLiteral("trustCertificateAction")));
+            QMessageBox *dialog = nullptr;
+            QTRY_VERIFY((dialog = m_player->findChild<QMessageBox *>(QStringLiteral("certificateDialog"))));
+            QVERIFY2(dialog->text().contains(fingerprint), qPrintable(dialog->text()));
+            named<QPushButton>(dialog, QStringLiteral("trustButton"))->click();
+            QTRY_COMPARE_WITH_TIMEOUT(m_player->playState(), 3, PlayWithinMs);
+            QTRY_VERIFY_WITH_TIMEOUT(litShare(frameOf(m_player)) > 0.005, PlayWithinMs);
+            QFile trust(CertificateStore::trustFilePath());
+            QVERIFY(trust.open(QIODevice::ReadOnly));
+            QCOMPARE(trust.readAll(), (host + QLatin1Char(' ') + fingerprint + QLatin1Char('\n')).toLatin1());
+        }
+        // Put back what the other rows expect of the media host.
+        QVERIFY(makeCertificate(m_files.path(), QStringLiteral("media"), false));
+    }
+
+    void untrustedCertificate_decoderRefusesWhatTheProgramDidNotSee()
+    {
+        // The program looks at the master playlist, not at its variant,
+        // whose segments are on the self-signed host: the decoder refuses them.
+        QVERIFY2(!need(Server::Https).isEmpty(), "the server did not start");
+        QVERIFY(makeCertificate(m_files.path(), QStringLiteral("media"), true));
+        QFile::remove(CertificateStore::trustFilePath());
+        const QStringList offered = m_servers.addresses(TestServers::HlsOverHttps);
+        QSignalSpy states(m_player, &WindowsMediaPlayer::playStateChanged);
+        m_player->setURL(offered.value(2));
+        QTest::qWait(10000); // a stream that plays shows its picture in about 2 s
+        QVERIFY2(!statesOf(states).contains(3), qPrintable(m_player->statusText()));
+        QVERIFY(litShare(frameOf(m_player)) < 0.005);
+        // Trusted: the decoder takes it at the next open.
+        const QList<QSslCertificate> media = QSslCertificate::fromPath(m_files.filePath(QStringLiteral("media.pem")));
+        QVERIFY(CertificateStore::trust(CertificateTrust::hostOf(QUrl(offered.value(1))), media.value(0)));
+        m_player->controls.stop();
+        m_player->controls.play();
+        QTRY_COMPARE_WITH_TIMEOUT(m_player->playState(), 3, PlayWithinMs);
+        QVERIFY(makeCertificate(m_files.path(), QStringLiteral("media"), false));
     }
 };
 

@@ -29,6 +29,7 @@ struct TestServers::Running {
     QProcess process;
     QString address; // what the server printed after LISTENING
     QUrl base;       // scheme, host and port of it
+    QString media;   // HlsOverHttps: the media host ("MEDIA <address>")
     QByteArray log;  // its standard error so far
 };
 
@@ -51,6 +52,7 @@ QString TestServers::name(Kind kind)
     case MpegTsBasicAuth: return QStringLiteral("MPEG-TS, Basic authentication");
     case MpegTsDigestAuth: return QStringLiteral("MPEG-TS, Digest authentication");
     case RtspWithPassword: return QStringLiteral("RTSP with a password");
+    case HlsOverHttps: return QStringLiteral("HLS over HTTPS");
     }
     return QString();
 }
@@ -120,6 +122,15 @@ QString TestServers::start(Kind kind, int port)
                            QStringLiteral("4"), QStringLiteral("--wm-slot"), QStringLiteral("4"),
                            QStringLiteral("--size"), Size};
         break;
+    case HlsOverHttps:
+        if (m_tls.size() != 4) {
+            qWarning("TestServers: HLS over HTTPS needs setTls()");
+            return QString();
+        }
+        args = QStringList{streamServer, QStringLiteral("https"), QStringLiteral("--port"), QString::number(port),
+                           QStringLiteral("--size"), Size, QStringLiteral("--cert"), m_tls[0], QStringLiteral("--key"),
+                           m_tls[1], QStringLiteral("--media-cert"), m_tls[2], QStringLiteral("--media-key"), m_tls[3]};
+        break;
     }
 
     auto running = std::make_unique<Running>();
@@ -146,6 +157,8 @@ QString TestServers::start(Kind kind, int port)
             const QByteArray line = process.readLine().trimmed();
             if (line.startsWith("LISTENING "))
                 r.address = QString::fromUtf8(line.mid(10));
+            else if (line.startsWith("MEDIA "))
+                r.media = QString::fromUtf8(line.mid(6));
         }
     }
     r.base = QUrl(r.address).adjusted(QUrl::RemovePath | QUrl::RemoveQuery);
@@ -196,6 +209,9 @@ QStringList TestServers::addresses(Kind kind) const
         return {QStringLiteral("mms://") + hostPort + QStringLiteral("/wm/live"),
                 QStringLiteral("mmsh://") + hostPort + QStringLiteral("/wm/live"),
                 http + QStringLiteral("/wm/live"), http + QStringLiteral("/kwa/KR5/KR4.asx")};
+    case HlsOverHttps:
+        return {r.address, r.media + QStringLiteral("/live.m3u8"),
+                QString(r.address).replace(QLatin1String("/live.m3u8"), QLatin1String("/master.m3u8"))};
     }
     return {};
 }

@@ -20,6 +20,8 @@
 //                        --asx-target 1=media/clip.wmv
 //                      (DIR/clip.wmv made by DemoServer::makeWmv: 120 s, wmv2 + wmav2)
 //   WindowsMediaStream tools/kijkraam-demo-server --port 0 --slots 4 --wm-slot 4
+//   HlsOverHttps       tests/support/servers/stream-server https --port 0 --cert C --key K
+//                        --media-cert MC --media-key MK   (the files of setTls())
 // all run by Debian's /usr/bin/python3, with --size 320x240 where there is video.
 #include <QString>
 #include <QStringList>
@@ -45,10 +47,12 @@ public:
         MpegTsBasicAuth,    // MPEG-TS behind HTTP Basic authentication
         MpegTsDigestAuth,   // MPEG-TS behind HTTP Digest authentication
         RtspWithPassword,   // a camera with a name and password (RTSP Basic)
+        HlsOverHttps,       // live HLS (H.264) over TLS, its segments on a second TLS host
     };
     static constexpr Kind AllKinds[] = {MpegTsOverHttp, Mp3OverHttp,        AacOverHttp,      Rtsp,
                                         ProgressiveWmv, WindowsMediaStream, RtspUdpOnly,      RtspTcpOnly,
-                                        Mp3WithTitles,  MpegTsBasicAuth,    MpegTsDigestAuth, RtspWithPassword};
+                                        Mp3WithTitles,  MpegTsBasicAuth,    MpegTsDigestAuth, RtspWithPassword,
+                                        HlsOverHttps};
     static constexpr const char *Password = "Geheim123"; // of the name "kijker"
 
     TestServers();
@@ -78,8 +82,14 @@ public:
     //                       http://127.0.0.1:P/wm/live (a [Reference] file unless the
     //                       client says it is NSPlayer/...: then the framed stream),
     //                       http://127.0.0.1:P/kwa/KR5/KR4.asx (an ASX: REF mms://, then http://)
+    //   HlsOverHttps        https://127.0.0.1:P/live.m3u8 (its segments on the media host),
+    //                       https://127.0.0.1:M/live.m3u8 (the media host's own playlist),
+    //                       https://127.0.0.1:P/master.m3u8 (naming the first as its variant)
     QStringList addresses(Kind kind) const;
     bool isRunning(Kind kind) const;
+    // HlsOverHttps: the PEM files of the playlist host and of the media
+    // host. The server reads them again when they change.
+    void setTls(const QStringList &certKeyMediaCertMediaKey) { m_tls = certKeyMediaCertMediaKey; }
 
     void stop(Kind kind);
     void stopAll();
@@ -90,4 +100,5 @@ private:
     struct Running;
     std::map<Kind, std::unique_ptr<Running>> m_running;
     QTemporaryDir m_media;
+    QStringList m_tls;
 };
