@@ -27,7 +27,7 @@ constexpr int PageTimeoutMs = 30000;  // no data for this long: the page failed
 // without end, or one header line without end, keeps the transfer alive
 // but never gives a page. (Qt's network access stops reading headers at
 // its own size limit, and then waits.)
-constexpr int HeaderTimeoutMs = 10000;
+constexpr int HeaderTimeoutMs = 5000;
 
 QString whyEnded(WebViewModule::RenderEnd end, int exitCode)
 {
