@@ -108,17 +108,9 @@ public:
     RenderWatch(QWebEnginePage *page, QObject *context, const WebViewModule::Events &events)
         : QObject(page), m_page(page)
     {
-        connect(page, &QWebEnginePage::renderProcessPidChanged, this, [this](qint64 pid) {
-            m_pid = pid;
-            if (pid > 0) {
-                lowerPriority(pid);
-                m_timer.start();
-            }
-        });
         QObject::connect(page, &QWebEnginePage::renderProcessTerminated, context,
                          [this, ended = events.renderProcessEnded](QWebEnginePage::RenderProcessTerminationStatus status,
                                                                    int exitCode) {
-                             m_timer.stop();
                              if (m_refused) {
                                  m_refused = false;
                                  // Empty and black, in a new render process.
@@ -127,25 +119,29 @@ public:
                              }
                              ended(renderEnd(status), exitCode);
                          });
+        // The page's process is looked up at every turn: it changes with
+        // pages of other sites and after a process ended, and the engine
+        // does not tell of the first one.
         m_timer.setInterval(WatchIntervalMs);
         connect(&m_timer, &QTimer::timeout, this, [this] { check(); });
+        m_timer.start();
     }
 
 private:
     void check()
     {
-        if (m_pid <= 0 || m_refused)
+        const qint64 pid = m_page->renderProcessPid();
+        if (pid <= 0 || pid == ::getpid() || m_refused)
             return;
-        lowerPriority(m_pid); // threads it started since
-        if (ownMemory(m_pid) > MaxRenderBytes) {
+        lowerPriority(pid); // and the threads it started since
+        if (ownMemory(pid) > MaxRenderBytes) {
             m_refused = true;
-            ::kill(pid_t(m_pid), SIGKILL);
+            ::kill(pid_t(pid), SIGKILL);
         }
     }
 
     QWebEnginePage *m_page;
     QTimer m_timer;
-    qint64 m_pid = 0;
     bool m_refused = false;
 };
 
