@@ -22,6 +22,12 @@ constexpr qint64 MaxPageBytes = 4 * 1024 * 1024;
 constexpr qint64 ReadPiece = 64 * 1024;
 constexpr int MaxRedirects = 20;      // as many as the engine follows
 constexpr int PageTimeoutMs = 30000;  // no data for this long: the page failed
+// The status line and headers of each answer must be complete this soon
+// after the request (or the redirect) went out: a server that sends headers
+// without end, or one header line without end, keeps the transfer alive
+// but never gives a page. (Qt's network access stops reading headers at
+// its own size limit, and then waits.)
+constexpr int HeaderTimeoutMs = 5000;
 
 QString whyEnded(WebViewModule::RenderEnd end, int exitCode)
 {
@@ -93,10 +99,15 @@ WebBrowser::~WebBrowser() { abandonFetch(); }
 
 void WebBrowser::abandonFetch()
 {
-    if (m_fetch) {
-        m_fetch->disconnect(this);
-        m_fetch->abort();
-    }
+    if (!m_fetch)
+        return;
+    QNetworkReply *reply = m_fetch;
+    reply->disconnect(this);
+    // A reply that has reported its error ends by itself: aborting it now
+    // would report a second error on it (Qt warns of that).
+    if (!reply->isFinished() && reply->error() == QNetworkReply::NoError)
+        reply->abort();
+    reply->deleteLater();
 }
 
 bool WebBrowser::engineStarted() { return g_engineStarted; }
@@ -125,6 +136,16 @@ void WebBrowser::fetch(const QUrl &url)
     QNetworkReply *reply = network()->get(pageRequest(url));
     m_fetch = reply;
     reply->setReadBufferSize(ReadPiece);
+    auto *headerClock = new QTimer(reply);
+    headerClock->setSingleShot(true);
+    headerClock->setInterval(HeaderTimeoutMs);
+    connect(headerClock, &QTimer::timeout, reply, [reply] {
+        if (reply->error() == QNetworkReply::NoError)
+            reply->abort();
+    });
+    connect(reply, &QNetworkReply::metaDataChanged, headerClock, &QTimer::stop);
+    connect(reply, &QNetworkReply::redirected, headerClock, qOverload<>(&QTimer::start));
+    headerClock->start();
     auto received = std::make_shared<qint64>(0);
     connect(reply, &QNetworkReply::readyRead, this, [reply, received] {
         *received += reply->skip(reply->bytesAvailable());

@@ -60,8 +60,8 @@ void PlaylistFetcher::cancel()
     ++m_fetchId;
     if (m_reply) {
         m_reply->disconnect(this);
-        if (!m_reply->isFinished())
-            m_reply->abort();
+        if (!m_reply->isFinished() && m_reply->error() == QNetworkReply::NoError)
+            m_reply->abort(); // one that reported its error ends by itself; abort() would report another
         m_reply->deleteLater();
     }
     m_reply = nullptr;

@@ -10,6 +10,11 @@
 #include <QSaveFile>
 
 #include <algorithm>
+#include <cerrno>
+#include <ctime>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace INI {
 
@@ -157,6 +162,104 @@ ReadResult readFile(const QString &path, QByteArray *bytes, bool forWrite)
         return ReadResult::Failed; // grew past the limit while we read it
     return ReadResult::Read;
 }
+
+// A temporary file of a write that never finished (the program was killed
+// while it wrote) is removed by a later write once it is this old; younger
+// ones may belong to a write of another copy of the program that is still
+// under way.
+constexpr time_t StaleTemporarySeconds = 60;
+
+// The name QSaveFile gives its temporary file for `name` as it commits: the
+// name, a dot and six random letters of either case. Six letters in one
+// case, or a capital and then small letters, read like a word a person gave
+// a copy ("ini.ini.backup", "ini.ini.Backup") and are left alone.
+bool isTemporaryName(const QString &candidate, const QString &name)
+{
+    if (candidate.size() != name.size() + 7 || !candidate.startsWith(name + QLatin1Char('.')))
+        return false;
+    bool laterCapital = false, small = false;
+    for (qsizetype i = name.size() + 1; i < candidate.size(); ++i) {
+        const char16_t c = candidate.at(i).unicode();
+        const bool capital = c >= u'A' && c <= u'Z';
+        if (!capital && !(c >= u'a' && c <= u'z'))
+            return false;
+        laterCapital = laterCapital || (capital && i > name.size() + 1);
+        small = small || !capital;
+    }
+    return laterCapital && small;
+}
+
+// Removes the stale temporary files of earlier writes of `path`: regular
+// files of this user with a temporary's name, untouched for a while.
+void removeStaleTemporaries(const QString &path)
+{
+    const QFileInfo target(path);
+    const QString name = target.fileName();
+    const QDir dir = target.absoluteDir();
+    const QStringList found = dir.entryList({name + QStringLiteral(".??????")},
+                                            QDir::Files | QDir::Hidden | QDir::System | QDir::NoSymLinks);
+    const time_t now = ::time(nullptr);
+    for (const QString &candidate : found) {
+        if (!isTemporaryName(candidate, name))
+            continue;
+        const QByteArray file = QFile::encodeName(dir.filePath(candidate));
+        struct stat st {};
+        if (::lstat(file.constData(), &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::geteuid()
+            && st.st_mtime + StaleTemporarySeconds < now)
+            ::unlink(file.constData());
+    }
+}
+
+// Writes `bytes` as the new content of `path`: into a temporary file beside
+// it, renamed over it once everything is on disk. An existing file keeps
+// its mode, owner and group; a new one is readable by its user alone (it
+// holds the stream addresses, passwords in them included). A file that its
+// owner cannot write was made read-only on purpose and is not replaced, for
+// root either (who could).
+bool replaceFile(const QString &path, const QByteArray &bytes)
+{
+    const QByteArray native = QFile::encodeName(path);
+    struct stat old {};
+    const bool existed = ::stat(native.constData(), &old) == 0;
+    if (existed && !(old.st_mode & S_IWUSR))
+        return false;
+    removeStaleTemporaries(path);
+
+    // QSaveFile writes into a file without a name (O_TMPFILE) where the file
+    // system has them, and gives it a name only as it renames it over the
+    // old one; elsewhere into a named one beside it.
+    QSaveFile file(path);
+    file.setDirectWriteFallback(false);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    const auto fail = [&file] {
+        file.cancelWriting();
+        return false;
+    };
+    if (!existed) {
+        if (::fchmod(file.handle(), 0600) != 0)
+            return fail();
+    } else {
+        // Root writing a user's file leaves it the user's. Changing the
+        // owner may clear set-id bits, so the mode is set after it.
+        struct stat made {};
+        if (::fstat(file.handle(), &made) != 0
+            || ((made.st_uid != old.st_uid || made.st_gid != old.st_gid)
+                && ::fchown(file.handle(), old.st_uid, old.st_gid) != 0))
+            return fail();
+        if (::fchmod(file.handle(), old.st_mode & 07777) != 0)
+            return fail();
+    }
+    // The explicit flush matters: QSaveFile::commit() does not notice when
+    // the final flush of its buffer fails (a full disk, a size limit) and
+    // would rename the short file over the old one.
+    if (file.write(bytes) != bytes.size() || !file.flush() || file.error() != QFileDevice::NoError)
+        return fail();
+    return file.commit();
+}
+
+bool writeSetting(const QString &path, const QString &startFrom, const QString &section, const QString &key,
+                  const QString &value);
 
 } // namespace
 
@@ -387,14 +490,15 @@ bool WriteSetting(const QString &section, const QString &key, const QString &val
 {
     const DataPlaces::Place place = DataPlaces::settings();
     const QString path = iniIn(place.dir);
+    QString startFrom;
     if (place.perUser) {
         if (!DataPlaces::prepare(place))
             return false;
         const QString beside = iniIn(ProgramDir::path());
         if (!QFileInfo::exists(path) && QFileInfo(beside).isFile())
-            QFile::copy(beside, path); // a new file of the user's, even from a read-only one
+            startFrom = beside; // its text, in a new file of the user's (not its mode)
     }
-    return WriteSettingTo(path, section, key, value);
+    return writeSetting(path, startFrom, section, key, value);
 }
 
 QString ReadSettingFrom(const QString &path, const QString &section, const QString &key,
@@ -409,6 +513,16 @@ QString ReadSettingFrom(const QString &path, const QString &section, const QStri
 bool WriteSettingTo(const QString &path, const QString &section, const QString &key,
                     const QString &value)
 {
+    return writeSetting(path, QString(), section, key, value);
+}
+
+namespace {
+
+// A write to `path`; when `path` does not exist yet and `startFrom` names a
+// file, the new file starts from that file's text.
+bool writeSetting(const QString &path, const QString &startFrom, const QString &section, const QString &key,
+                  const QString &value)
+{
     if (!validSectionName(section) || !validKeyName(key))
         return false;
     QByteArray old;
@@ -416,28 +530,18 @@ bool WriteSettingTo(const QString &path, const QString &section, const QString &
     if (read == ReadResult::Failed)
         return false; // never replace a file we could not read in full
 
-    IniDocument doc = IniDocument::parse(old);
+    QByteArray start = old;
+    if (read == ReadResult::Missing && !startFrom.isEmpty()
+        && readFile(startFrom, &start, true) != ReadResult::Read)
+        start.clear();
+    IniDocument doc = IniDocument::parse(start);
     doc.setValue(section, key, value);
     const QByteArray bytes = doc.toBytes();
     if (read == ReadResult::Read && bytes == old)
         return true;
-
-    // The new text goes to a temporary file next to the old one, which is
-    // renamed over it only once everything is on disk. QSaveFile keeps the
-    // old file's permissions.
-    QSaveFile file(path);
-    file.setDirectWriteFallback(false);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    // The explicit flush matters: QSaveFile::commit() does not notice when
-    // the final flush of its buffer fails (a full disk, a size limit) and
-    // would rename the short file over the old one.
-    if (file.write(bytes) != bytes.size() || !file.flush()
-        || file.error() != QFileDevice::NoError) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
+    return replaceFile(path, bytes);
 }
+
+} // namespace
 
 } // namespace INI

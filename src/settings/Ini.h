@@ -5,6 +5,10 @@
 // section or key give the default); writes replace a value in place, keep
 // every other line byte for byte, and go through a temporary file that is
 // renamed over the original, so a failed write never damages the file.
+// A file a write creates is readable by its user alone (0600); an existing
+// one keeps its mode, owner and group. A file without write permission for
+// its owner is left alone (the write fails), also when root writes. A write
+// removes the temporary files that killed writes left behind.
 //
 // Files are UTF-8 or, when they are not valid UTF-8, Windows-1252 (the ANSI
 // code page in which Windows programs write profile files). A write keeps

@@ -8,13 +8,22 @@
 #include "TestServers.h"
 
 #include "player/Redaction.h"
+#include "platform/ComponentFailure.h"
+#include "platform/Form.h"
+#include "platform/Forms.h"
+#include "platform/WebBrowser.h"
 #include "player/SessionClock.h"
 #include "player/WindowsMediaPlayer.h"
+#include "settings/Addresses.h"
 
+#include <QAction>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QHBoxLayout>
 #include <QLoggingCategory>
 #include <QSignalSpy>
+#include <sys/resource.h>
+#include <unistd.h>
 
 namespace {
 // Measures the longest pause of the event loop while it runs.
@@ -46,6 +55,45 @@ void keepLine(QtMsgType type, const QMessageLogContext &context, const QString &
     g_logged << text;
     if (type != QtDebugMsg)
         g_next(type, context, text);
+}
+
+// The engine's render processes under this one (children, or grandchildren
+// under its zygote), with the memory each made itself (RssAnon + RssShmem).
+QMap<int, qint64> renderProcessMemory()
+{
+    QMap<int, int> parents;
+    QSet<int> renderers;
+    for (const QString &pid : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(pid)), cmd(QStringLiteral("/proc/%1/cmdline").arg(pid));
+        if (!stat.open(QIODevice::ReadOnly) || !cmd.open(QIODevice::ReadOnly))
+            continue;
+        parents[pid.toInt()] = stat.readAll().split(')').last().trimmed().split(' ').value(1).toInt();
+        if (cmd.readAll().contains("--type=renderer"))
+            renderers << pid.toInt();
+    }
+    QMap<int, qint64> memory;
+    for (int pid : renderers) {
+        int up = parents.value(pid);
+        while (up > 1 && up != ::getpid())
+            up = parents.value(up);
+        if (up != ::getpid())
+            continue;
+        QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+        qint64 kib = 0;
+        if (status.open(QIODevice::ReadOnly))
+            for (const QByteArray &line : status.readAll().split('\n'))
+                if (line.startsWith("RssAnon:") || line.startsWith("RssShmem:"))
+                    kib += line.mid(line.indexOf(':') + 1).trimmed().split(' ').value(0).toLongLong();
+        memory[pid] = kib * 1024;
+    }
+    return memory;
+}
+
+double cpuSeconds()
+{
+    rusage use{};
+    ::getrusage(RUSAGE_SELF, &use);
+    return double(use.ru_utime.tv_sec + use.ru_stime.tv_sec) + (use.ru_utime.tv_usec + use.ru_stime.tv_usec) / 1e6;
 }
 
 QList<int> statesOf(const QSignalSpy &spy)
@@ -229,6 +277,126 @@ private slots:
         }
         if (server >= 0)
             m_servers.stop(TestServers::Kind(server));
+    // A server that sends the counter page's headers without end (many
+    // lines, or one line without end): the fetch ends well before the
+    // transfer's own 30 s without data, at little cost, and the program
+    // goes on answering.
+    void endlessHeaders_endTheCounterPageFetch_data()
+    {
+        QTest::addColumn<QString>("mode");
+        QTest::newRow("endless headers") << QStringLiteral("headers-endless");
+        QTest::newRow("endless header line") << QStringLiteral("header-huge");
+    }
+    void endlessHeaders_endTheCounterPageFetch()
+    {
+        QFETCH(QString, mode);
+        const QString path = QStringLiteral("/kwa/KR5/count.php");
+        QVERIFY(m_server->setFault(path, mode));
+        const Restore healed([this, path] { m_server->setFault(path, QStringLiteral("ok")); });
+        QWidget window;
+        window.resize(300, 100);
+        auto *counter = new WebBrowser(&window);
+        counter->setGeometry(400, 10, 200, 50); // outside its window, as in the main window
+        window.show();
+        QSignalSpy loaded(counter, &WebBrowser::loadFinished);
+        LoopWatch watch;
+        const double cpuBefore = cpuSeconds();
+        counter->Navigate(m_server->url(path));
+        QTRY_COMPARE_WITH_TIMEOUT(loaded.count(), 1, 12000);
+        QCOMPARE(loaded.first().first().toBool(), false);
+        QVERIFY2(cpuSeconds() - cpuBefore < 5, qPrintable(QString::number(cpuSeconds() - cpuBefore)));
+        QVERIFY2(watch.longestMs() < 1000, qPrintable(QString::number(watch.longestMs())));
+    }
+
+    // Hostile ticker pages in the main window: no page dialog is ever shown
+    // (each is answered at once), a busy page's process yields, an endless
+    // page is ended at the render process's memory bound; the program goes
+    // on answering and ends with "&Sluiten".
+    void hostilePages_neverHoldUpTheProgram_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QString>("mode");
+        QTest::addColumn<QStringList>("reports"); // what the page told the server it was answered
+        const QString ticker = QStringLiteral("/kwa/KR5/Daz_ticker.php");
+        QTest::newRow("page dialogs") << ticker << "page-dialogs"
+                                      << QStringList{"alert", "confirm-false", "prompt-null", "print", "notification-denied",
+                                                     "location-1", "done"};
+        QTest::newRow("busy page") << ticker << "page-busy" << QStringList{"busy"};
+        QTest::newRow("endless page") << ticker << "page-endless" << QStringList();
+    }
+    void hostilePages_neverHoldUpTheProgram()
+    {
+        QFETCH(QString, path);
+        QFETCH(QString, mode);
+        QFETCH(QStringList, reports);
+        TestEnv env;
+        env.writeIni("[Kijkraam]\r\nNieuws=Ja\r\n");
+        Addresses::overrideServerForTests(m_server->base());
+        QStringList failures, modals;
+        ComponentFailure::setHandler([&failures](const QString &c, const QString &r) { failures << c + r; });
+        const Restore undo([] {
+            Addresses::overrideServerForTests(QString());
+            ComponentFailure::setHandler({});
+        });
+        m_server->resetStats(); // (which also clears the faults)
+        QVERIFY(m_server->setFault(path, mode));
+        // A modal box would hold the test up as it holds up the program: it
+        // is noted and closed.
+        QTimer modalWatch;
+        connect(&modalWatch, &QTimer::timeout, this, [&modals] {
+            if (QWidget *modal = QApplication::activeModalWidget()) {
+                modals << QLatin1String(modal->metaObject()->className());
+                modal->close();
+            }
+        });
+        modalWatch.start(50);
+        LoopWatch watch;
+        Form *main = Forms::show(QStringLiteral("Form1"));
+        QVERIFY(QTest::qWaitForWindowExposed(main));
+
+        const auto told = [this] {
+            QStringList said;
+            for (const QString &key : m_server->stats().keys())
+                if (key.startsWith(QLatin1String("/report/")))
+                    said << key.mid(8);
+            return said;
+        };
+        for (const QString &report : reports)
+            QTRY_VERIFY2_WITH_TIMEOUT(told().contains(report), qPrintable(report), 20000);
+        if (mode == QLatin1String("page-endless")) {
+            // The page grows its render process until the bound ends it.
+            qint64 peak = 0;
+            QElapsedTimer clock;
+            clock.start();
+            QMap<int, qint64> first;
+            while (clock.elapsed() < 60000) {
+                const QMap<int, qint64> now = renderProcessMemory();
+                if (first.isEmpty())
+                    first = now;
+                for (qint64 bytes : now)
+                    peak = qMax(peak, bytes);
+                if (!first.isEmpty() && peak > 100 * 1024 * 1024 && !now.contains(first.firstKey()))
+                    break; // the grown one is gone
+                QVERIFY2(peak < 512LL * 1024 * 1024, qPrintable(QString::number(peak >> 20)));
+                QTest::qWait(100);
+            }
+            QVERIFY2(!first.isEmpty() && !renderProcessMemory().contains(first.firstKey()),
+                     qPrintable(QStringLiteral("peak %1 MiB").arg(peak >> 20)));
+        }
+        if (mode == QLatin1String("page-busy")) {
+            QTest::qWait(1000);
+            for (int pid : renderProcessMemory().keys())
+                QVERIFY2(::getpriority(PRIO_PROCESS, id_t(pid)) >= 10, qPrintable(QString::number(pid)));
+        }
+        // The windows answer: the About window opens, "&Sluiten" ends the program.
+        QVERIFY(Forms::show(QStringLiteral("Form2")));
+        QVERIFY(QTest::qWaitForWindowExposed(Forms::find(QStringLiteral("Form2"))));
+        main->findChild<QAction *>(QStringLiteral("mnuExit"))->trigger();
+        QCOMPARE(env.quitRequests, 1);
+        QVERIFY2(watch.longestMs() < 1000, qPrintable(QString::number(watch.longestMs())));
+        QCOMPARE(modals, QStringList());
+        QCOMPARE(failures, QStringList());
+        QVERIFY(m_server->setFault(path, QStringLiteral("ok")));
     }
 
     void tricklingPlaylist_stillPlays()

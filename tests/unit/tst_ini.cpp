@@ -11,8 +11,10 @@
 #include <algorithm>
 #include <csignal>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <utime.h>
 
 using namespace INI;
 using Encoding = IniDocument::Encoding;
@@ -58,6 +60,13 @@ class TstIni : public QObject {
         QFile f(file);
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
     }
+    static struct stat statOf(const QString &file)
+    {
+        struct stat st {};
+        ::stat(QFile::encodeName(file).constData(), &st);
+        return st;
+    }
+    static int modeOf(const QString &file) { return int(statOf(file).st_mode & 07777); }
 
 private slots:
     void readsLikeProfileStrings()
@@ -221,6 +230,53 @@ private slots:
         QVERIFY2(WEXITSTATUS(status) == 0, outcome[std::min(WEXITSTATUS(status), 5)]);
         QCOMPARE(get(f), QByteArray("[S]\na=old\n"));
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"ini.ini"});
+    }
+
+    // The file holds the stream addresses, passwords in them included: a new
+    // one is its user's alone. An existing one keeps its mode and owner (root
+    // writing a user's file), one its owner made read-only is not replaced
+    // (not by root either), and the temporary files of killed writes go.
+    void aWriteKeepsModeAndOwnerAndClearsLeftovers()
+    {
+        QTemporaryDir dir;
+        const QString f = dir.filePath("ini.ini");
+        const mode_t mask = ::umask(022);
+        const bool written = WriteSettingTo(f, "S", "a", "1");
+        ::umask(mask);
+        QVERIFY(written);
+        QCOMPARE(modeOf(f), 0600);
+
+        QFile::setPermissions(f, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther);
+        QVERIFY(!WriteSettingTo(f, "S", "a", "2"));
+        QCOMPARE(get(f), QByteArray("[S]\r\na=1\r\n"));
+        QCOMPARE(modeOf(f), 0444);
+
+        ::chmod(QFile::encodeName(f).constData(), 0640);
+        if (::geteuid() == 0) { // only root can give a file away
+            QCOMPARE(::chown(QFile::encodeName(f).constData(), 65534, 65534), 0);
+            QVERIFY(WriteSettingTo(f, "S", "a", "3"));
+            QCOMPARE(int(statOf(f).st_uid), 65534);
+            QCOMPARE(int(statOf(f).st_gid), 65534);
+            QCOMPARE(modeOf(f), 0640);
+        }
+
+        // What killed writes leave, a minute old and more, and what is not theirs.
+        const QStringList stale = {"ini.ini.QwErTy", "ini.ini.aBCdef"};
+        const QStringList kept = {"ini.ini.ZxCvBn" /* too young */, "ini.ini.backup", "ini.ini.Backup",
+                                  "ini.ini.BACKUP", "ini.ini.AbCd12", "ini.ini.AbCdEfG", "ini.ini.AbCdEf.x"};
+        const utimbuf old{::time(nullptr) - 120, ::time(nullptr) - 120};
+        for (const QString &name : stale + kept) {
+            put(dir.filePath(name), "[S]\r\na=0\r\n");
+            if (name != kept.first())
+                ::utime(QFile::encodeName(dir.filePath(name)).constData(), &old);
+        }
+        QVERIFY(QDir(dir.path()).mkdir("ini.ini.DiRect"));
+        QVERIFY(QFile::link(dir.filePath("ini.ini.AbCd12"), dir.filePath("ini.ini.LiNkEd")));
+        QVERIFY(WriteSettingTo(f, "S", "a", "4"));
+        QStringList expected = kept + QStringList{"ini.ini", "ini.ini.DiRect", "ini.ini.LiNkEd"};
+        expected.sort();
+        QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System, QDir::Name),
+                 expected);
     }
 
     // A key is looked for in its own section only: [Stream1] without Adres
@@ -438,7 +494,7 @@ private slots:
         QCOMPARE(ReadSetting("Kijkraam", "Nieuws", "Nee"), QString("Ja"));
         QVERIFY(!QFile::exists(home.filePath("deep"))); // reading makes nothing
         QVERIFY(WriteSetting("Kijkraam", "Autostart", "Ja"));
-        QVERIFY(QFile::permissions(mine) & QFile::WriteOwner); // the copy is the user's to change
+        QCOMPARE(modeOf(mine), 0600); // the copy is the user's to change, and the user's alone
         QVERIFY(WriteSetting("Kijkraam", "Autostart", "Nee"));
         QCOMPARE(get(mine), QByteArray("[Kijkraam]\r\nNieuws=Ja\r\nAutostart=Nee\r\n"));
         QCOMPARE(get(beside), QByteArray("[Kijkraam]\r\nNieuws=Ja\r\n"));
