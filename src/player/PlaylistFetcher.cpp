@@ -1,4 +1,5 @@
 #include "player/PlaylistFetcher.h"
+#include "player/PlaylistFormats.h"
 
 #include <QFile>
 #include <QLoggingCategory>
@@ -21,11 +22,12 @@ FetchAnswer FetchAnswer::fromBody(const QUrl &url, const QByteArray &body, Serve
     FetchAnswer answer = media(url);
     answer.reply = std::move(reply);
     answer.reply.head = body.left(SniffBytes);
-    if (Asx::formatOf(answer.reply.head) != Asx::Format::None) {
-        // An ASX playlist or a [Reference] file; the content type tells
-        // whether a [Reference] file's http:// addresses are MMS over HTTP.
+    if (Playlists::formatOf(body, url, answer.reply.contentType) != Playlists::Format::None) {
+        // A playlist of ours (not an HLS playlist: that is the decoder's);
+        // the content type tells whether a [Reference] file's http://
+        // addresses are MMS over HTTP.
         answer.kind = Playlist;
-        answer.playlist = Asx::read(body, url, answer.reply.contentType);
+        answer.playlist = Playlists::read(body, url, answer.reply.contentType);
     }
     return answer;
 }
@@ -87,7 +89,7 @@ void PlaylistFetcher::fetch(const QUrl &url)
             return;
         }
         const QByteArray head = file.read(FetchAnswer::SniffBytes);
-        const bool playlist = Asx::formatOf(head) != Asx::Format::None;
+        const bool playlist = Playlists::formatOf(head, url) != Playlists::Format::None;
         const QByteArray body = playlist ? head + file.read(Asx::MaxPlaylistBytes + 1 - head.size()) : head;
         answerLater(FetchAnswer::fromBody(url, body));
         return;
@@ -150,7 +152,7 @@ void PlaylistFetcher::decide(bool complete)
     const QUrl url = m_reply ? m_reply->url() : m_url;
     const ServerAnswer::Answer said = replyOf(m_reply);
     if (!m_isPlaylist) {
-        if (Asx::formatOf(m_body.left(FetchAnswer::SniffBytes)) == Asx::Format::None) {
+        if (Playlists::formatOf(m_body.left(FetchAnswer::SniffBytes), url, said.contentType) == Playlists::Format::None) {
             // Media, not a playlist: stop downloading, the decoder opens it itself.
             const QByteArray head = m_body.left(FetchAnswer::SniffBytes);
             cancel();
