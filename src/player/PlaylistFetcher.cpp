@@ -5,6 +5,7 @@
 #include <QLoggingCategory>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
+#include <QSslSocket>
 #include <QTimer>
 
 Q_LOGGING_CATEGORY(lcFetch, "kijkraam.fetch", QtWarningMsg)
@@ -49,13 +50,29 @@ FetchAnswer FetchAnswer::failure(const QUrl &url, const QString &reason, ServerA
     return answer;
 }
 
-PlaylistFetcher::PlaylistFetcher(QObject *parent) : PlaylistSource(parent) {}
+PlaylistFetcher::PlaylistFetcher(QObject *parent)
+    : PlaylistSource(parent), m_headerTimer(new QTimer(this)), m_lookTimer(new QTimer(this))
+{
+    m_headerTimer->setSingleShot(true);
+    m_lookTimer->setSingleShot(true);
+    connect(m_headerTimer, &QTimer::timeout, this, &PlaylistFetcher::onHeaderTimeout);
+    connect(m_lookTimer, &QTimer::timeout, this, &PlaylistFetcher::endLook);
+}
 
 PlaylistFetcher::~PlaylistFetcher() { cancel(); }
 
 void PlaylistFetcher::cancel()
 {
     ++m_fetchId;
+    m_headerTimer->stop();
+    m_lookTimer->stop();
+    if (m_look) {
+        m_look->disconnect(this);
+        m_look->abort();
+        m_look->deleteLater();
+    }
+    m_look = nullptr;
+    m_lookBytes.clear();
     if (m_reply) {
         m_reply->disconnect(this);
         if (!m_reply->isFinished())
@@ -100,8 +117,16 @@ void PlaylistFetcher::fetch(const QUrl &url)
     request.setMaximumRedirectsAllowed(5);
     request.setHeader(QNetworkRequest::UserAgentHeader, QByteArrayLiteral("Kijkraam/2.3"));
     m_reply = network().get(request);
+    // What the client holds for us stays small whatever the server sends.
+    m_reply->setReadBufferSize(64 * 1024);
+    connect(m_reply, &QNetworkReply::metaDataChanged, this, [this] {
+        m_headerTimer->stop();
+        if (m_reply && m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt() >= 400)
+            failWithStatus();
+    });
     connect(m_reply, &QNetworkReply::readyRead, this, &PlaylistFetcher::onReadyRead);
     connect(m_reply, &QNetworkReply::finished, this, &PlaylistFetcher::onFinished);
+    m_headerTimer->start(HeaderTimeoutMs);
 }
 
 void PlaylistFetcher::onReadyRead()
@@ -110,7 +135,7 @@ void PlaylistFetcher::onReadyRead()
         return;
     const int status = m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     if (status >= 400)
-        return; // reported when finished
+        return failWithStatus();
     m_body += m_reply->read(Asx::MaxPlaylistBytes + 1 - m_body.size());
     // A Windows Media server's framed stream shows itself in its first two
     // bytes (the header chunk, "$H"): no need to wait for more.
@@ -128,15 +153,16 @@ void PlaylistFetcher::onFinished()
     const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     qCDebug(lcFetch) << "finished" << m_url << status << reply->error() << m_body.size();
     if (reply->error() != QNetworkReply::NoError || status >= 400) {
-        QString reason;
         if (status >= 400)
-            reason = QStringLiteral("HTTP %1 %2").arg(status).arg(
-                reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString());
-        else if (reply->error() == QNetworkReply::OperationCanceledError)
-            reason = tr("geen antwoord van de server");
-        else
-            reason = reply->errorString();
+            return failWithStatus();
+        const QNetworkReply::NetworkError error = reply->error();
+        const QString reason = error == QNetworkReply::OperationCanceledError ? tr("geen antwoord van de server")
+                                                                              : reply->errorString();
         const QUrl url = reply->url();
+        if (status == 0
+            && (error == QNetworkReply::RemoteHostClosedError || error == QNetworkReply::ProtocolFailure
+                || error == QNetworkReply::ProtocolUnknownError || error == QNetworkReply::OperationCanceledError))
+            return lookAtServer(url, reason); // something that is not HTTP, or nothing?
         const ServerAnswer::Answer said = replyOf(reply);
         cancel();
         emit answered(FetchAnswer::failure(url, reason, said));
@@ -144,6 +170,101 @@ void PlaylistFetcher::onFinished()
     }
     m_body += reply->read(Asx::MaxPlaylistBytes + 1 - m_body.size());
     decide(true);
+}
+
+// An error answer: its status and first bytes, no more.
+void PlaylistFetcher::failWithStatus()
+{
+    if (!m_reply)
+        return;
+    QNetworkReply *reply = m_reply;
+    const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    const QString reason = QStringLiteral("HTTP %1 %2").arg(status).arg(
+        reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString());
+    const QUrl url = reply->url();
+    ServerAnswer::Answer said = replyOf(reply);
+    said.head = reply->read(FetchAnswer::SniffBytes);
+    cancel();
+    emit answered(FetchAnswer::failure(url, reason, said));
+}
+
+void PlaylistFetcher::onHeaderTimeout()
+{
+    if (!m_reply)
+        return;
+    const QUrl url = m_reply->url();
+    m_reply->disconnect(this);
+    m_reply->abort();
+    m_reply->deleteLater();
+    m_reply = nullptr;
+    lookAtServer(url, tr("geen antwoord van de server"));
+}
+
+// Opens a connection of its own to the server and reads the first bytes of
+// its answer to the same request; endLook() decides.
+void PlaylistFetcher::lookAtServer(const QUrl &url, const QString &reason)
+{
+    if (m_reply) {
+        m_reply->disconnect(this);
+        m_reply->deleteLater();
+        m_reply = nullptr;
+    }
+    m_headerTimer->stop();
+    m_url = url;
+    m_lookReason = reason;
+    m_lookBytes.clear();
+    const bool tls = url.scheme().compare(QLatin1String("https"), Qt::CaseInsensitive) == 0;
+    auto *socket = new QSslSocket(this);
+    m_look = socket;
+    connect(socket, &QSslSocket::readyRead, this, [this, socket] {
+        m_lookBytes += socket->read(MaxHeaderBytes - m_lookBytes.size());
+        if (m_lookBytes.size() >= MaxHeaderBytes || m_lookBytes.contains("\r\n\r\n") || m_lookBytes.contains("\n\n"))
+            endLook();
+    });
+    connect(socket, &QSslSocket::disconnected, this, &PlaylistFetcher::endLook);
+    connect(socket, &QSslSocket::errorOccurred, this, &PlaylistFetcher::endLook);
+    const QByteArray target = url.path(QUrl::FullyEncoded).toUtf8();
+    const QByteArray request = "GET " + (target.isEmpty() ? QByteArray("/") : target)
+                               + (url.hasQuery() ? "?" + url.query(QUrl::FullyEncoded).toUtf8() : QByteArray())
+                               + " HTTP/1.0\r\nHost: " + url.host(QUrl::FullyEncoded).toUtf8()
+                               + (url.port() > 0 ? ":" + QByteArray::number(url.port()) : QByteArray())
+                               + "\r\nUser-Agent: Kijkraam/2.3\r\nAccept: */*\r\n\r\n";
+    connect(socket, tls ? &QSslSocket::encrypted : &QSslSocket::connected, this,
+            [socket, request] { socket->write(request); });
+    m_lookTimer->start(LookTimeoutMs);
+    const quint16 port = quint16(url.port(tls ? 443 : 80));
+    if (tls)
+        socket->connectToHostEncrypted(url.host(), port);
+    else
+        socket->connectToHost(url.host(), port);
+}
+
+void PlaylistFetcher::endLook()
+{
+    if (!m_look)
+        return;
+    QTcpSocket *socket = m_look;
+    m_lookBytes += socket->read(MaxHeaderBytes - m_lookBytes.size());
+    const QByteArray bytes = m_lookBytes;
+    const QUrl url = m_url;
+    const QString reason = m_lookReason;
+    cancel();
+    switch (ServerAnswer::rawHead(bytes)) {
+    case ServerAnswer::RawHead::Icy: {
+        // A SHOUTcast server: the decoder reads its "ICY 200 OK" itself.
+        ServerAnswer::Answer said;
+        said.status = 200;
+        emit answered(FetchAnswer::fromBody(url, QByteArray(), said));
+        return;
+    }
+    case ServerAnswer::RawHead::HeadersWithoutEnd:
+        emit answered(FetchAnswer::failure(url, tr("de kopregels van de server houden niet op")));
+        return;
+    case ServerAnswer::RawHead::Nothing:
+    case ServerAnswer::RawHead::Other:
+        break;
+    }
+    emit answered(FetchAnswer::failure(url, reason));
 }
 
 void PlaylistFetcher::decide(bool complete)

@@ -801,6 +801,10 @@ private slots:
                    "Content-Length: 84\r\n\r\n[Reference]\r\nRef1=http://127.0.0.1:9/wm/live?MSWMExt=.asf\r\n"
                    "Ref2=mms://127.0.0.1:9/wm/live\r\n"
             << "/wm/live" << QStringList{"mmsh://127.0.0.1:9/wm/live?MSWMExt=.asf"};
+        // Not HTTP's status line: the HTTP client gives up, the raw look plays it as it is.
+        QTest::newRow("SHOUTcast answering ICY 200 OK")
+            << QByteArray("ICY 200 OK\r\nicy-name: Radio\r\ncontent-type: audio/mpeg\r\n\r\n\xFF\xFB\x90\x00")
+            << "/;stream.mp3" << QStringList{"http://127.0.0.1:P/;stream.mp3"};
     }
     void fetcher_readsWhatTheServerSays()
     {
