@@ -123,7 +123,8 @@ Asx::Playlist readM3u(const QByteArray &data, const QUrl &documentUrl)
     // Every line that is neither blank nor a comment (#EXTM3U, #EXTINF,
     // #EXTVLCOPT ...) is an entry.
     QList<QStringList> entries;
-    for (QStringView line : linesOf(Asx::decodeText(data))) {
+    const QString text = Asx::decodeText(data); // the lines are views into it
+    for (QStringView line : linesOf(text)) {
         if (entries.size() >= Asx::MaxItems)
             break;
         if (!line.isEmpty() && !line.startsWith(QLatin1Char('#')))
@@ -137,7 +138,8 @@ Asx::Playlist readPls(const QByteArray &data, const QUrl &documentUrl)
     // "FileN=address" lines of the [playlist] section, in the order of N.
     QList<std::pair<qint64, QString>> files;
     bool inSection = false;
-    for (QStringView line : linesOf(Asx::decodeText(data))) {
+    const QString text = Asx::decodeText(data); // the lines are views into it
+    for (QStringView line : linesOf(text)) {
         if (line.startsWith(QLatin1Char('['))) {
             inSection = line.compare(QLatin1String("[playlist]"), Qt::CaseInsensitive) == 0;
             continue;
