@@ -659,6 +659,8 @@ Playlist parseReference(const QByteArray &data, const QUrl &documentUrl, const Q
         && ServerAnswer::isWindowsMediaType(contentType)) {
         for (Item &item : list.items) {
             for (QString &ref : item.refs) {
+                if (isPlaylistName(QUrl(ref)))
+                    continue;
                 const QUrl mmsh = ServerAnswer::mmshAddress(QUrl(ref));
                 if (!mmsh.isEmpty())
                     ref = mmsh.toString(QUrl::FullyEncoded);
@@ -666,6 +668,33 @@ Playlist parseReference(const QByteArray &data, const QUrl &documentUrl, const Q
         }
     }
     return list;
+}
+
+Playlist fromEntries(const QList<QStringList> &entries, const QUrl &documentUrl)
+{
+    Builder builder(documentUrl);
+    builder.playlist().valid = true;
+    for (const QStringList &refs : entries) {
+        if (builder.full())
+            break;
+        builder.referenceEntry(refs);
+    }
+    return builder.playlist();
+}
+
+QString decodeText(const QByteArray &data)
+{
+    const bool truncated = data.size() > MaxPlaylistBytes;
+    return decode(truncated ? data.left(MaxPlaylistBytes) : data, truncated);
+}
+
+bool isPlaylistName(const QUrl &url)
+{
+    const QString path = url.path().toLower();
+    for (const char *ending : {".asx", ".wax", ".wvx", ".m3u", ".m3u8", ".pls", ".xspf"})
+        if (path.endsWith(QLatin1String(ending)))
+            return true;
+    return false;
 }
 
 Playlist read(const QByteArray &data, const QUrl &documentUrl, const QByteArray &contentType)

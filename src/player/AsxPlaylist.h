@@ -72,9 +72,26 @@ Playlist parse(const QByteArray &data, const QUrl &documentUrl);
 // case, CRLF or LF) into one entry whose refs are its addresses in order,
 // under the same rules as parse(). When the file came over http:// with a
 // Windows Media content type (ServerAnswer::isWindowsMediaType), its http://
-// addresses are MMS over HTTP and come back as mmsh:// addresses.
+// addresses are MMS over HTTP and come back as mmsh:// addresses, except
+// those named like a playlist (isPlaylistName): a playlist is fetched over
+// http, only a stream is MMS.
 Playlist parseReference(const QByteArray &data, const QUrl &documentUrl,
                         const QByteArray &contentType = QByteArray());
+
+// A playlist of entries, each with its addresses to try in turn, under the
+// same rules as parse(): relative addresses resolve against `documentUrl`,
+// unusable ones are dropped, and from the network only network addresses
+// are kept. The other playlist formats (M3U, PLS, XSPF) are read into it.
+Playlist fromEntries(const QList<QStringList> &entries, const QUrl &documentUrl);
+
+// A playlist body as text: UTF-16 with a byte-order mark, UTF-8 (with or
+// without one), else Latin-1. Read up to MaxPlaylistBytes; a UTF-8
+// character split at that limit is dropped.
+QString decodeText(const QByteArray &data);
+
+// Whether an address names a playlist file by its name (.asx, .wax, .wvx,
+// .m3u, .m3u8, .pls, .xspf), whatever its scheme.
+bool isPlaylistName(const QUrl &url);
 
 // parse() or parseReference(), whichever formatOf() the data says; an empty,
 // invalid playlist for anything else.

@@ -1,7 +1,7 @@
 #pragma once
 // What a stream session needs to look at an address before it plays it:
-// fetch it and say whether it is a Windows Media playlist, media for the
-// decoder, or an answer that cannot be used.
+// fetch it and say whether it is a playlist (PlaylistFormats.h), media for
+// the decoder, or an answer that cannot be used.
 #include "player/AsxPlaylist.h"
 #include "player/ServerAnswer.h"
 
@@ -19,9 +19,8 @@ struct FetchAnswer {
     // first bytes of the body, as far as they were read.
     ServerAnswer::Answer reply;
 
-    // The answer for a body read from `url`: a playlist when it starts like
-    // an ASX playlist or a [Reference] file (read with reply.contentType),
-    // else media. A body longer than Asx::MaxPlaylistBytes is read up to the
+    // The answer for a body read from `url`: a playlist when it is one of
+    // Playlists::formatOf (read with reply.contentType), else media. A body longer than Asx::MaxPlaylistBytes is read up to the
     // limit. `reply` gets the body's first bytes.
     static FetchAnswer fromBody(const QUrl &url, const QByteArray &body, ServerAnswer::Answer reply = {});
     static FetchAnswer media(const QUrl &url);

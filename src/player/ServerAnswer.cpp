@@ -65,4 +65,17 @@ QUrl mmshAddress(const QUrl &url)
     return mmsh;
 }
 
+RawHead rawHead(const QByteArray &bytes)
+{
+    if (bytes.isEmpty())
+        return RawHead::Nothing;
+    if (!bytes.contains("\r\n\r\n") && !bytes.contains("\n\n"))
+        return RawHead::HeadersWithoutEnd;
+    // "ICY 200 OK": SHOUTcast's own status line; its headers follow as in HTTP.
+    const QList<QByteArray> words = bytes.left(bytes.indexOf('\n')).trimmed().split(' ');
+    if (words.size() >= 2 && words.at(0).toUpper() == "ICY" && words.at(1) == "200")
+        return RawHead::Icy;
+    return RawHead::Other;
+}
+
 } // namespace ServerAnswer

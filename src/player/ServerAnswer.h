@@ -53,4 +53,15 @@ bool isWindowsMediaServer(const QByteArray &server, const QByteArray &pragma);
 // the encryption the user asked for).
 QUrl mmshAddress(const QUrl &url);
 
+// What a server's raw first bytes say when the HTTP client could not read
+// its answer (no HTTP status line, or headers that did not end in time):
+enum class RawHead {
+    Nothing,           // not a byte: silence
+    HeadersWithoutEnd, // bytes, but no blank line that ends the headers
+    Icy,               // "ICY 200 OK" and its headers: a SHOUTcast server's stream, played as it is
+    Other,             // a complete head the client still could not use
+};
+// `bytes` is everything read, up to a size limit.
+RawHead rawHead(const QByteArray &bytes);
+
 } // namespace ServerAnswer

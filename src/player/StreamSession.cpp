@@ -1,26 +1,7 @@
 #include "player/StreamSession.h"
 #include "player/PlaylistSource.h"
 #include "player/Redaction.h"
-#include "player/RtspTransport.h"
-#include "player/ServerAnswer.h"
 #include "player/StatusReasons.h"
-
-#include <QFileInfo>
-
-namespace {
-bool isPlaylistName(const QString &address)
-{
-    const QString path = QUrl(address).path().toLower();
-    return path.endsWith(QLatin1String(".asx")) || path.endsWith(QLatin1String(".wax"))
-           || path.endsWith(QLatin1String(".wvx"));
-}
-
-bool isHttp(const QUrl &url)
-{
-    const QString scheme = url.scheme().toLower();
-    return (scheme == QLatin1String("http") || scheme == QLatin1String("https")) && !url.host().isEmpty();
-}
-} // namespace
 
 StreamSession::StreamSession(PlayerBackend *engine, PlaylistSource *source, SessionClock &clock,
                              const SessionTiming &timing, QObject *parent)
@@ -113,14 +94,10 @@ void StreamSession::reset()
         m_source->cancel();
     if (m_engine)
         m_engine->stop();
-    m_fetching = m_probing = m_engineActive = false;
-    m_fetchesWithoutPlay = 0;
-    m_items.clear();
-    m_itemIndex = -1;
-    m_refIndex = 0;
+    m_fetching = m_engineActive = false;
+    m_walker.clear();
     m_current.clear();
     m_everPlayed = m_currentPlayed = false;
-    m_lastFailure.clear();
     m_reconnectAttempt = 0;
     m_timeline.reset();
     emit progressChanged(0, 0, false);
@@ -132,199 +109,31 @@ void StreamSession::open()
 {
     reset();
     setState(Transitioning);
-    setConnecting(m_address);
-    const QUrl url(m_address);
-    const QString scheme = url.scheme().toLower();
-    if (scheme == QLatin1String("http") || scheme == QLatin1String("https") || url.isLocalFile())
-        fetch(url);
-    else if (scheme.isEmpty() && QFileInfo(m_address).isFile())
-        fetch(QUrl::fromLocalFile(QFileInfo(m_address).absoluteFilePath()));
-    else
-        take(FetchAnswer::media(url)); // mms, rtsp and the like: the decoder opens them itself
+    setConnecting(m_address.trimmed());
+    m_walker.start(m_address);
+    advance();
 }
 
-void StreamSession::fetch(const QUrl &url)
+// Does what the walker says comes next.
+void StreamSession::advance()
 {
-    m_fetching = true;
-    m_fetchUrl = url;
-    ++m_fetchesWithoutPlay;
-    m_openTimer->start(m_timing.openTimeoutMs);
-    m_source->fetch(url);
-}
-
-// Whether one more playlist or address may be fetched before something plays.
-bool StreamSession::mayFetch()
-{
-    if (m_fetchesWithoutPlay < MaxFetchesWithoutPlay)
-        return true;
-    m_lastFailure = tr("te veel afspeellijsten");
-    return false;
-}
-
-QString StreamSession::mediaAddress(const FetchAnswer &answer)
-{
-    if (answer.url.isLocalFile())
-        return answer.url.toLocalFile();
-    // A Windows Media server's stream is framed for MMS over HTTP, which
-    // the decoder reads only through an mmsh:// address.
-    if (ServerAnswer::classify(answer.reply) == ServerAnswer::Kind::WindowsMediaStream) {
-        const QUrl mmsh = ServerAnswer::mmshAddress(answer.url);
-        if (!mmsh.isEmpty())
-            return mmsh.toString();
-    }
-    return answer.url.toString();
-}
-
-void StreamSession::onAnswer(const FetchAnswer &answer)
-{
-    if (!m_fetching)
-        return; // a fetch abandoned meanwhile
-    m_fetching = false;
-    m_openTimer->stop();
-    if (m_probing)
-        onRefAnswer(answer);
-    else
-        take(answer);
-}
-
-// The answer to the address itself or to an ENTRYREF.
-void StreamSession::take(const FetchAnswer &answer)
-{
-    const bool nested = inItems();
-    switch (answer.kind) {
-    case FetchAnswer::Failed:
-        if (!nested)
-            return failOpen(answer.reason);
-        m_lastFailure = answer.reason; // a nested playlist: go on with the next entry
-        return playNextItem();
-    case FetchAnswer::Media: {
-        Item item;
-        if (nested)
-            item.origin = m_items[m_itemIndex].origin;
-        item.refs = {Ref{mediaAddress(answer), item.origin, true}};
-        if (nested) {
-            m_items[m_itemIndex--] = item;
-        } else {
-            m_items = {item};
-            m_itemIndex = -1;
-        }
-        return playNextItem();
-    }
-    case FetchAnswer::Playlist:
-        return onPlaylist(answer);
-    }
-}
-
-// Where the addresses of a playlist that `answer` brought come from.
-StreamSession::Origin StreamSession::nestedOrigin(const Origin &parent, const FetchAnswer &answer) const
-{
-    Origin origin;
-    origin.depth = parent.depth + 1;
-    origin.chain = parent.chain;
-    origin.chain << m_fetchUrl;
-    if (answer.url != m_fetchUrl)
-        origin.chain << answer.url;
-    origin.fromNetwork = !answer.url.isLocalFile();
-    return origin;
-}
-
-void StreamSession::onPlaylist(const FetchAnswer &answer)
-{
-    const bool nested = inItems();
-    Origin top;
-    top.depth = -1;
-    const Origin origin = nestedOrigin(nested ? m_items[m_itemIndex].origin : top, answer);
-    QList<Item> items;
-    for (const Asx::Item &entry : answer.playlist.items) {
-        Item item;
-        item.kind = entry.kind;
-        item.href = entry.href;
-        item.origin = origin;
-        for (const QString &ref : entry.refs)
-            item.refs << Ref{ref, origin, false};
-        items << item;
-    }
-    if (!nested) {
-        if (!answer.playlist.valid || items.isEmpty())
-            return failOpen(answer.playlist.valid ? tr("lege afspeellijst") : tr("ongeldige afspeellijst"));
-        m_items = items;
-        m_itemIndex = -1;
-    } else {
-        m_items.removeAt(m_itemIndex);
-        for (int i = 0; i < items.size(); ++i)
-            m_items.insert(m_itemIndex + i, items[i]);
-        --m_itemIndex;
-    }
-    playNextItem();
-}
-
-// The answer to a REF looked at before it plays.
-void StreamSession::onRefAnswer(const FetchAnswer &answer)
-{
-    m_probing = false;
-    if (!inItems() || m_refIndex >= m_items[m_itemIndex].refs.size())
-        return playNextItem();
-    QList<Ref> &refs = m_items[m_itemIndex].refs;
-    const Ref ref = refs.at(m_refIndex);
-    switch (answer.kind) {
-    case FetchAnswer::Failed:
-        m_lastFailure = answer.reason;
+    const PlaylistWalker::Step step = m_walker.next();
+    switch (step.kind) {
+    case PlaylistWalker::Step::Fetch:
+        m_fetching = true;
+        m_fetchUrl = step.url;
+        m_openTimer->start(m_timing.openTimeoutMs);
+        m_source->fetch(step.url);
+        return;
+    case PlaylistWalker::Step::Open:
+        m_current = step.address;
+        m_currentPlayed = false;
+        m_playedMs = 0;
+        m_playingSince = -1;
+        openEngine();
+        return;
+    case PlaylistWalker::Step::End:
         break;
-    case FetchAnswer::Media:
-        refs[m_refIndex].address = mediaAddress(answer);
-        refs[m_refIndex].resolved = true;
-        if (!openRef(m_refIndex))
-            playNextItem();
-        return;
-    case FetchAnswer::Playlist: {
-        // The playlist's addresses, in order, take the REF's place.
-        const Origin origin = nestedOrigin(ref.origin, answer);
-        QList<Ref> inner;
-        for (const Asx::Item &entry : answer.playlist.items) {
-            for (const QString &address : entry.kind == Asx::Item::EntryRef ? QStringList{entry.href} : entry.refs)
-                if (inner.size() < Asx::MaxRefsPerEntry)
-                    inner << Ref{address, origin, false};
-        }
-        if (!nestingAllowed(ref.origin, answer.url))
-            break;
-        if (inner.isEmpty()) {
-            m_lastFailure = answer.playlist.valid ? tr("lege afspeellijst") : tr("ongeldige afspeellijst");
-            break;
-        }
-        refs.removeAt(m_refIndex);
-        for (int i = 0; i < inner.size(); ++i)
-            refs.insert(m_refIndex + i, inner.at(i));
-        if (!openRef(m_refIndex))
-            playNextItem();
-        return;
-    }
-    }
-    if (!openRef(m_refIndex + 1))
-        playNextItem();
-}
-
-void StreamSession::playNextItem()
-{
-    ++m_itemIndex;
-    m_currentPlayed = false;
-    for (; m_itemIndex < m_items.size(); ++m_itemIndex) {
-        Item &item = m_items[m_itemIndex];
-        if (item.kind == Asx::Item::Entry && item.refs.size() == 1 && !item.refs.first().resolved
-            && isPlaylistName(item.refs.first().address)) {
-            // A reference to another playlist: follow it like ENTRYREF.
-            item.kind = Asx::Item::EntryRef;
-            item.href = item.refs.first().address;
-            item.origin = item.refs.first().origin;
-        }
-        if (item.kind == Asx::Item::EntryRef) {
-            const QUrl url(item.href.trimmed());
-            if (followable(url, item.origin) && mayFetch()) {
-                fetch(url);
-                return;
-            }
-        } else if (openRef(0)) {
-            return;
-        }
     }
     // Nothing left to play.
     m_current.clear();
@@ -333,73 +142,18 @@ void StreamSession::playNextItem()
         setState(Stopped);
         setStatus(tr("Afgelopen"));
     } else {
-        failOpen(m_lastFailure.isEmpty() ? tr("geen speelbare stream") : m_lastFailure);
+        failOpen(step.reason);
     }
 }
 
-// Whether a nested playlist may be fetched. Addresses that lead nowhere are
-// skipped, as are local ones named by a playlist from the network.
-bool StreamSession::followable(const QUrl &url, const Origin &origin)
+void StreamSession::onAnswer(const FetchAnswer &answer)
 {
-    if (url.isEmpty() || !url.isValid() || (origin.fromNetwork && !Asx::isNetworkAddress(url)))
-        return false;
-    return nestingAllowed(origin, url);
-}
-
-// Whether the playlist at `url`, named where `parent` says, may be read: not
-// nested too deep, and not one of the playlists that led to it.
-bool StreamSession::nestingAllowed(const Origin &parent, const QUrl &url)
-{
-    if (parent.depth + 1 > Asx::MaxEntryRefDepth) {
-        m_lastFailure = tr("afspeellijsten te diep genest");
-        return false;
-    }
-    if (parent.chain.contains(url)) {
-        m_lastFailure = tr("afspeellijst verwijst naar zichzelf");
-        return false;
-    }
-    return true;
-}
-
-// Opens the first usable REF of the current entry from `from` on: an
-// http(s) one is fetched first to see what it is; an rtsp:// one becomes
-// its transports to try in turn.
-bool StreamSession::openRef(int from)
-{
-    if (!inItems())
-        return false;
-    QList<Ref> &refs = m_items[m_itemIndex].refs;
-    for (m_refIndex = from; m_refIndex < refs.size(); ++m_refIndex) {
-        Ref &ref = refs[m_refIndex];
-        ref.address = ref.address.trimmed();
-        const QUrl url(ref.address);
-        if (ref.address.isEmpty() || (ref.origin.fromNetwork && !Asx::isNetworkAddress(url)))
-            continue;
-        if (!ref.resolved && isHttp(url)) {
-            if (ref.origin.chain.contains(url)) {
-                m_lastFailure = tr("afspeellijst verwijst naar zichzelf");
-                continue;
-            }
-            if (!mayFetch())
-                continue;
-            m_probing = true;
-            fetch(url);
-            return true;
-        }
-        if (!ref.final) {
-            const QStringList tries = RtspTransport::tries(ref.address);
-            ref.resolved = ref.final = true;
-            for (int i = 1; i < tries.size(); ++i)
-                refs.insert(m_refIndex + i, Ref{tries.at(i), refs.at(m_refIndex).origin, true, true});
-        }
-        m_current = refs.at(m_refIndex).address;
-        m_currentPlayed = false;
-        m_playedMs = 0;
-        m_playingSince = -1;
-        openEngine();
-        return true;
-    }
-    return false;
+    if (!m_fetching)
+        return; // a fetch abandoned meanwhile
+    m_fetching = false;
+    m_openTimer->stop();
+    m_walker.answered(answer);
+    advance();
 }
 
 void StreamSession::openEngine()
@@ -435,11 +189,8 @@ void StreamSession::onOpenTimeout()
     if (m_fetching) {
         m_source->cancel();
         m_fetching = false;
-        const FetchAnswer failure = FetchAnswer::failure(m_fetchUrl, tr("geen antwoord na %1 s").arg(seconds));
-        if (m_probing)
-            onRefAnswer(failure);
-        else
-            take(failure);
+        m_walker.answered(FetchAnswer::failure(m_fetchUrl, tr("geen antwoord na %1 s").arg(seconds)));
+        advance();
     } else if (m_engineActive) {
         m_engine->stop();
         onFinished(true, tr("geen beeld na %1 s").arg(seconds));
@@ -476,7 +227,7 @@ void StreamSession::onPhase(PlayerBackend::Phase phase, int percent)
         }
         m_everPlayed = m_currentPlayed = true;
         m_reconnectAttempt = 0;
-        m_fetchesWithoutPlay = 0;
+        m_walker.played();
         setState(Playing);
         setStatus(playingStatus());
         return;
@@ -503,12 +254,11 @@ void StreamSession::onFinished(bool failed, const QString &reason)
         scheduleReconnect(reason);
         return;
     }
-    if (!m_currentPlayed && failed) {
-        m_lastFailure = reason;
-        if (openRef(m_refIndex + 1))
-            return;
-    }
-    playNextItem();
+    if (!m_currentPlayed && failed)
+        m_walker.openFailed(reason); // the next address of the entry, or the next entry
+    else
+        m_walker.entryDone();
+    advance();
 }
 
 void StreamSession::onTime(double position, double duration, bool seekable)
@@ -537,9 +287,8 @@ void StreamSession::checkProgress()
     m_progressTimer->start(m_timing.progressCheckMs);
 }
 
-void StreamSession::scheduleReconnect(const QString &reason)
+void StreamSession::scheduleReconnect(const QString &)
 {
-    m_lastFailure = reason;
     endTry();
     ++m_reconnectAttempt;
     const int pause = m_timing.reconnectPauseMs(m_reconnectAttempt);

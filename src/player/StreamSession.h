@@ -1,21 +1,19 @@
 #pragma once
 // The playback of one player's address, with no widget in sight: play states
-// and status texts, playlists entry by entry, time-outs, telling a dropped
-// live stream from the end of a file, and getting a dropped stream back.
+// and status texts, time-outs, telling a dropped live stream from the end of
+// a file, and getting a dropped stream back.
 //
-// An address is looked at before the decoder gets it: an http(s) address
-// (given, a REF, or an ENTRYREF) is fetched once and its answer decides:
-// an ASX playlist or a [Reference] file is read as a playlist, a Windows
-// Media server's stream is played as MMS over HTTP (mmsh://), anything else
-// is opened as it is. A playlist behind a REF stands in for that REF: its
-// addresses are tried in its place, in order. rtsp:// addresses are tried
-// over TCP, then over UDP (RtspTransport).
-// It drives a decoder (PlayerBackend) and a playlist fetcher (PlaylistSource);
-// its time comes from a SessionClock and its durations from SessionTiming.
+// Which address comes next is the PlaylistWalker's: the session fetches
+// what it says to fetch (through a PlaylistSource), hands it the answers,
+// opens what it says to open, and tells it when an address failed before
+// it played or when an entry has played to its end.
+// It drives a decoder (PlayerBackend); its time comes from a SessionClock
+// and its durations from SessionTiming.
 #include "player/AsxPlaylist.h"
 #include "player/MediaTimeline.h"
 #include "player/PlayState.h"
 #include "player/PlayerBackend.h"
+#include "player/PlaylistWalker.h"
 #include "player/SessionClock.h"
 
 #include <QList>
@@ -49,14 +47,7 @@ public:
     QString statusDetail() const { return m_statusDetail; }
     double position() const { return m_engineActive ? m_timeline.position() : 0; } // seconds
 
-    // What the decoder opens for an answer that is not a playlist: the
-    // mmsh:// form of an http:// address that a Windows Media server
-    // answered with its stream, else the address itself.
-    static QString mediaAddress(const FetchAnswer &answer);
-
-    // Addresses and playlists fetched in a row with nothing playing in
-    // between; beyond that a playlist's further addresses are not fetched.
-    static constexpr int MaxFetchesWithoutPlay = 32;
+    static constexpr int MaxFetchesWithoutPlay = PlaylistWalker::MaxFetchesWithoutPlay;
 
 signals:
     void stateChanged(int state);
@@ -65,39 +56,10 @@ signals:
     void progressChanged(double position, double duration, bool seekable);
 
 private:
-    // Where an address came from.
-    struct Origin {
-        int depth = 0;            // nested playlists that led here
-        QList<QUrl> chain;        // those playlists, to catch loops
-        bool fromNetwork = false; // from a playlist fetched from the network
-    };
-    struct Ref {
-        QString address;
-        Origin origin;
-        bool resolved = false; // looked at already: no fetch needed
-        bool final = false;    // one of its transports: the decoder opens it as it is
-    };
-    struct Item {
-        Asx::Item::Kind kind = Asx::Item::Entry;
-        QString href;    // EntryRef: the nested playlist
-        QList<Ref> refs; // Entry: the addresses to try in turn
-        Origin origin;
-    };
-
     void reset();
     void open();
-    void fetch(const QUrl &url);
-    bool mayFetch();
+    void advance();
     void onAnswer(const FetchAnswer &answer);
-    void take(const FetchAnswer &answer);
-    void onPlaylist(const FetchAnswer &answer);
-    void onRefAnswer(const FetchAnswer &answer);
-    Origin nestedOrigin(const Origin &parent, const FetchAnswer &answer) const;
-    bool inItems() const { return m_itemIndex >= 0 && m_itemIndex < m_items.size(); }
-    void playNextItem();
-    bool followable(const QUrl &url, const Origin &origin);
-    bool nestingAllowed(const Origin &parent, const QUrl &url);
-    bool openRef(int from);
     void openEngine();
     void endTry();
     void failOpen(const QString &reason);
@@ -134,18 +96,13 @@ private:
     // What is under way. The decoder's and the fetcher's news counts only
     // while the session waits for it.
     bool m_fetching = false;
-    bool m_probing = false; // the fetch looks at the current REF
     bool m_engineActive = false;
     QUrl m_fetchUrl;
-    int m_fetchesWithoutPlay = 0;
 
-    QList<Item> m_items;
-    int m_itemIndex = -1;
-    int m_refIndex = 0;
+    PlaylistWalker m_walker;
     QString m_current;            // the address the decoder has
     bool m_everPlayed = false;    // something of this address played
     bool m_currentPlayed = false; // the current entry reached playing
-    QString m_lastFailure;
     int m_reconnectAttempt = 0;
     MediaTimeline m_timeline;
     bool m_progressSeen = false;

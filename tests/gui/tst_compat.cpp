@@ -201,6 +201,15 @@ class TestCompat : public QObject {
             writeFile(path, "[Reference]\r\nRef1=" + live.toUtf8() + "\r\n");
             return path;
         }
+        if (how == QLatin1String("local m3u")) {
+            // The first channel refuses (nothing listens on port 9).
+            const QString path = m_files.filePath(QStringLiteral("iptv.m3u"));
+            writeFile(path, "#EXTM3U\n#EXTINF:-1,Dood\nhttp://127.0.0.1:9/dood.ts\n#EXTINF:-1,Test\n"
+                                + offered.value(0).toUtf8() + "\n");
+            return path;
+        }
+        if (how == QLatin1String("trailing blanks"))
+            return offered.value(0) + QStringLiteral("   ");
         if (how == QLatin1String("rtspt"))
             return QString(offered.value(0)).replace(QLatin1String("rtsp://"), QLatin1String("rtspt://"));
         return QString();
@@ -250,6 +259,16 @@ private slots:
             << Server::WindowsMedia << "reference file" << false << false << QByteArray();
         QTest::newRow("WMV file over HTTP") << Server::WmvFile << QString() << false << true << QByteArray();
         QTest::newRow("endless MPEG-TS over HTTP") << Server::MpegTs << QString() << false << false << QByteArray();
+        QTest::newRow("M3U over HTTP, its first channel dead (404)")
+            << Server::MpegTs << "offered:1" << false << false << QByteArray();
+        QTest::newRow("M3U on disk, its first channel dead (refused)")
+            << Server::MpegTs << "local m3u" << false << false << QByteArray();
+        QTest::newRow("PLS, its first entry dead") << Server::MpegTs << "offered:2" << false << false << QByteArray();
+        QTest::newRow("XSPF, its first track dead") << Server::MpegTs << "offered:3" << false << false << QByteArray();
+        QTest::newRow("address with trailing blanks")
+            << Server::MpegTs << "trailing blanks" << false << false << QByteArray();
+        QTest::newRow("SHOUTcast radio answering ICY 200 OK (audio only)")
+            << Server::Mp3 << "offered:1" << true << false << QByteArray();
         QTest::newRow("MP3 radio over HTTP (audio only)") << Server::Mp3 << QString() << true << false << QByteArray();
         QTest::newRow("AAC radio over HTTP (audio only)") << Server::Aac << QString() << true << false << QByteArray();
         QTest::newRow("MPEG-TS over HTTP with a name and password (Basic)")

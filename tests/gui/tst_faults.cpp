@@ -107,8 +107,8 @@ QList<int> statesOf(const QSignalSpy &spy)
 
 class TestFaults : public QObject {
     Q_OBJECT
-    std::unique_ptr<DemoServer> m_server;
     TestServers m_servers;
+    std::unique_ptr<DemoServer> m_server;
     std::unique_ptr<QWidget> m_window;
     WindowsMediaPlayer *m_players[2] = {};
 
@@ -277,6 +277,8 @@ private slots:
         }
         if (server >= 0)
             m_servers.stop(TestServers::Kind(server));
+    }
+
     // A server that sends the counter page's headers without end (many
     // lines, or one line without end): the fetch ends well before the
     // transfer's own 30 s without data, at little cost, and the program
@@ -397,6 +399,45 @@ private slots:
         QCOMPARE(modals, QStringList());
         QCOMPARE(failures, QStringList());
         QVERIFY(m_server->setFault(path, QStringLiteral("ok")));
+    }
+
+    // Answers of the MPEG-TS test server's hostile paths (TestServers::addresses).
+    void hostileAnswers_data()
+    {
+        QTest::addColumn<int>("which");
+        QTest::addColumn<QString>("status"); // "Afspelen", or how the failure starts
+        QTest::addColumn<int>("withinMs");
+        QTest::newRow("[Reference] naming an ASX over http") << 4 << "Afspelen" << 30000;
+        QTest::newRow("headers without end")
+            << 5 << "Kan niet openen: de kopregels van de server houden niet op" << 12000;
+        QTest::newRow("a 404 whose body does not end") << 6 << "Kan niet openen: niet gevonden op de server (HTTP 404)" << 5000;
+    }
+    void hostileAnswers()
+    {
+        QFETCH(int, which);
+        QFETCH(QString, status);
+        QFETCH(int, withinMs);
+        QVERIFY(!m_servers.start(TestServers::MpegTsOverHttp).isEmpty());
+        WindowsMediaPlayer *p = m_players[0];
+        LoopWatch watch;
+        QElapsedTimer clock;
+        clock.start();
+        p->setURL(m_servers.addresses(TestServers::MpegTsOverHttp).value(which));
+        const int until = status == QLatin1String("Afspelen") ? 3 : int(WindowsMediaPlayer::Ready);
+        QTRY_COMPARE_WITH_TIMEOUT(p->playState(), until, withinMs);
+        qInfo("%s after %lld ms", qPrintable(p->statusText()), clock.elapsed());
+        QVERIFY2(p->statusText().startsWith(status), qPrintable(p->statusText()));
+        QVERIFY2(watch.longestMs() < 1000, qPrintable(QString::number(watch.longestMs())));
+        if (which == 6) {
+            // The player hung up after the first bytes: what the server got
+            // out is what the sockets' buffers held, not a growing body.
+            QTRY_VERIFY_WITH_TIMEOUT(m_servers.log(TestServers::MpegTsOverHttp).contains("404 body: "), 5000);
+            const QByteArray log = m_servers.log(TestServers::MpegTsOverHttp);
+            const qint64 sent = log.mid(log.indexOf("404 body: ") + 10).split(' ').value(0).toLongLong();
+            qInfo("the server got %lld bytes of the body out", sent);
+            QVERIFY2(sent < 16 * 1024 * 1024, qPrintable(QString::number(sent)));
+        }
+        p->controls.stop();
     }
 
     void tricklingPlaylist_stillPlays()

@@ -187,8 +187,14 @@ QStringList TestServers::addresses(Kind kind) const
     const QString hostPort = QStringLiteral("127.0.0.1:%1").arg(r.base.port());
     const QString http = QStringLiteral("http://") + hostPort;
     switch (kind) {
-    case MpegTsOverHttp:
+    case MpegTsOverHttp: {
+        QStringList list{r.address};
+        for (const char *path : {"/list.m3u", "/list.pls", "/list.xspf", "/reference", "/endless-headers", "/big-404"})
+            list << http + QLatin1String(path);
+        return list;
+    }
     case Mp3OverHttp:
+        return {r.address, http + QStringLiteral("/shoutcast")};
     case AacOverHttp:
     case Rtsp:
     case RtspUdpOnly:

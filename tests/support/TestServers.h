@@ -69,8 +69,11 @@ public:
     // write one "SETUP <Transport header>" line per stream a client sets up).
     QByteArray log(Kind kind);
     // Every address that plays the stream of a running server, main one first:
-    //   MpegTsOverHttp      http://127.0.0.1:P/live.ts
-    //   Mp3OverHttp         http://127.0.0.1:P/radio.mp3
+    //   MpegTsOverHttp      http://127.0.0.1:P/live.ts, then its lists of a dead channel and
+    //                       the stream: /list.m3u, /list.pls, /list.xspf; /reference (a
+    //                       [Reference] naming /x.asx, an ASX naming the stream); and two
+    //                       hostile answers: /endless-headers, /big-404 (a 404 without end)
+    //   Mp3OverHttp         http://127.0.0.1:P/radio.mp3, http://127.0.0.1:P/shoutcast (ICY 200 OK)
     //   AacOverHttp         http://127.0.0.1:P/radio.aac
     //   Rtsp, RtspUdpOnly, RtspTcpOnly  rtsp://127.0.0.1:P/cam
     //   Mp3WithTitles       http://127.0.0.1:P/radio.mp3

@@ -1,4 +1,5 @@
 #include "player/AsxPlaylist.h"
+#include "player/PlaylistFormats.h"
 
 #include <QElapsedTimer>
 #include <QRandomGenerator>
@@ -6,6 +7,7 @@
 
 using namespace Asx;
 Q_DECLARE_METATYPE(Asx::Format)
+Q_DECLARE_METATYPE(Playlists::Format)
 
 namespace {
 const QUrl Web("http://example.com/lists/live.asx");
@@ -320,6 +322,76 @@ private slots:
                  QStringList({"file:///etc/passwd|JavaScript:alert(1)|data:text/html,x|"
                               "javascript:x|file:///ok|ftp://h/x",
                               "->file:///tmp/x.asx", "file:///home/user/lists/local.wmv"}));
+    }
+
+    // M3U, PLS and XSPF: told apart, read into entries under the same rules.
+    void otherKinds_data()
+    {
+        using F = Playlists::Format;
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QUrl>("document");
+        QTest::addColumn<QByteArray>("contentType");
+        QTest::addColumn<F>("format");
+        QTest::addColumn<QStringList>("refs");
+        const QUrl m3u("http://iptv.example.com/tv/list.m3u");
+        const QUrl other("http://iptv.example.com/tv/get.php?type=m3u");
+        QTest::newRow("IPTV list: #EXTINF, attributes, options, CRLF, relative, local dropped")
+            << QByteArray("\xEF\xBB\xBF#EXTM3U x-tvg-url=\"e.xml\"\r\n#EXTINF:-1 tvg-id=\"1\" group-title=\"A,B\",Een\r\n"
+                          "http://a.example.com/1.ts\r\n#EXTVLCOPT:network-caching=1000\r\n  two.ts  \r\n\r\n"
+                          "file:///etc/passwd\r\n#EXTINF:-1,Drie\r\nrtsp://cam.example.com/3\r\n")
+            << other << QByteArray("text/plain") << F::M3u
+            << QStringList{"http://a.example.com/1.ts", "http://iptv.example.com/tv/two.ts", "", "rtsp://cam.example.com/3"};
+        QTest::newRow("bare list named .m3u") << QByteArray("http://a/1.mp3\nhttp://a/2.mp3\n") << m3u << QByteArray()
+                                              << F::M3u << QStringList{"http://a/1.mp3", "http://a/2.mp3"};
+        QTest::newRow("bare list sent as audio/x-mpegurl")
+            << QByteArray("http://a/1.mp3\n") << other << QByteArray("audio/x-mpegurl; charset=utf-8") << F::M3u
+            << QStringList{"http://a/1.mp3"};
+        QTest::newRow("bare text of another name") << QByteArray("http://a/1.mp3\n") << other << QByteArray("text/plain")
+                                                   << F::None << QStringList();
+        QTest::newRow("media named .m3u") << QByteArray("\x47\x40\x00\x10\x00", 5) << m3u << QByteArray() << F::None
+                                          << QStringList();
+        QTest::newRow("HLS master") << QByteArray("#EXTM3U\n#EXT-X-STREAM-INF:BANDWIDTH=1,RESOLUTION=640x360\nlow.m3u8\n")
+                                    << m3u << QByteArray() << F::None << QStringList();
+        QTest::newRow("HLS media playlist with its tags after the first kilobyte")
+            << "#EXTM3U\n" + QByteArray("# comment\n").repeated(200) + "#EXT-X-TARGETDURATION:2\n#EXTINF:2,\ns1.ts\n"
+            << m3u << QByteArray() << F::None << QStringList();
+        QTest::newRow("local M3U: paths become files")
+            << QByteArray("#EXTM3U\n/media/a.ts\nb.ts\nmms://srv/c\n") << Local << QByteArray() << F::M3u
+            << QStringList{"file:///media/a.ts", "file:///home/user/lists/b.ts", "mms://srv/c"};
+        QTest::newRow("PLS: number order, other sections and keys ignored")
+            << QByteArray("[playlist]\r\nNumberOfEntries=3\r\nfile10=http://r/10\r\nFile2=http://r/2\r\nTitle2=x\r\n"
+                          "FileX=http://no/\r\nFile1 = http://r/1\r\n[other]\r\nFile0=http://no/\r\n")
+            << QUrl("http://r/listen.pls") << QByteArray() << F::Pls
+            << QStringList{"http://r/1", "http://r/2", "http://r/10"};
+        QTest::newRow("XSPF: tracks, their locations, relative resolved")
+            << QByteArray("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<!-- list -->\n<playlist version=\"1\" "
+                          "xmlns=\"http://xspf.org/ns/0/\"><title>T</title><trackList><track><location>a.ts</location>"
+                          "<location>mms://x/a</location></track><track><title>B</title></track>"
+                          "<track><location>http://x/c?a=1&amp;b=2</location></track></trackList></playlist>")
+            << QUrl("http://x/l/list.xspf") << QByteArray() << F::Xspf
+            << QStringList{"http://x/l/a.ts|mms://x/a", "", "http://x/c?a=1&b=2"};
+        QTest::newRow("XSPF broken after its first track")
+            << QByteArray("<playlist xmlns='http://xspf.org/ns/0/'><trackList><track><location>mms://x/1</location></track>"
+                          "<track><location>mms://x/2</loc")
+            << QUrl("http://x/list.xspf") << QByteArray() << F::Xspf << QStringList{"mms://x/1"};
+        QTest::newRow("other XML playlist") << QByteArray("<?xml version=\"1.0\"?><playlist><track/></playlist>")
+                                            << QUrl("http://x/list.xspf") << QByteArray() << F::None << QStringList();
+        QTest::newRow("[Reference] naming an ASX: a playlist stays http")
+            << QByteArray("[Reference]\r\nRef1=http://wm/x.asx\r\nRef2=http://wm/live?MSWMExt=.asf\r\n")
+            << QUrl("http://wm/live") << QByteArray("video/x-ms-asf") << F::Reference
+            << QStringList{"http://wm/x.asx|mmsh://wm/live?MSWMExt=.asf"};
+    }
+    void otherKinds()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QUrl, document);
+        QFETCH(QByteArray, contentType);
+        QFETCH(Playlists::Format, format);
+        QFETCH(QStringList, refs);
+        QCOMPARE(Playlists::formatOf(bytes, document, contentType), format);
+        const Playlist p = Playlists::read(bytes, document, contentType);
+        QCOMPARE(p.valid, format != Playlists::Format::None);
+        QCOMPARE(refsOf(p), refs);
     }
 
     void recognisesPlaylists_data()

@@ -4,6 +4,7 @@
 
 using namespace ServerAnswer;
 Q_DECLARE_METATYPE(ServerAnswer::Kind)
+Q_DECLARE_METATYPE(ServerAnswer::RawHead)
 
 namespace {
 const QByteArray HeaderChunk("$H\x10\x00\x00\x00\x00\x00\x00\x0c\x10\x00\x30\x26\xB2\x75", 16);
@@ -110,6 +111,32 @@ private slots:
         QFETCH(QUrl, url);
         QFETCH(QUrl, mmsh);
         QCOMPARE(ServerAnswer::mmshAddress(url), mmsh);
+    }
+
+    // A server's raw first bytes, read when the HTTP client could not use them.
+    void rawHead_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<RawHead>("head");
+        QTest::newRow("silence") << QByteArray() << RawHead::Nothing;
+        QTest::newRow("SHOUTcast") << QByteArray("ICY 200 OK\r\nicy-name: Radio\r\nicy-metaint: 8192\r\n\r\n\xFF\xFB")
+                                   << RawHead::Icy;
+        QTest::newRow("SHOUTcast, LF only, letter case") << QByteArray("icy 200 ok\nicy-br:128\n\n") << RawHead::Icy;
+        QTest::newRow("SHOUTcast whose headers do not end")
+            << QByteArray("ICY 200 OK\r\nicy-name: Radio\r\n") << RawHead::HeadersWithoutEnd;
+        QTest::newRow("SHOUTcast refusing") << QByteArray("ICY 401 Service Unavailable\r\n\r\n") << RawHead::Other;
+        QTest::newRow("endless header lines")
+            << "HTTP/1.1 200 OK\r\n" + QByteArray("X-Pad: aaaaaaaa\r\n").repeated(1000) << RawHead::HeadersWithoutEnd;
+        QTest::newRow("one endless header line") << "HTTP/1.1 200 OK\r\nX-Pad: " + QByteArray(16000, 'a')
+                                                 << RawHead::HeadersWithoutEnd;
+        QTest::newRow("an HTTP head that ends") << QByteArray("HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n")
+                                                << RawHead::Other;
+    }
+    void rawHead()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(RawHead, head);
+        QCOMPARE(ServerAnswer::rawHead(bytes), head);
     }
 };
 
