@@ -306,7 +306,9 @@ private slots:
         counter->Navigate(m_server->url(path));
         QTRY_COMPARE_WITH_TIMEOUT(loaded.count(), 1, 12000);
         QCOMPARE(loaded.first().first().toBool(), false);
-        QVERIFY2(cpuSeconds() - cpuBefore < 5, qPrintable(QString::number(cpuSeconds() - cpuBefore)));
+        // (Without the header clock the transfer's own time-out ends it after
+        // some 20 CPU s; the bound leaves room for a loaded machine.)
+        QVERIFY2(cpuSeconds() - cpuBefore < 10, qPrintable(QString::number(cpuSeconds() - cpuBefore)));
         QVERIFY2(watch.longestMs() < 1000, qPrintable(QString::number(watch.longestMs())));
     }
 
