@@ -16,6 +16,11 @@
 //                        --asx-target 1=media/clip.wmv
 //                      (DIR/clip.wmv made by DemoServer::makeWmv: 120 s, wmv2 + wmav2)
 //   WindowsMediaStream tools/kijkraam-demo-server --port 0 --slots 4 --wm-slot 4
+//   HlsVariants        tests/support/servers/stream-server hls-variants --port 0
+//   LiveDash           ... dash --port 0
+//   VideoPage          ... page --port 0
+//   HostileHls         ... hostile --port 0 (ends by itself after 300 s)
+// The last four log "REQ <status> <path>" per request (log()).
 // all run by Debian's /usr/bin/python3, with --size 320x240 where there is video.
 #include <QString>
 #include <QStringList>
@@ -37,9 +42,14 @@ public:
         WindowsMediaStream, // live WMV2 + WMA2 as MMS over HTTP
         RtspUdpOnly,        // a camera that sends over UDP only (refuses interleaved TCP)
         RtspTcpOnly,        // a camera that sends interleaved in the RTSP connection only
+        HlsVariants,        // a live HLS master: 320x180, 640x360, 1280x720
+        LiveDash,           // live MPEG-DASH, moving window, 320x240 and 640x480 video + AAC
+        VideoPage,          // a web page holding <video src="clip.mp4">
+        HostileHls,         // self-referencing, huge and 404-bodied HLS playlists
     };
-    static constexpr Kind AllKinds[] = {MpegTsOverHttp, Mp3OverHttp,        AacOverHttp, Rtsp,
-                                        ProgressiveWmv, WindowsMediaStream, RtspUdpOnly, RtspTcpOnly};
+    static constexpr Kind AllKinds[] = {MpegTsOverHttp, Mp3OverHttp, AacOverHttp, Rtsp,
+                                        ProgressiveWmv, WindowsMediaStream, RtspUdpOnly, RtspTcpOnly,
+                                        HlsVariants,    LiveDash,    VideoPage,   HostileHls};
 
     TestServers();
     ~TestServers();
@@ -65,6 +75,10 @@ public:
     //                       http://127.0.0.1:P/wm/live (a [Reference] file unless the
     //                       client says it is NSPlayer/...: then the framed stream),
     //                       http://127.0.0.1:P/kwa/KR5/KR4.asx (an ASX: REF mms://, then http://)
+    //   HlsVariants         http://127.0.0.1:P/master.m3u8, .../master-nores.m3u8 (no RESOLUTION)
+    //   LiveDash            http://127.0.0.1:P/live.mpd
+    //   VideoPage           http://127.0.0.1:P/page.html
+    //   HostileHls          http://127.0.0.1:P/self.m3u8, /fifty.m3u8, /million.m3u8, /big404seg.m3u8
     QStringList addresses(Kind kind) const;
     bool isRunning(Kind kind) const;
 
