@@ -1,9 +1,11 @@
 #include "player/AdaptiveStream.h"
+#include "player/DashLive.h"
 
 #include <QEvent>
 #include <QLoggingCategory>
 #include <QNetworkProxy>
 #include <QNetworkReply>
+#include <QUrlQuery>
 #include <QWidget>
 
 Q_LOGGING_CATEGORY(lcAdaptive, "kijkraam.player.variant", QtWarningMsg)
@@ -72,8 +74,9 @@ void AdaptiveStream::open(const QString &url)
     m_url = url;
     const QUrl address(url);
     const QString scheme = address.scheme().toLower();
+    const QString path = address.path().toLower();
     if ((scheme != QLatin1String("http") && scheme != QLatin1String("https"))
-        || !address.path().toLower().endsWith(QLatin1String(".m3u8"))) {
+        || !(path.endsWith(QLatin1String(".m3u8")) || path.endsWith(QLatin1String(".mpd")))) {
         emit load(url, false);
         return;
     }
@@ -99,8 +102,20 @@ void AdaptiveStream::onMaster()
     reply->deleteLater();
     m_reply = nullptr;
     QList<VariantChoice::Variant> variants;
+    bool ownSound = false;
     if (reply->error() == QNetworkReply::NoError)
-        variants = VariantChoice::readMaster(reply->read(VariantChoice::MaxMasterBytes + 1), reply->url());
+        variants = VariantChoice::readMaster(reply->read(VariantChoice::MaxMasterBytes + 1), reply->url(), &ownSound);
+    if (ownSound) {
+        // One variant's playlist would play without its sound. A live DASH
+        // stream (which the gate tells as HLS) has a master per video
+        // representation; an HLS master is the engine's to play whole.
+        const bool dash = QUrl(m_url).path().toLower().endsWith(QLatin1String(".mpd"));
+        for (VariantChoice::Variant &v : variants)
+            v.url = DashLive::singleVideoUrl(QUrl(m_url),
+                                             QUrlQuery(v.url).queryItemValue(QLatin1String(DashLive::QueryItem)));
+        if (!dash)
+            variants.clear();
+    }
     if (variants.size() < 2) {
         // Not a master of several variants (or not readable): the engine
         // opens the address itself and says what went wrong, if anything.

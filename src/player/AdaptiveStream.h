@@ -2,14 +2,15 @@
 // Plays the variant of an adaptive stream that fits the player's video area
 // (VariantChoice), and another when the area changes size.
 //
-// An http(s) address ending in .m3u8 is read first: when it is an HLS master
-// with several variants, the chosen variant's media playlist is what the
-// engine opens, and a change of size opens another variant's (a new open
+// An http(s) address ending in .m3u8 or .mpd is read first: when it is an
+// HLS master with several variants (or a live DASH stream, which EngineGate
+// tells as one), the chosen variant's media playlist (for DASH: a master of
+// that video and the sound) is what the engine opens, and a change of size opens another variant's (a new open
 // picks up at the live edge within about half a second; switching the
 // engine's video track at the live edge froze the picture for about 1.5 s,
 // jumped and then buffered for another second). Other streams with several
-// video tracks (DASH representations, a master not read) switch the
-// engine's video track instead.
+// video tracks (an HLS master with sound of its own, a master not read)
+// switch the engine's video track instead.
 #include "player/VariantChoice.h"
 
 #include <QNetworkAccessManager>

@@ -222,7 +222,17 @@ QUrl mediaUrl(const QUrl &mpdUrl, const QString &id)
     return url;
 }
 
-QByteArray master(const QByteArray &body, const QUrl &url)
+QUrl singleVideoUrl(const QUrl &mpdUrl, const QString &id)
+{
+    QUrl url = mpdUrl;
+    QUrlQuery query(url);
+    query.removeAllQueryItems(QLatin1String(VideoItem));
+    query.addQueryItem(QLatin1String(VideoItem), id);
+    url.setQuery(query);
+    return url;
+}
+
+QByteArray master(const QByteArray &body, const QUrl &url, const QString &onlyVideo)
 {
     const Mpd mpd = read(body, url);
     if (!mpd.live)
@@ -239,7 +249,7 @@ QByteArray master(const QByteArray &body, const QUrl &url)
     }
     bool any = false;
     for (const Rep &rep : mpd.reps) {
-        if (rep.kind != QLatin1String("video"))
+        if (rep.kind != QLatin1String("video") || (!onlyVideo.isNull() && rep.id != onlyVideo))
             continue;
         any = true;
         out += "#EXT-X-STREAM-INF:BANDWIDTH=" + QByteArray::number(qMax<qint64>(1, rep.bandwidth));

@@ -16,16 +16,20 @@
 namespace DashLive {
 
 constexpr const char *QueryItem = "kijkraam-hls";
+constexpr const char *VideoItem = "kijkraam-video"; // a master of this one video representation
 
 // Whether `body` is a live MPD.
 bool isLiveMpd(const QByteArray &body);
-// The master playlist for the live MPD `mpd` read from `url`; empty when it
-// holds nothing this can tell.
-QByteArray master(const QByteArray &mpd, const QUrl &url);
+// The master playlist for the live MPD `mpd` read from `url` (with only the
+// video representation `onlyVideo`, when given); empty when it holds
+// nothing this can tell.
+QByteArray master(const QByteArray &mpd, const QUrl &url, const QString &onlyVideo = QString());
 // The media playlist of representation `id`, at wall-clock time `nowMs`
 // (milliseconds since 1970, UTC); empty when there is no such one.
 QByteArray media(const QByteArray &mpd, const QUrl &url, const QString &id, qint64 nowMs);
 // The address of representation `id`'s media playlist.
 QUrl mediaUrl(const QUrl &mpdUrl, const QString &id);
+// The address of the master of video representation `id` alone (with the sound).
+QUrl singleVideoUrl(const QUrl &mpdUrl, const QString &id);
 
 } // namespace DashLive

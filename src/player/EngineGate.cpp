@@ -172,6 +172,11 @@ private:
                 query.removeAllQueryItems(QLatin1String(DashLive::QueryItem));
                 m_url.setQuery(query);
             }
+            if (query.hasQueryItem(QLatin1String(DashLive::VideoItem))) {
+                m_onlyVideo = query.queryItemValue(QLatin1String(DashLive::VideoItem));
+                query.removeAllQueryItems(QLatin1String(DashLive::VideoItem));
+                m_url.setQuery(query);
+            }
         }
         waitForBudget();
     }
@@ -339,7 +344,7 @@ private:
             m_body.truncate(int(m_length));
         if (DashLive::isLiveMpd(m_body)) {
             const QByteArray hlsText = m_hlsRepresentation.isNull()
-                                           ? DashLive::master(m_body, m_url)
+                                           ? DashLive::master(m_body, m_url, m_onlyVideo)
                                            : DashLive::media(m_body, m_url, m_hlsRepresentation,
                                                              QDateTime::currentMSecsSinceEpoch());
             if (!hlsText.isEmpty()) {
@@ -474,6 +479,7 @@ private:
     QList<QByteArray> m_headers;
     QUrl m_url;
     QString m_hlsRepresentation; // set: the HLS media playlist of this live DASH representation
+    QString m_onlyVideo;         // set: the HLS master of this one live DASH video representation
     QByteArray m_contentType;    // set: the answer's type is this
     QString m_host;
     int m_port = 0;

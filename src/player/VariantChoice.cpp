@@ -77,8 +77,10 @@ bool soundOnly(const QString &codecs)
 }
 } // namespace
 
-QList<Variant> readMaster(const QByteArray &text, const QUrl &base)
+QList<Variant> readMaster(const QByteArray &text, const QUrl &base, bool *ownSound)
 {
+    if (ownSound)
+        *ownSound = false;
     QList<Variant> variants;
     if (text.size() > MaxMasterBytes)
         return variants;
@@ -95,9 +97,9 @@ QList<Variant> readMaster(const QByteArray &text, const QUrl &base)
             continue;
         if (line.startsWith(QLatin1String("#EXT-X-MEDIA:")) && line.contains(QLatin1String("TYPE=AUDIO"))
             && line.contains(QLatin1String("URI="))) {
-            // Sound of its own beside the variants: opening one variant's
-            // playlist would leave it out.
-            return {};
+            if (ownSound)
+                *ownSound = true;
+            continue;
         }
         if (line.startsWith(QLatin1String("#EXT-X-STREAM-INF:"))) {
             pending = line.mid(18);

@@ -38,9 +38,10 @@ int choose(const QList<Variant> &variants, const QSize &area);
 // The variants of an HLS master playlist (#EXT-X-STREAM-INF with the address
 // on the next line), addresses resolved against `base`. Only network
 // addresses (http, https) are kept; variants without video (CODECS naming
-// only sound) are left out. Empty when `text` is no master playlist, or
-// one whose sound is a rendition of its own (#EXT-X-MEDIA with a URI).
-QList<Variant> readMaster(const QByteArray &text, const QUrl &base);
+// only sound) are left out. Empty when `text` is no master playlist.
+// `ownSound` tells whether the variants' sound is a rendition of its own
+// (#EXT-X-MEDIA with a URI): then one variant's playlist alone is silent.
+QList<Variant> readMaster(const QByteArray &text, const QUrl &base, bool *ownSound = nullptr);
 
 // The largest master playlist read (bytes); a longer one is not read.
 constexpr int MaxMasterBytes = 256 * 1024;

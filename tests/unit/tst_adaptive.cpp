@@ -102,12 +102,15 @@ private slots:
         QVERIFY(!vs[1].size.isValid());
         // A media playlist is no master.
         QVERIFY(VariantChoice::readMaster("#EXTM3U\n#EXT-X-TARGETDURATION:2\n#EXTINF:2,\na.ts\n", base).isEmpty());
-        // A master whose sound is a rendition of its own is the engine's to play whole.
-        QVERIFY(VariantChoice::readMaster("#EXTM3U\n#EXT-X-MEDIA:TYPE=AUDIO,GROUP-ID=\"a\",URI=\"a.m3u8\"\n"
-                                          "#EXT-X-STREAM-INF:BANDWIDTH=1,AUDIO=\"a\"\nv1.m3u8\n"
-                                          "#EXT-X-STREAM-INF:BANDWIDTH=2,AUDIO=\"a\"\nv2.m3u8\n",
-                                          base)
-                    .isEmpty());
+        // A master whose sound is a rendition of its own says so.
+        bool ownSound = false;
+        QCOMPARE(VariantChoice::readMaster("#EXTM3U\n#EXT-X-MEDIA:TYPE=AUDIO,GROUP-ID=\"a\",URI=\"a.m3u8\"\n"
+                                           "#EXT-X-STREAM-INF:BANDWIDTH=1,AUDIO=\"a\"\nv1.m3u8\n"
+                                           "#EXT-X-STREAM-INF:BANDWIDTH=2,AUDIO=\"a\"\nv2.m3u8\n",
+                                           base, &ownSound)
+                     .size(),
+                 2);
+        QVERIFY(ownSound);
     }
 
     void liveDash_toldAsHls()
@@ -124,6 +127,8 @@ private slots:
                  "http://127.0.0.1:8000/live/live.mpd?kijkraam-hls=0\n"
                  "#EXT-X-STREAM-INF:BANDWIDTH=2282436,RESOLUTION=640x480,AUDIO=\"sound\"\n"
                  "http://127.0.0.1:8000/live/live.mpd?kijkraam-hls=1\n");
+        const QByteArray single = DashLive::master(LiveMpd, mpd, QStringLiteral("1"));
+        QVERIFY(single.contains("kijkraam-hls=1\n") && !single.contains("kijkraam-hls=0\n") && single.contains("kijkraam-hls=2\""));
         // SegmentTimeline: numbered from startNumber, the times as listed.
         QCOMPARE(DashLive::media(LiveMpd, mpd, QStringLiteral("0"), 0),
                  "#EXTM3U\n#EXT-X-VERSION:7\n#EXT-X-TARGETDURATION:2\n#EXT-X-MEDIA-SEQUENCE:3\n"
