@@ -282,6 +282,7 @@ void MpvBackend::open(const QString &url)
     }
     setFlag("pause", false);
     m_switching = m_ytdlMissing = false;
+    ++m_endSerial;
     const RtspTransport::DecoderOpen target = RtspTransport::forDecoder(url);
     if (target.transport.isEmpty())
         m_adaptive->open(target.url); // loadNow() follows
@@ -347,6 +348,7 @@ void MpvBackend::readTracks(const mpv_node *list)
 void MpvBackend::stop()
 {
     m_timePoll.stop();
+    ++m_endSerial;
     if (m_adaptive)
         m_adaptive->stop();
     m_switching = false;
@@ -422,11 +424,16 @@ void MpvBackend::handle(const mpv_event *event)
         reportPhase();
         if (end->reason == MPV_END_FILE_REASON_ERROR) {
             QString reason = m_lastError;
-            if (m_ytdlMissing)
-                reason = tr("yt-dlp is nodig voor webpagina's");
-            else if (reason.isEmpty())
+            if (reason.isEmpty())
                 reason = QString::fromUtf8(mpv_error_string(end->error));
-            emit finished(true, reason);
+            // yt-dlp's hook says it is missing in a log line that can come
+            // just after the end: the reason waits a moment for it (unless a
+            // new open comes first).
+            const quint64 serial = ++m_endSerial;
+            QTimer::singleShot(ReasonSettleMs, this, [this, serial, reason] {
+                if (serial == m_endSerial)
+                    emit finished(true, m_ytdlMissing ? tr("yt-dlp is nodig voor webpagina's") : reason);
+            });
         } else {
             emit finished(false, QString());
         }

@@ -84,4 +84,6 @@ private:
     AdaptiveStream *m_adaptive = nullptr; // which variant of an adaptive stream fits the video area
     bool m_switching = false;             // another variant of what plays is being opened
     bool m_ytdlMissing = false;           // the address needed yt-dlp, which is not there
+    quint64 m_endSerial = 0;              // a failure's reason waits for its log lines
+    static constexpr int ReasonSettleMs = 150;
 };

@@ -355,6 +355,35 @@ private slots:
         QCOMPARE(m_player->playState(), 3);
     }
 
+    // A web page that does not play says why: yt-dlp missing, or a page
+    // whose video is a file on this computer (network-only).
+    void webPage_thatCannotPlay_saysWhy_data()
+    {
+        QTest::addColumn<QString>("page");
+        QTest::addColumn<bool>("withYtDlp");
+        QTest::addColumn<QString>("status");
+        QTest::newRow("without yt-dlp") << "/page.html" << false << "Kan niet openen: yt-dlp is nodig voor webpagina's";
+        QTest::newRow("a page naming a local file") << "/local.html" << true << "Kan niet openen: ";
+    }
+    void webPage_thatCannotPlay_saysWhy()
+    {
+        QFETCH(QString, page);
+        QFETCH(bool, withYtDlp);
+        QFETCH(QString, status);
+        QVERIFY2(!need(Server::Page).isEmpty(), "the server did not start");
+        const QByteArray path = qgetenv("PATH");
+        QTemporaryDir empty;
+        if (!withYtDlp)
+            qputenv("PATH", empty.path().toLocal8Bit()); // no yt-dlp to be found
+        QSignalSpy states(m_player, &WindowsMediaPlayer::playStateChanged);
+        m_player->setURL(QUrl(m_servers.addresses(TestServers::VideoPage).value(0)).resolved(QUrl(page)).toString());
+        QTRY_COMPARE_WITH_TIMEOUT(m_player->playState(), int(WindowsMediaPlayer::Ready), PlayWithinMs);
+        qputenv("PATH", path);
+        qInfo("status %s", qPrintable(m_player->statusText()));
+        QVERIFY2(m_player->statusText().startsWith(status), qPrintable(m_player->statusText()));
+        QVERIFY(!statesOf(states).contains(3));
+    }
+
     void liveStreams_comeBackWithoutAClick_data()
     {
         QTest::addColumn<int>("kind");

@@ -3,11 +3,14 @@
 // loop answering, and plays again once the stream is back.
 #include "DemoServer.h"
 #include "TestEnv.h"
+#include "TestServers.h"
 
+#include "player/EngineGate.h"
 #include "player/SessionClock.h"
 #include "player/WindowsMediaPlayer.h"
 
 #include <QElapsedTimer>
+#include <QFile>
 #include <QHBoxLayout>
 #include <QSignalSpy>
 
@@ -32,6 +35,18 @@ private:
     qint64 m_longest = 0;
 };
 
+// This process's resident memory, in MiB.
+double residentMiB()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray &line : status.readAll().split('\n'))
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024.0;
+    return 0;
+}
+
 QList<int> statesOf(const QSignalSpy &spy)
 {
     QList<int> list;
@@ -44,6 +59,7 @@ QList<int> statesOf(const QSignalSpy &spy)
 class TestFaults : public QObject {
     Q_OBJECT
     std::unique_ptr<DemoServer> m_server;
+    TestServers m_servers;
     std::unique_ptr<QWidget> m_window;
     WindowsMediaPlayer *m_players[2] = {};
 
@@ -162,6 +178,47 @@ private slots:
         QVERIFY(m_server->setFault(QStringLiteral("/kwa/KR5/KR1.asx"), QStringLiteral("ok")));
         p->controls.play();
         QTRY_COMPARE_WITH_TIMEOUT(p->playState(), 3, 30000);
+    }
+
+    // What a hostile HLS server sends does not decide how much memory a
+    // player takes, nor how often it asks: a playlist naming itself as its
+    // segments, fifty such, a million segments, a 404 of 1 GiB behind a
+    // segment. (Before: 2 GB in 60 s and 105,454 requests; 5.8 GB in 10 s;
+    // 2.2 GB; 3.3 GB.)
+    void hostileHls_boundedMemoryAndRequests_data()
+    {
+        QTest::addColumn<int>("which"); // of the hostile server's addresses
+        QTest::newRow("a playlist that lists itself as its segments") << 0;
+        QTest::newRow("fifty playlists that list themselves") << 1;
+        QTest::newRow("a playlist of 1,000,000 segments") << 2;
+        QTest::newRow("segments that answer 404 with 1 GiB") << 3;
+    }
+    void hostileHls_boundedMemoryAndRequests()
+    {
+        QFETCH(int, which);
+        QVERIFY(!m_servers.start(TestServers::HostileHls).isEmpty());
+        const QString address = m_servers.addresses(TestServers::HostileHls).value(which);
+        const auto requests = [&] { return int(m_servers.log(TestServers::HostileHls).count(": REQ ")); };
+        WindowsMediaPlayer *p = m_players[0];
+        const double before = residentMiB();
+        const int asked = requests();
+        double peak = before;
+        LoopWatch watch;
+        QElapsedTimer clock;
+        clock.start();
+        p->setURL(address);
+        while (clock.elapsed() < 20000) {
+            QTest::qWait(250);
+            peak = qMax(peak, residentMiB());
+        }
+        const int sent = requests() - asked;
+        qInfo("%.0f MiB before, %.0f MiB at most, %d requests in %.0f s, loop paused %lld ms at most, status %s",
+              before, peak, sent, clock.elapsed() / 1000.0, watch.longestMs(), qPrintable(p->statusText()));
+        p->close();
+        QVERIFY2(peak - before < 150, qPrintable(QString::number(peak - before)));
+        QVERIFY2(sent <= 1 + GateRules::Burst + 20 * GateRules::PerSecond, qPrintable(QString::number(sent)));
+        QVERIFY2(watch.longestMs() < 1000, qPrintable(QString::number(watch.longestMs())));
+        QVERIFY(p->playState() != 3);
     }
 
     void tricklingPlaylist_stillPlays()
