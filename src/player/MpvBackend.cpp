@@ -151,7 +151,7 @@ MpvBackend::MpvBackend()
     // RTSP: a socket time-out (microseconds); the transport is chosen per
     // address when it is opened.
     opt("demuxer-lavf-o", "timeout=15000000");
-    mpv_request_log_messages(m_mpv, qEnvironmentVariableIsSet("KR_DEBUG_MPV") ? "v" : "error");
+    mpv_request_log_messages(m_mpv, "error");
     mpv_observe_property(m_mpv, ObservePause, "pause", MPV_FORMAT_FLAG);
     mpv_observe_property(m_mpv, ObserveCacheWait, "paused-for-cache", MPV_FORMAT_FLAG);
     mpv_observe_property(m_mpv, ObserveCachePct, "cache-buffering-state", MPV_FORMAT_INT64);
