@@ -1,5 +1,7 @@
 #include "player/MpvBackend.h"
 #include "player/CertificateStore.h"
+#include "player/AdaptiveStream.h"
+#include "player/EngineGate.h"
 #include "player/MpvSoftwareWidget.h"
 #include "player/MpvVideoWidget.h"
 #include "player/PlayerLog.h"
@@ -30,7 +32,7 @@ std::atomic<int> g_liveCores{0};
 
 enum ReplyId : uint64_t {
     ObservePause = 1, ObserveCacheWait, ObserveCachePct, ObserveTime, ObserveDuration, ObserveSeekable,
-    ReplyDropped, ReplyDecoderDropped, ObserveIcyTitle
+    ReplyDropped, ReplyDecoderDropped, ObserveIcyTitle, ReplyTracks
 };
 // The engine's lines of one try kept to tell why it failed.
 constexpr int KeptEngineLines = 8;
@@ -155,7 +157,13 @@ MpvBackend::MpvBackend()
     opt("input-default-bindings", "no");
     opt("input-vo-keyboard", "no");
     opt("osc", "no");
-    opt("ytdl", "no");
+    // Web pages with a video play through the yt-dlp on the user's PATH
+    // (mpv's own hook, asked only when the engine cannot read an address
+    // itself; it plays only the network addresses yt-dlp names), at a
+    // height that suits a tile.
+    opt("ytdl", "yes");
+    opt("script-opts", "ytdl_hook-ytdl_path=yt-dlp");
+    opt("ytdl-format", "best[height<=?720]/bestvideo[height<=?720]+bestaudio/best");
     opt("load-scripts", "no");
     // mpv's built-in scripts (statistics overlay, console, automatic
     // profiles) have no use here: each would run in a thread of its own.
@@ -183,6 +191,17 @@ MpvBackend::MpvBackend()
     // drops a stream's later metadata (a radio's next title) unseen.
     opt("demuxer-max-back-bytes", "1");
     opt("network-timeout", "15");
+    // Everything the engine fetches over HTTP goes through this player's
+    // gate, which bounds requests and what a server may send (EngineGate);
+    // yt-dlp fetches its pages through it too.
+    m_gate = EngineGate::create();
+    if (m_gate) {
+        opt("http-proxy", m_gate->proxyAddress().toUtf8().constData());
+        opt("ytdl-raw-options", ("proxy=[" + m_gate->proxyAddress() + "]").toUtf8().constData());
+    }
+    // Adaptive streams start at their smallest variant; AdaptiveStream
+    // then picks the one that fits the video area.
+    opt("hls-bitrate", "min");
     // The software renderer: bilinear scaling with swscale's fast path
     // rather than lanczos (mpv's built-in profile sw-fast sets both).
     opt("profile", "sw-fast");
@@ -219,6 +238,13 @@ MpvBackend::MpvBackend()
             mpv_get_property_async(m_mpv, ReplyDecoderDropped, "decoder-frame-drop-count", MPV_FORMAT_INT64);
         }
     });
+    m_adaptive = new AdaptiveStream(this);
+    if (m_gate)
+        m_adaptive->setProxyPort(m_gate->port());
+    connect(m_adaptive, &AdaptiveStream::load, this, &MpvBackend::loadNow);
+    connect(m_adaptive, &AdaptiveStream::selectTrack, this, [this](int track) {
+        command({"set", "vid", QByteArray::number(track)});
+    });
     mpv_observe_property(m_mpv, ObserveDuration, "duration", MPV_FORMAT_DOUBLE);
     mpv_observe_property(m_mpv, ObserveSeekable, "seekable", MPV_FORMAT_FLAG);
     // What a radio station plays now (ICY StreamTitle). Not media-title nor
@@ -241,6 +267,8 @@ MpvBackend::MpvBackend()
 MpvBackend::~MpvBackend()
 {
     g_backends.removeAll(this);
+    if (m_gate)
+        m_gate->deleteLater(); // in its own thread
     if (!m_mpv)
         return;
     mpv_set_wakeup_callback(m_mpv, nullptr, nullptr);
@@ -265,6 +293,8 @@ QWidget *MpvBackend::videoWidget(QWidget *parent)
         else
             m_surface = new MpvVideoWidget(m_mpv, parent);
         m_video = m_surface->widget();
+        if (m_adaptive)
+            m_adaptive->watch(m_video);
         m_surface->onReady([this] { renderReady(); });
     }
     return m_video;
@@ -334,18 +364,78 @@ void MpvBackend::open(const QString &url)
     // A certificate trusted (or withdrawn) since the last open counts now.
     mpv_set_property_string(m_mpv, "tls-ca-file",
                             QFile::encodeName(CertificateStore::engineAuthorities()).constData());
+    m_switching = m_ytdlMissing = false;
+    ++m_endSerial;
     const RtspTransport::DecoderOpen target = RtspTransport::forDecoder(url);
     if (target.transport.isEmpty())
-        command({"loadfile", target.url.toUtf8(), "replace"});
+        m_adaptive->open(target.url); // loadNow() follows
     else
         command({"loadfile", target.url.toUtf8(), "replace", "rtsp-transport=" + target.transport});
     reportPhase();
+}
+
+void MpvBackend::loadNow(const QString &url, bool switching)
+{
+    if (!m_opening && !m_loaded)
+        return; // stopped meanwhile
+    // Another variant of what plays: the player goes on saying it plays
+    // until the new one shows or fails.
+    m_switching = switching && m_restarted;
+    if (!m_switching)
+        m_restarted = false;
+    command({"loadfile", url.toUtf8(), "replace"});
+}
+
+void MpvBackend::readTracks(const mpv_node *list)
+{
+    if (!list || list->format != MPV_FORMAT_NODE_ARRAY)
+        return;
+    QList<VariantChoice::Variant> tracks;
+    int selected = 0;
+    for (int i = 0; i < list->u.list->num; ++i) {
+        const mpv_node &track = list->u.list->values[i];
+        if (track.format != MPV_FORMAT_NODE_MAP)
+            continue;
+        VariantChoice::Variant v;
+        bool video = false, isSelected = false;
+        int w = 0, h = 0;
+        for (int k = 0; k < track.u.list->num; ++k) {
+            const QByteArray key = track.u.list->keys[k];
+            const mpv_node &value = track.u.list->values[k];
+            if (key == "type" && value.format == MPV_FORMAT_STRING)
+                video = qstrcmp(value.u.string, "video") == 0;
+            else if (value.format == MPV_FORMAT_INT64 && key == "id")
+                v.track = int(value.u.int64);
+            else if (value.format == MPV_FORMAT_INT64 && key == "demux-w")
+                w = int(value.u.int64);
+            else if (value.format == MPV_FORMAT_INT64 && key == "demux-h")
+                h = int(value.u.int64);
+            else if (value.format == MPV_FORMAT_INT64 && key == "hls-bitrate")
+                v.bandwidth = value.u.int64;
+            else if (value.format == MPV_FORMAT_FLAG && key == "selected")
+                isSelected = value.u.flag;
+            else if (value.format == MPV_FORMAT_FLAG && key == "albumart" && value.u.flag)
+                video = false;
+        }
+        if (!video)
+            continue;
+        if (w > 0 && h > 0)
+            v.size = QSize(w, h);
+        if (isSelected)
+            selected = v.track;
+        tracks << v;
+    }
+    m_adaptive->setTracks(tracks, selected);
 }
 
 void MpvBackend::stop()
 {
     m_failurePending = false;
     m_timePoll.stop();
+    ++m_endSerial;
+    if (m_adaptive)
+        m_adaptive->stop();
+    m_switching = false;
     m_pendingUrl.clear();
     m_opening = m_loaded = false;
     command({"stop"});
@@ -393,7 +483,15 @@ void MpvBackend::drainEvents()
         QStringList lines = sharedLinesFor(m_openedUrl, m_openedAt) + m_engineLines;
         lines << m_failureText;
         m_engineLines.clear();
-        emit finished(true, StatusReasons::fromEngine(lines, m_openedUrl));
+        const QString reason = StatusReasons::fromEngine(lines, m_openedUrl);
+        // yt-dlp's hook says it is missing in a log line that can come just
+        // after the end: the reason waits a moment for it (unless a new open
+        // comes first).
+        const quint64 serial = ++m_endSerial;
+        QTimer::singleShot(ReasonSettleMs, this, [this, serial, reason] {
+            if (serial == m_endSerial)
+                emit finished(true, m_ytdlMissing ? StatusReasons::text(StatusReasons::Cause::YtDlpNeeded) : reason);
+        });
     }
 }
 
@@ -402,6 +500,14 @@ void MpvBackend::handle(const mpv_event *event)
     switch (event->event_id) {
     case MPV_EVENT_LOG_MESSAGE: {
         auto *msg = static_cast<mpv_event_log_message *>(event->data);
+        if (qstrcmp(msg->prefix, "ytdl_hook") == 0) {
+            // yt-dlp's words about an address the engine could not read
+            // stay out of the reason: the engine's own say what it was.
+            if (QByteArray(msg->text).contains("not found or not enough permissions"))
+                m_ytdlMissing = true;
+            qCDebug(lcMpv) << msg->prefix << QString::fromUtf8(msg->text).trimmed();
+            break;
+        }
         const QString line = QString::fromUtf8(msg->prefix) + QStringLiteral(": ")
                              + QString::fromUtf8(msg->text).trimmed();
         if (msg->log_level > MPV_LOG_LEVEL_WARN) {
@@ -423,16 +529,18 @@ void MpvBackend::handle(const mpv_event *event)
         m_opening = false;
         m_loaded = true;
         m_timePoll.start();
+        mpv_get_property_async(m_mpv, ReplyTracks, "track-list", MPV_FORMAT_NODE);
         break;
     case MPV_EVENT_PLAYBACK_RESTART:
         m_restarted = true;
+        m_switching = false;
         break;
     case MPV_EVENT_END_FILE: {
         auto *end = static_cast<mpv_event_end_file *>(event->data);
         if (end->reason == MPV_END_FILE_REASON_STOP || end->reason == MPV_END_FILE_REASON_QUIT
             || end->reason == MPV_END_FILE_REASON_REDIRECT)
             break;
-        m_opening = m_loaded = m_restarted = false;
+        m_opening = m_loaded = m_restarted = m_switching = false;
         m_timePoll.stop();
         reportPhase();
         if (end->reason == MPV_END_FILE_REASON_ERROR) {
@@ -449,6 +557,11 @@ void MpvBackend::handle(const mpv_event *event)
         [[fallthrough]];
     case MPV_EVENT_PROPERTY_CHANGE: {
         auto *prop = static_cast<mpv_event_property *>(event->data);
+        if (event->reply_userdata == ReplyTracks) {
+            if (prop->format == MPV_FORMAT_NODE)
+                readTracks(static_cast<mpv_node *>(prop->data));
+            return;
+        }
         const bool has = prop->format != MPV_FORMAT_NONE && prop->data;
         switch (event->reply_userdata) {
         case ObservePause: m_paused = has && *static_cast<int *>(prop->data); break;
@@ -510,6 +623,8 @@ void MpvBackend::logFrames()
 
 void MpvBackend::reportPhase()
 {
+    if (m_switching)
+        return; // what plays goes on until the other variant shows
     Phase phase = Phase::Idle;
     int percent = 0;
     if (m_loaded && m_paused)

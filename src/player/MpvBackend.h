@@ -6,6 +6,8 @@
 #include <QTimer>
 #include <atomic>
 
+class AdaptiveStream;
+class EngineGate;
 class MpvVideoSurface;
 struct mpv_handle;
 struct mpv_event;
@@ -53,6 +55,8 @@ private:
     void command(const QList<QByteArray> &args);
     void setFlag(const char *name, bool value);
     void setNumber(const char *name, double value);
+    void loadNow(const QString &url, bool switching);
+    void readTracks(const struct mpv_node *list);
 
     mpv_handle *m_mpv = nullptr;
     QString m_startError;
@@ -82,4 +86,10 @@ private:
     QStringList m_rejectedOptions;
     qint64 m_dropped = 0, m_decoderDropped = 0; // mpv's counters, while frames are logged
     QString m_loggedFrames;
+    EngineGate *m_gate = nullptr;         // the engine's way to the network; lives in its own thread
+    AdaptiveStream *m_adaptive = nullptr; // which variant of an adaptive stream fits the video area
+    bool m_switching = false;             // another variant of what plays is being opened
+    bool m_ytdlMissing = false;           // the address needed yt-dlp, which is not there
+    quint64 m_endSerial = 0;              // a failure's reason waits for its log lines
+    static constexpr int ReasonSettleMs = 150;
 };

@@ -140,7 +140,7 @@ QString text(Cause cause, const QString &what)
         return what.isEmpty() ? nl("onbekende servernaam") : nl("onbekende servernaam: %1").arg(what);
     case Cause::NotPlayable: return nl("geen stream die dit programma kan afspelen");
     case Cause::CertificateNotTrusted: return nl("Certificaat niet vertrouwd: %1").arg(what);
-    case Cause::YtDlpNeeded: return nl("voor een webpagina is het programma yt-dlp nodig");
+    case Cause::YtDlpNeeded: return nl("yt-dlp is nodig voor webpagina's");
     case Cause::ClosedByServer: return nl("de server verbrak de verbinding");
     case Cause::LocalRedirect: return nl("de server verwijst door naar een adres dat niet gevolgd wordt");
     case Cause::BadCompression: return nl("de server stuurde ingepakte gegevens die niet uit te pakken zijn");

@@ -63,7 +63,8 @@ QList<int> statesOf(const QSignalSpy &spy)
 
 // Which server a row needs: the HLS demo server, or one of TestServers.
 enum class Server { Hls, WindowsMedia, WmvFile, MpegTs, Mp3, Aac, Rtsp, RtspUdpOnly, RtspTcpOnly,
-                    MpegTsBasicAuth, MpegTsDigestAuth, RtspWithPassword, Mp3WithTitles, Https };
+                    MpegTsBasicAuth, MpegTsDigestAuth, RtspWithPassword, Mp3WithTitles, Https,
+                    Variants, Dash, Page };
 
 TestServers::Kind kindOf(Server server)
 {
@@ -81,9 +82,27 @@ TestServers::Kind kindOf(Server server)
     case Server::RtspWithPassword: return TestServers::RtspWithPassword;
     case Server::Mp3WithTitles: return TestServers::Mp3WithTitles;
     case Server::Https: return TestServers::HlsOverHttps;
+    case Server::Variants: return TestServers::HlsVariants;
+    case Server::Dash: return TestServers::LiveDash;
+    case Server::Page: return TestServers::VideoPage;
     case Server::Hls: break;
     }
     return TestServers::Rtsp;
+}
+
+int countOf(const QByteArrayList &list, const QByteArray &part)
+{
+    return int(std::count_if(list.begin(), list.end(), [&](const QByteArray &b) { return b.contains(part); }));
+}
+
+// The requests a server logged ("REQ <status> <path>"), from line `from` on.
+QByteArrayList requestsIn(const QByteArray &log, int from = 0)
+{
+    QByteArrayList paths;
+    for (const QByteArray &line : log.split('\n'))
+        if (line.contains(": REQ "))
+            paths << line.mid(line.indexOf(": REQ ") + 6);
+    return paths.mid(from);
 }
 
 void writeFile(const QString &path, const QByteArray &data)
@@ -287,6 +306,11 @@ private slots:
             << Server::RtspWithPassword << QString() << false << false << QByteArray("RTP/AVP/TCP");
         QTest::newRow("HLS over HTTPS, playlist and segments on two hosts the authority vouches for")
             << Server::Https << QString() << false << false << QByteArray();
+        // Served from files: the server logs each request, and the row plays
+        // on for a while, live and within the request bound.
+        QTest::newRow("live MPEG-DASH, moving window") << Server::Dash << QString() << false << false << QByteArray();
+        QTest::newRow("web page with <video src> through yt-dlp")
+            << Server::Page << QString() << false << false << QByteArray();
     }
     void plays()
     {
@@ -334,6 +358,24 @@ private slots:
         else
             QCOMPARE(sliderShown.shown, 0);
 
+        const int requestsBefore = requestsIn(m_servers.log(kindOf(server))).size();
+        if (requestsBefore > 0) {
+            // Live, not frozen: the position keeps up with the clock; and a
+            // few requests a second at most.
+            const double from = m_player->controls.currentPosition();
+            QElapsedTimer played;
+            played.start();
+            QTest::qWait(15000);
+            const double advanced = m_player->controls.currentPosition() - from;
+            const int requests = requestsIn(m_servers.log(kindOf(server)), requestsBefore).size();
+            qInfo("%.1f s played in %.1f s, %d requests (%.1f a second), status %s", advanced,
+                  played.elapsed() / 1000.0, requests, requests * 1000.0 / played.elapsed(),
+                  qPrintable(m_player->statusText()));
+            QVERIFY2(advanced > 10.0, qPrintable(QString::number(advanced)));
+            QVERIFY2(requests * 1000.0 / played.elapsed() <= 4.0, qPrintable(QString::number(requests)));
+            QCOMPARE(m_player->playState(), 3);
+        }
+
         if (!setups.isEmpty()) {
             // The Transport headers of the SETUPs, in order, without repeats.
             QByteArrayList seen;
@@ -366,6 +408,103 @@ private slots:
         QVERIFY2(m_player->statusText().startsWith(title), qPrintable(m_player->statusText()));
         QCOMPARE(m_player->toolTip(), m_player->statusText());
         QCOMPARE(m_player->playState(), 3);
+    }
+
+    // An adaptive stream plays the variant that fits the player: the smallest
+    // whose picture covers the video area, the largest where none does; it
+    // switches up in full screen and back down after. `small`, `large`: what
+    // the server's log shows of the variant's segments.
+    void adaptiveStream_fitsThePlayer_data()
+    {
+        QTest::addColumn<Server>("server");
+        QTest::addColumn<int>("offered");
+        QTest::addColumn<QByteArray>("small"); // in a 300x230 video area
+        QTest::addColumn<QByteArray>("large"); // full screen, 1920x1080
+        QTest::newRow("HLS master, three variants") << Server::Variants << 0 << QByteArray("/v0/seg_")
+                                                    << QByteArray("/v2/seg_");
+        QTest::newRow("HLS master without RESOLUTION (bandwidth)")
+            << Server::Variants << 1 << QByteArray("/v0/seg_") << QByteArray("/v2/seg_");
+        QTest::newRow("live DASH, two video representations")
+            << Server::Dash << 0 << QByteArray("/chunk-stream0-") << QByteArray("/chunk-stream1-");
+    }
+    void adaptiveStream_fitsThePlayer()
+    {
+        QFETCH(Server, server);
+        QFETCH(int, offered);
+        QFETCH(QByteArray, small);
+        QFETCH(QByteArray, large);
+        QVERIFY2(!need(server).isEmpty(), "the server did not start");
+        const TestServers::Kind kind = kindOf(server);
+        m_window->resize(300, 230 + m_player->height() - m_player->videoSurface()->height());
+        QTRY_COMPARE(m_player->videoSurface()->size(), QSize(300, 230));
+        QElapsedTimer clock;
+        clock.start();
+        m_player->setURL(m_servers.addresses(kind).value(offered));
+        QTRY_COMPARE_WITH_TIMEOUT(m_player->playState(), 3, PlayWithinMs);
+        QTRY_VERIFY_WITH_TIMEOUT(litShare(frameOf(m_player)) > 0.005, PlayWithinMs);
+        qInfo("first picture after %lld ms, status %s", clock.elapsed(), qPrintable(m_player->statusText()));
+        // What the last few seconds fetched: one variant's segments.
+        const auto segmentsSince = [&](int from, const QByteArray &other) {
+            QByteArrayList seen;
+            for (const QByteArray &r : requestsIn(m_servers.log(kind), from))
+                if (r.contains(small) || r.contains(large) || r.contains(other))
+                    seen << r;
+            return seen;
+        };
+        const QByteArray middle = server == Server::Dash ? QByteArray("/chunk-stream9-") : QByteArray("/v1/seg_");
+        QTest::qWait(3000);
+        int mark = requestsIn(m_servers.log(kind)).size();
+        QTest::qWait(5000);
+        QByteArrayList seen = segmentsSince(mark, middle);
+        QVERIFY2(!seen.isEmpty() && countOf(seen, small) == seen.size(), seen.join(' ').constData());
+
+        clock.restart();
+        m_player->setFullScreen(true);
+        QTRY_VERIFY_WITH_TIMEOUT(countOf(segmentsSince(mark, middle), large) >= 2, 20000);
+        qInfo("full screen: %s segments %lld ms after, status %s", large.constData(), clock.elapsed(),
+              qPrintable(m_player->statusText()));
+        QCOMPARE(m_player->playState(), 3);
+        QTest::qWait(2000);
+        mark = requestsIn(m_servers.log(kind)).size();
+        QTest::qWait(3000);
+        seen = segmentsSince(mark, middle);
+        QVERIFY2(!seen.isEmpty() && countOf(seen, large) == seen.size(), seen.join(' ').constData());
+        const QImage first = frameOf(m_player);
+        QTRY_VERIFY_WITH_TIMEOUT(frameOf(m_player) != first, 10000);
+
+        m_player->setFullScreen(false);
+        mark = requestsIn(m_servers.log(kind)).size();
+        QTRY_VERIFY_WITH_TIMEOUT(countOf(segmentsSince(mark, middle), small) >= 2, 20000);
+        QCOMPARE(m_player->playState(), 3);
+    }
+
+    // A web page that does not play says why: yt-dlp missing, or a page
+    // whose video is a file on this computer (network-only).
+    void webPage_thatCannotPlay_saysWhy_data()
+    {
+        QTest::addColumn<QString>("page");
+        QTest::addColumn<bool>("withYtDlp");
+        QTest::addColumn<QString>("status");
+        QTest::newRow("without yt-dlp") << "/page.html" << false << "Kan niet openen: yt-dlp is nodig voor webpagina's";
+        QTest::newRow("a page naming a local file") << "/local.html" << true << "Kan niet openen: ";
+    }
+    void webPage_thatCannotPlay_saysWhy()
+    {
+        QFETCH(QString, page);
+        QFETCH(bool, withYtDlp);
+        QFETCH(QString, status);
+        QVERIFY2(!need(Server::Page).isEmpty(), "the server did not start");
+        const QByteArray path = qgetenv("PATH");
+        QTemporaryDir empty;
+        if (!withYtDlp)
+            qputenv("PATH", empty.path().toLocal8Bit()); // no yt-dlp to be found
+        QSignalSpy states(m_player, &WindowsMediaPlayer::playStateChanged);
+        m_player->setURL(QUrl(m_servers.addresses(TestServers::VideoPage).value(0)).resolved(QUrl(page)).toString());
+        QTRY_COMPARE_WITH_TIMEOUT(m_player->playState(), int(WindowsMediaPlayer::Ready), PlayWithinMs);
+        qputenv("PATH", path);
+        qInfo("status %s", qPrintable(m_player->statusText()));
+        QVERIFY2(m_player->statusText().startsWith(status), qPrintable(m_player->statusText()));
+        QVERIFY(!statesOf(states).contains(3));
     }
 
     void liveStreams_comeBackWithoutAClick_data()

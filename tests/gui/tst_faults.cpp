@@ -12,6 +12,7 @@
 #include "platform/Form.h"
 #include "platform/Forms.h"
 #include "platform/WebBrowser.h"
+#include "player/EngineGate.h"
 #include "player/SessionClock.h"
 #include "player/WindowsMediaPlayer.h"
 #include "settings/Addresses.h"
@@ -19,6 +20,7 @@
 #include <QAction>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QHBoxLayout>
 #include <QLoggingCategory>
 #include <QSignalSpy>
@@ -94,6 +96,18 @@ double cpuSeconds()
     rusage use{};
     ::getrusage(RUSAGE_SELF, &use);
     return double(use.ru_utime.tv_sec + use.ru_stime.tv_sec) + (use.ru_utime.tv_usec + use.ru_stime.tv_usec) / 1e6;
+}
+
+// This process's resident memory, in MiB.
+double residentMiB()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray &line : status.readAll().split('\n'))
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024.0;
+    return 0;
 }
 
 QList<int> statesOf(const QSignalSpy &spy)
@@ -440,6 +454,47 @@ private slots:
             QVERIFY2(sent < 16 * 1024 * 1024, qPrintable(QString::number(sent)));
         }
         p->controls.stop();
+    }
+
+    // What a hostile HLS server sends does not decide how much memory a
+    // player takes, nor how often it asks: a playlist naming itself as its
+    // segments, fifty such, a million segments, a 404 of 1 GiB behind a
+    // segment. (Before: 2 GB in 60 s and 105,454 requests; 5.8 GB in 10 s;
+    // 2.2 GB; 3.3 GB.)
+    void hostileHls_boundedMemoryAndRequests_data()
+    {
+        QTest::addColumn<int>("which"); // of the hostile server's addresses
+        QTest::newRow("a playlist that lists itself as its segments") << 0;
+        QTest::newRow("fifty playlists that list themselves") << 1;
+        QTest::newRow("a playlist of 1,000,000 segments") << 2;
+        QTest::newRow("segments that answer 404 with 1 GiB") << 3;
+    }
+    void hostileHls_boundedMemoryAndRequests()
+    {
+        QFETCH(int, which);
+        QVERIFY(!m_servers.start(TestServers::HostileHls).isEmpty());
+        const QString address = m_servers.addresses(TestServers::HostileHls).value(which);
+        const auto requests = [&] { return int(m_servers.log(TestServers::HostileHls).count(": REQ ")); };
+        WindowsMediaPlayer *p = m_players[0];
+        const double before = residentMiB();
+        const int asked = requests();
+        double peak = before;
+        LoopWatch watch;
+        QElapsedTimer clock;
+        clock.start();
+        p->setURL(address);
+        while (clock.elapsed() < 20000 && peak - before < 150) { // stops early on a breach
+            QTest::qWait(250);
+            peak = qMax(peak, residentMiB());
+        }
+        const int sent = requests() - asked;
+        qInfo("%.0f MiB before, %.0f MiB at most, %d requests in %.0f s, loop paused %lld ms at most, status %s",
+              before, peak, sent, clock.elapsed() / 1000.0, watch.longestMs(), qPrintable(p->statusText()));
+        p->close();
+        QVERIFY2(peak - before < 150, qPrintable(QString::number(peak - before)));
+        QVERIFY2(sent <= 1 + GateRules::Burst + 20 * GateRules::PerSecond, qPrintable(QString::number(sent)));
+        QVERIFY2(watch.longestMs() < 1000, qPrintable(QString::number(watch.longestMs())));
+        QVERIFY(p->playState() != 3);
     }
 
     void tricklingPlaylist_stillPlays()

@@ -53,6 +53,10 @@ QString TestServers::name(Kind kind)
     case MpegTsDigestAuth: return QStringLiteral("MPEG-TS, Digest authentication");
     case RtspWithPassword: return QStringLiteral("RTSP with a password");
     case HlsOverHttps: return QStringLiteral("HLS over HTTPS");
+    case HlsVariants: return QStringLiteral("HLS master of three variants");
+    case LiveDash: return QStringLiteral("live MPEG-DASH");
+    case VideoPage: return QStringLiteral("web page with a video");
+    case HostileHls: return QStringLiteral("hostile HLS server");
     }
     return QString();
 }
@@ -115,6 +119,15 @@ QString TestServers::start(Kind kind, int port)
         args = QStringList{demoServer, QStringLiteral("--port"), QString::number(port), QStringLiteral("--no-live"),
                            QStringLiteral("--media"), m_media.path(), QStringLiteral("--asx-target"),
                            QStringLiteral("1=media/clip.wmv")};
+        break;
+    }
+    case HlsVariants:
+    case LiveDash:
+    case VideoPage:
+    case HostileHls: {
+        static const char *const kinds[] = {"hls-variants", "dash", "page", "hostile"};
+        args = QStringList{streamServer, QString::fromLatin1(kinds[kind - HlsVariants]), QStringLiteral("--port"),
+                           QString::number(port)};
         break;
     }
     case WindowsMediaStream:
@@ -209,6 +222,14 @@ QStringList TestServers::addresses(Kind kind) const
         return {scheme + QStringLiteral("kijker:") + QLatin1String(Password) + u'@' + rest,
                 scheme + QStringLiteral("kijker:fout@") + rest};
     }
+    case LiveDash:
+    case VideoPage:
+        return {r.address};
+    case HlsVariants:
+        return {r.address, http + QStringLiteral("/master-nores.m3u8")};
+    case HostileHls:
+        return {r.address, http + QStringLiteral("/fifty.m3u8"), http + QStringLiteral("/million.m3u8"),
+                http + QStringLiteral("/big404seg.m3u8")};
     case ProgressiveWmv:
         return {http + QStringLiteral("/media/clip.wmv"), http + QStringLiteral("/kwa/KR5/KR1.asx")};
     case WindowsMediaStream:

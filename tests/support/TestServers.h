@@ -22,6 +22,11 @@
 //   WindowsMediaStream tools/kijkraam-demo-server --port 0 --slots 4 --wm-slot 4
 //   HlsOverHttps       tests/support/servers/stream-server https --port 0 --cert C --key K
 //                        --media-cert MC --media-key MK   (the files of setTls())
+//   HlsVariants        tests/support/servers/stream-server hls-variants --port 0
+//   LiveDash           ... dash --port 0
+//   VideoPage          ... page --port 0
+//   HostileHls         ... hostile --port 0 (ends by itself after 300 s)
+// The last four log "REQ <status> <path>" per request (log()).
 // all run by Debian's /usr/bin/python3, with --size 320x240 where there is video.
 #include <QString>
 #include <QStringList>
@@ -48,11 +53,16 @@ public:
         MpegTsDigestAuth,   // MPEG-TS behind HTTP Digest authentication
         RtspWithPassword,   // a camera with a name and password (RTSP Basic)
         HlsOverHttps,       // live HLS (H.264) over TLS, its segments on a second TLS host
+        HlsVariants,        // a live HLS master: 320x180, 640x360, 1280x720
+        LiveDash,           // live MPEG-DASH, moving window, 320x240 and 640x480 video + AAC
+        VideoPage,          // a web page holding <video src="clip.mp4">
+        HostileHls,         // self-referencing, huge and 404-bodied HLS playlists
     };
     static constexpr Kind AllKinds[] = {MpegTsOverHttp, Mp3OverHttp,        AacOverHttp,      Rtsp,
                                         ProgressiveWmv, WindowsMediaStream, RtspUdpOnly,      RtspTcpOnly,
                                         Mp3WithTitles,  MpegTsBasicAuth,    MpegTsDigestAuth, RtspWithPassword,
-                                        HlsOverHttps};
+                                        HlsOverHttps,   HlsVariants,        LiveDash,         VideoPage,
+                                        HostileHls};
     static constexpr const char *Password = "Geheim123"; // of the name "kijker"
 
     TestServers();
@@ -88,6 +98,10 @@ public:
     //   HlsOverHttps        https://127.0.0.1:P/live.m3u8 (its segments on the media host),
     //                       https://127.0.0.1:M/live.m3u8 (the media host's own playlist),
     //                       https://127.0.0.1:P/master.m3u8 (naming the first as its variant)
+    //   HlsVariants         http://127.0.0.1:P/master.m3u8, .../master-nores.m3u8 (no RESOLUTION)
+    //   LiveDash            http://127.0.0.1:P/live.mpd
+    //   VideoPage           http://127.0.0.1:P/page.html
+    //   HostileHls          http://127.0.0.1:P/self.m3u8, /fifty.m3u8, /million.m3u8, /big404seg.m3u8
     QStringList addresses(Kind kind) const;
     bool isRunning(Kind kind) const;
     // HlsOverHttps: the PEM files of the playlist host and of the media
