@@ -6,7 +6,7 @@
 // engine's start-up routine brings in.
 //
 // The module lies beside the program in the build tree and in
-// <prefix>/lib/kijkraam once installed; the program's run path names the
+// <prefix>/lib/<architecture>/kijkraam once installed; the program's run path names the
 // one that applies, and the module is looked up in the dynamic loader's
 // search path for the program.
 #include <QString>

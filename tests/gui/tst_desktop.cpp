@@ -90,6 +90,7 @@ class TestDesktop : public QObject {
     QProcessEnvironment m_env;
     QString m_programFile;
     QSet<qint64> m_children; // every process the program started, seen so far
+    QSet<QString> m_iconColours; // the fill colours of the program's icon
 
     // A tool on the desktop; its standard output.
     QString tool(const QString &program, const QStringList &args)
@@ -253,10 +254,16 @@ class TestDesktop : public QObject {
 private slots:
     void initTestCase()
     {
-        for (const char *needed : {"Xvfb", "openbox", "wmctrl", "xdotool"})
+        for (const char *needed : {"Xvfb", "openbox", "wmctrl", "xdotool", "xprop"})
             if (QStandardPaths::findExecutable(QLatin1String(needed)).isEmpty())
                 QSKIP(qPrintable(QStringLiteral("%1 is not installed (scripts/setup installs it)").arg(QLatin1String(needed))));
         m_programFile = QCoreApplication::applicationDirPath() + QStringLiteral("/../kijkraam");
+        QFile svg(QStringLiteral(KIJKRAAM_SOURCE_DIR "/resources/kijkraam.svg"));
+        QVERIFY(svg.open(QIODevice::ReadOnly));
+        static const QRegularExpression fill(QStringLiteral("fill=\"#([0-9a-f]{6})\""));
+        for (auto it = fill.globalMatch(QString::fromUtf8(svg.readAll())); it.hasNext();)
+            m_iconColours << it.next().captured(1);
+        QVERIFY(m_iconColours.size() >= 4);
         QVERIFY2(QFile::exists(m_programFile), qPrintable(m_programFile + QStringLiteral(" is not built")));
 
         // A screen of its own: openbox there changes no other test's windows.
@@ -362,6 +369,18 @@ private slots:
                                                                                   expected.join(QLatin1Char('|')))));
             if (!expected.isEmpty())
                 QCOMPARE(m_program.state(), QProcess::Running);
+            // Every window hands the window manager the program's icon:
+            // each colour of resources/kijkraam.svg is among its pixels
+            // (openbox puts a grey icon of its own on a window without one).
+            for (const auto &w : windows()) {
+                const QString icon = tool(QStringLiteral("xprop"), {QStringLiteral("-id"), w.first, QStringLiteral("-notype"),
+                                                                    QStringLiteral("-f"), QStringLiteral("_NET_WM_ICON"),
+                                                                    QStringLiteral("32x"), QStringLiteral("=$0+"),
+                                                                    QStringLiteral("_NET_WM_ICON")});
+                for (const QString &colour : std::as_const(m_iconColours))
+                    QVERIFY2(icon.contains(QStringLiteral("0xff") + colour),
+                             qPrintable(QStringLiteral("%1: no #%2 in its icon").arg(w.second, colour)));
+            }
         }
 
         // The last window went: the program ends by itself, successfully,

@@ -56,18 +56,46 @@ QStringList fourPlayerWindows()
 }
 
 // The render processes of the browser engine that this process started.
+// Without the engine's sandbox (as root) they are children of this process
+// named "--type=renderer". With it, the engine's zygote forks them, so they
+// keep the zygote's command line, each in a PID namespace of its own: they
+// are processes of the zygote that lie one namespace deeper than their
+// parent zygote process.
 QList<pid_t> renderProcesses()
 {
-    QList<pid_t> found;
-    const QString self = QString::number(::getpid());
+    struct Process {
+        pid_t parent = 0;
+        QByteArray command;
+        int namespaces = 0; // how deep its PID namespace lies
+    };
+    QHash<pid_t, Process> all;
     for (const QString &pid : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
-        QFile stat(QStringLiteral("/proc/%1/stat").arg(pid)), cmd(QStringLiteral("/proc/%1/cmdline").arg(pid));
-        if (!stat.open(QIODevice::ReadOnly) || !cmd.open(QIODevice::ReadOnly))
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(pid)), cmd(QStringLiteral("/proc/%1/cmdline").arg(pid)),
+            status(QStringLiteral("/proc/%1/status").arg(pid));
+        if (!stat.open(QIODevice::ReadOnly) || !cmd.open(QIODevice::ReadOnly) || !status.open(QIODevice::ReadOnly))
             continue;
+        Process p;
         // pid (name) state ppid ...: the name may hold spaces, the rest not.
-        const QList<QByteArray> fields = stat.readAll().split(')').last().trimmed().split(' ');
-        if (fields.size() > 1 && fields.at(1) == self.toLatin1() && cmd.readAll().contains("--type=renderer"))
-            found << pid_t(pid.toInt());
+        p.parent = pid_t(stat.readAll().split(')').last().trimmed().split(' ').value(1).toInt());
+        p.command = cmd.readAll();
+        for (const QByteArray &line : status.readAll().split('\n'))
+            if (line.startsWith("NSpid:"))
+                p.namespaces = int(line.simplified().count(' '));
+        all.insert(pid_t(pid.toInt()), p);
+    }
+    QList<pid_t> found;
+    for (auto it = all.cbegin(); it != all.cend(); ++it) {
+        const Process &parent = all.value(it->parent);
+        const bool renderer = it->command.contains("--type=renderer")
+            || (it->command.contains("--type=zygote") && parent.command.contains("--type=zygote")
+                && it->namespaces > parent.namespaces);
+        if (!renderer)
+            continue;
+        for (pid_t up = it->parent, depth = 0; up > 1 && depth < 64; up = all.value(up).parent, ++depth)
+            if (up == ::getpid()) {
+                found << it.key();
+                break;
+            }
     }
     return found;
 }
