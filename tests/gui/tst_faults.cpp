@@ -59,19 +59,33 @@ void keepLine(QtMsgType type, const QMessageLogContext &context, const QString &
         g_next(type, context, text);
 }
 
-// The engine's render processes under this one (children, or grandchildren
-// under its zygote), with the memory each made itself (RssAnon + RssShmem).
+// The engine's render processes under this one, with the memory each made
+// itself (RssAnon + RssShmem). Without the engine's sandbox (as root) they
+// are children named "--type=renderer"; with it (an ordinary user) the
+// zygote forks them, and they keep its command line one PID namespace
+// deeper than their parent zygote.
 QMap<int, qint64> renderProcessMemory()
 {
-    QMap<int, int> parents;
-    QSet<int> renderers;
+    QMap<int, int> parents, namespaces;
+    QMap<int, QByteArray> commands;
     for (const QString &pid : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
-        QFile stat(QStringLiteral("/proc/%1/stat").arg(pid)), cmd(QStringLiteral("/proc/%1/cmdline").arg(pid));
-        if (!stat.open(QIODevice::ReadOnly) || !cmd.open(QIODevice::ReadOnly))
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(pid)), cmd(QStringLiteral("/proc/%1/cmdline").arg(pid)),
+            status(QStringLiteral("/proc/%1/status").arg(pid));
+        if (!stat.open(QIODevice::ReadOnly) || !cmd.open(QIODevice::ReadOnly) || !status.open(QIODevice::ReadOnly))
             continue;
         parents[pid.toInt()] = stat.readAll().split(')').last().trimmed().split(' ').value(1).toInt();
-        if (cmd.readAll().contains("--type=renderer"))
-            renderers << pid.toInt();
+        commands[pid.toInt()] = cmd.readAll();
+        for (const QByteArray &line : status.readAll().split('\n'))
+            if (line.startsWith("NSpid:"))
+                namespaces[pid.toInt()] = int(line.simplified().count(' '));
+    }
+    QSet<int> renderers;
+    for (auto it = commands.cbegin(); it != commands.cend(); ++it) {
+        const int parent = parents.value(it.key());
+        if (it->contains("--type=renderer")
+            || (it->contains("--type=zygote") && commands.value(parent).contains("--type=zygote")
+                && namespaces.value(it.key()) > namespaces.value(parent)))
+            renderers << it.key();
     }
     QMap<int, qint64> memory;
     for (int pid : renderers) {
