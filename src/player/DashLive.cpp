@@ -204,6 +204,17 @@ const Rep *find(const Mpd &mpd, const QString &id)
 
 QByteArray quoted(const QUrl &url) { return '"' + url.toString(QUrl::FullyEncoded).toUtf8() + '"'; }
 
+// `url` with its query item `name` set to `value` alone.
+QUrl withQueryItem(const QUrl &url, const char *name, const QString &value)
+{
+    QUrl result = url;
+    QUrlQuery query(result);
+    query.removeAllQueryItems(QLatin1String(name));
+    query.addQueryItem(QLatin1String(name), value);
+    result.setQuery(query);
+    return result;
+}
+
 } // namespace
 
 bool isLiveMpd(const QByteArray &body)
@@ -212,25 +223,9 @@ bool isLiveMpd(const QByteArray &body)
     return head.contains("<MPD") && head.contains("type=\"dynamic\"");
 }
 
-QUrl mediaUrl(const QUrl &mpdUrl, const QString &id)
-{
-    QUrl url = mpdUrl;
-    QUrlQuery query(url);
-    query.removeAllQueryItems(QLatin1String(QueryItem));
-    query.addQueryItem(QLatin1String(QueryItem), id);
-    url.setQuery(query);
-    return url;
-}
+QUrl mediaUrl(const QUrl &mpdUrl, const QString &id) { return withQueryItem(mpdUrl, QueryItem, id); }
 
-QUrl singleVideoUrl(const QUrl &mpdUrl, const QString &id)
-{
-    QUrl url = mpdUrl;
-    QUrlQuery query(url);
-    query.removeAllQueryItems(QLatin1String(VideoItem));
-    query.addQueryItem(QLatin1String(VideoItem), id);
-    url.setQuery(query);
-    return url;
-}
+QUrl singleVideoUrl(const QUrl &mpdUrl, const QString &id) { return withQueryItem(mpdUrl, VideoItem, id); }
 
 QByteArray master(const QByteArray &body, const QUrl &url, const QString &onlyVideo)
 {
