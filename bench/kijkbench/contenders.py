@@ -11,44 +11,51 @@ import tempfile
 
 from .common import PLAYER_SOURCES, TILE, die, note
 
-# The engine options of the program's libmpv players, as its player backend
-# sets them (src/player/MpvBackend.cpp, the opt(...) calls). Every mpv peer
-# gets exactly these, so that the comparison is like for like: same decoder
-# threads, same audio output list, same cache and demuxer limits, same
-# software-scaler settings. Left out, because they are about the program's
-# embedding and not about playing: vo (the program draws through libmpv's
-# render API, the peers through their own video output), idle and terminal.
-# Options the program sets but mpv does not know (libmpv rejects them, so
-# they have no effect) are left out too; the drift check names them.
-ENGINE_OPTIONS = [
-    ("hwdec", "auto-safe"),
-    ("keep-open", "no"),
-    ("config", "no"),
-    ("input-default-bindings", "no"),
-    ("input-vo-keyboard", "no"),
-    ("osc", "no"),
-    ("ytdl", "no"),
-    ("load-scripts", "no"),
-    ("load-stats-overlay", "no"),
-    ("load-osd-console", "no"),
-    ("load-auto-profiles", "no"),
-    ("load-unsafe-playlists", "no"),
-    ("audio-client-name", "Kijkraam"),
-    ("ao", "pipewire,pulse,alsa,null"),
-    ("volume", "50"),
-    ("cache", "yes"),
-    ("cache-pause", "yes"),
-    ("cache-pause-wait", "1"),
-    ("cache-secs", "10"),
-    ("demuxer-max-bytes", "8MiB"),
-    ("demuxer-max-back-bytes", "1"),
-    ("network-timeout", "15"),
-    ("profile", "sw-fast"),
-    ("sws-allow-zimg", "no"),
-    ("vd-lavc-threads", "2"),
-    ("demuxer-lavf-o", "timeout=15000000"),
-]
-EMBEDDING_OPTIONS = {"vo", "idle", "terminal"}
+# The engine options of the program's libmpv players come from one table,
+# src/player/engine-options.conf, which the build compiles into the program.
+# Every mpv peer gets the rows meant for both and those meant for the peers,
+# so that the comparison is like for like: same decoder threads, same audio
+# output list, same cache and demuxer limits, same software-scaler settings.
+# The program's own rows (its embedding, its web pages, its variant choice)
+# stay out. An option mpv does not know is left out with a note (libmpv
+# refuses it in the program too, and the program's log says so).
+ENGINE_OPTIONS_FILE = os.path.join(PLAYER_SOURCES, "engine-options.conf")
+
+
+def read_engine_options(path=ENGINE_OPTIONS_FILE):
+    """[(name, value)] of the table's rows for the peers, in its order."""
+    rows = []
+    with open(path, encoding="utf-8") as f:
+        for number, line in enumerate(f, 1):
+            line = line.strip()
+            if not line or line.startswith("#"):
+                continue
+            name, eq, rest = line.partition("=")
+            words = rest.split()
+            who = words[1] if len(words) > 1 else ""
+            if not eq or not name.strip() or " " in name.strip() or not 1 <= len(words) <= 2 \
+                    or who not in ("", "program", "peers"):
+                die("%s line %d is not 'name = value [program|peers]': %s" % (path, number, line))
+            if who != "program":
+                rows.append((name.strip(), words[0]))
+    return rows
+
+
+ENGINE_OPTIONS = read_engine_options()
+
+
+def unknown_engine_options():
+    """The peers' options that this mpv does not know, which are dropped
+    (empty when mpv cannot be asked)."""
+    if not shutil.which("mpv"):
+        return []
+    r = subprocess.run(["mpv", "--no-config", "--list-options"], stdin=subprocess.DEVNULL,
+                       stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+    known = set(re.findall(r"^ --([a-z0-9-]+)", r.stdout.decode("utf-8", "replace"), re.M))
+    if not known:
+        return []
+    return ["%s=%s" % (k, v) for k, v in ENGINE_OPTIONS if k not in known]
+
 
 def read_log(path):
     """[(wrapper seconds, line)]"""
@@ -111,48 +118,6 @@ def ffmpeg_dropped(log_path):
         if m:
             last = int(m.group(1))
     return last
-
-
-def engine_option_drift():
-    """Differences between ENGINE_OPTIONS and the opt("name", "value") calls
-    in the program's player sources, so that the peers' list cannot go stale
-    unnoticed. Empty when they agree or the sources are not there."""
-    found = {}
-    try:
-        for name in sorted(os.listdir(PLAYER_SOURCES)):
-            if name.endswith(".cpp"):
-                with open(os.path.join(PLAYER_SOURCES, name), encoding="utf-8", errors="replace") as f:
-                    for m in re.finditer(r'\bopt\(\s*"([^"]+)"\s*,\s*"([^"]*)"\s*\)', f.read()):
-                        found[m.group(1)] = m.group(2)
-    except OSError:
-        return []
-    if not found:
-        return []
-    known = None
-    if shutil.which("mpv"):
-        r = subprocess.run(["mpv", "--no-config", "--list-options"], stdin=subprocess.DEVNULL,
-                           stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
-        known = set(re.findall(r"^ --([a-z0-9-]+)", r.stdout.decode("utf-8", "replace"), re.M)) or None
-    ours = dict(ENGINE_OPTIONS)
-    drift = []
-    for k, v in sorted(found.items()):
-        if k in EMBEDDING_OPTIONS:
-            continue
-        if known is not None and k not in known:
-            if k in ours:
-                drift.append("the peers get %s=%s, which mpv does not know" % (k, ours[k]))
-            else:
-                note("the program sets %s=%s, which mpv does not know: libmpv rejects it, "
-                     "so it has no effect (the peers do not get it either)" % (k, v))
-            continue
-        if k not in ours:
-            drift.append("the program sets %s=%s, the peers do not" % (k, v))
-        elif ours[k] != v:
-            drift.append("the program sets %s=%s, the peers %s=%s" % (k, v, k, ours[k]))
-    for k, v in ENGINE_OPTIONS:
-        if k not in found:
-            drift.append("the peers get %s=%s, the program does not set it" % (k, v))
-    return drift
 
 
 def mpv_argv(url, i, vo, ipc_path):

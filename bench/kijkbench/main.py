@@ -14,7 +14,7 @@ import urllib.request
 from . import __doc__ as DESCRIPTION
 from .common import DEFAULT_PORT, DEMO_SERVER, PROG, REPO, SCRIPT, STREAM_SERVER, TILE, die, note
 from .contenders import (ALL_PARTS, ENGINE_OPTIONS, PEER_PARTS, ROW_LABELS, TICKER_PEER_LABEL, TICKER_STRIP,
-                         chromium_command, engine_option_drift, floor_commands, floor_players, free_port,
+                         chromium_command, unknown_engine_options, floor_commands, floor_players, free_port,
                          mpv_commands, mpv_default_commands, mpv_players, peer_window, program_command,
                          remove_run_dirs, vlc_commands, vlc_players, vlc_plays_rtsp)
 from .media import (MARKER_SIZE, MASTER_SIZES, LiveMaster, MarkerSource, cache_dir, make_media_files,
@@ -400,9 +400,11 @@ def main():
     peer_env = name_values(args.peer_env, r"[A-Za-z_][A-Za-z0-9_]*", "--peer-env")
     programs, program_env = chosen_programs(args)
     check_prerequisites(parts, programs)
-    drift = engine_option_drift()
+    drift = unknown_engine_options()
     for d in drift:
-        note("engine options differ: " + d + " (update ENGINE_OPTIONS)")
+        note("this mpv does not know the engine option %s: the peers do without it, "
+             "the program's players refuse it too" % d)
+    ENGINE_OPTIONS[:] = [(k, v) for k, v in ENGINE_OPTIONS if "%s=%s" % (k, v) not in drift]
 
     workdir = tempfile.mkdtemp(prefix="kijkraam-bench-")
     for d in (args.screenshots, args.keep_logs):

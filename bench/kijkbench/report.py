@@ -346,7 +346,7 @@ def report(args, runs, programs, source, load_before, drift):
     out = {
         "mode": args.mode, "seconds": args.seconds, "size": args.size, "fps": args.fps,
         "rounds": args.rounds, "cores": ncpu, "load_before": [round(v, 2) for v in load_before],
-        "engine_options": dict(ENGINE_OPTIONS), "engine_option_drift": drift,
+        "engine_options": dict(ENGINE_OPTIONS), "engine_options_unknown": drift,
         "runs": [{"row": r["row"], "label": r["label"],
                   "fig": rounded({k: v for k, v in r["fig"].items() if k in keep})} for r in runs],
         "summary": rounded(summary),

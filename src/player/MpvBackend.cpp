@@ -2,6 +2,7 @@
 #include "player/CertificateStore.h"
 #include "player/AdaptiveStream.h"
 #include "player/EngineGate.h"
+#include "player/EngineOptions.h"
 #include "player/MpvSoftwareWidget.h"
 #include "player/MpvVideoWidget.h"
 #include "player/PlayerLog.h"
@@ -148,49 +149,12 @@ MpvBackend::MpvBackend()
             qCWarning(lcMpv) << "option rejected:" << name << "=" << value << mpv_error_string(error);
         }
     };
-    opt("vo", "libmpv");
-    opt("hwdec", "auto-safe");
-    opt("idle", "yes");
-    opt("keep-open", "no");
-    opt("terminal", "no");
-    opt("config", "no");
-    opt("input-default-bindings", "no");
-    opt("input-vo-keyboard", "no");
-    opt("osc", "no");
-    // Web pages with a video play through the yt-dlp on the user's PATH
-    // (mpv's own hook, asked only when the engine cannot read an address
-    // itself; it plays only the network addresses yt-dlp names), at a
-    // height that suits a tile.
-    opt("ytdl", "yes");
-    opt("script-opts", "ytdl_hook-ytdl_path=yt-dlp");
-    opt("ytdl-format", "best[height<=?720]/bestvideo[height<=?720]+bestaudio/best");
-    opt("load-scripts", "no");
-    // mpv's built-in scripts (statistics overlay, console, automatic
-    // profiles) have no use here: each would run in a thread of its own.
-    opt("load-stats-overlay", "no");
-    opt("load-osd-console", "no");
-    opt("load-auto-profiles", "no");
-    opt("load-unsafe-playlists", "no");
-    opt("audio-client-name", "Kijkraam");
-    // Sound through the desktop's sound server or ALSA, else silently on.
-    // (SDL's audio output is left out: several cores starting it at once
-    // in one process crash inside SDL.)
-    opt("ao", "pipewire,pulse,alsa,null");
-    opt("volume", "50");
-    // Live streams: a modest cache, waits shown as buffering, bounded time-outs.
-    // Ten seconds read ahead ride out a slow network at any bit rate (8 MiB
-    // at most); nothing is kept behind the playing position, because four
-    // players watching live streams do not seek back. Together these keep
-    // about 30 MiB less in memory than 8 MiB ahead and 1 MiB behind.
-    opt("cache", "yes");
-    opt("cache-pause", "yes");
-    opt("cache-pause-wait", "1");
-    opt("cache-secs", "10");
-    opt("demuxer-max-bytes", "8MiB");
-    // One byte rather than none: with no back buffer at all this libmpv
-    // drops a stream's later metadata (a radio's next title) unseen.
-    opt("demuxer-max-back-bytes", "1");
-    opt("network-timeout", "15");
+    // The options of the table (engine-options.conf) that every core
+    // shares; a line the table cannot be read at counts as refused.
+    const EngineOptions::Table table = EngineOptions::forProgram(EngineOptions::builtIn());
+    for (const EngineOptions::Option &o : table.options)
+        opt(o.name.toUtf8().constData(), o.value.toUtf8().constData());
+    m_rejectedOptions << table.faults;
     // Everything the engine fetches over HTTP goes through this player's
     // gate, which bounds requests and what a server may send (EngineGate);
     // yt-dlp fetches its pages through it too.
@@ -199,25 +163,10 @@ MpvBackend::MpvBackend()
         opt("http-proxy", m_gate->proxyAddress().toUtf8().constData());
         opt("ytdl-raw-options", ("proxy=[" + m_gate->proxyAddress() + "]").toUtf8().constData());
     }
-    // Adaptive streams start at their smallest variant; AdaptiveStream
-    // then picks the one that fits the video area.
-    opt("hls-bitrate", "min");
-    // The software renderer: bilinear scaling with swscale's fast path
-    // rather than lanczos (mpv's built-in profile sw-fast sets both).
-    opt("profile", "sw-fast");
-    opt("sws-allow-zimg", "no");
-    // Four decoders share the processor: a few threads each are plenty for
-    // such streams and keep memory down.
-    opt("vd-lavc-threads", "2");
-    // RTSP: a socket time-out (microseconds); the transport is chosen per
-    // address when it is opened.
-    opt("demuxer-lavf-o", "timeout=15000000");
-    // Every certificate is checked, by the stream and by what it opens in
-    // turn (HLS playlists, segments and keys, DASH), against the system's
-    // store and the certificates the user trusts. (The decoder does not say
-    // whose certificate it refused: FFmpeg's log reaches one core of the
-    // process at most. The program's first look names such hosts.)
-    opt("tls-verify", "yes");
+    // The certificates the decoder checks against (tls-verify is in the
+    // table): the system's store and those the user trusts. (The decoder
+    // does not say whose certificate it refused: FFmpeg's log reaches one
+    // core of the process at most. The program's first look names such hosts.)
     opt("tls-ca-file", QFile::encodeName(CertificateStore::engineAuthorities()).constData());
     // Warnings too: the engine says what a server answered (an HTTP status,
     // an RTSP 401) at that level, before the error that ends the try. While
