@@ -145,6 +145,7 @@ void AdaptiveStream::reconsider()
     const QSize size = area();
     if (size.isEmpty())
         return;
+    emit areaSettled(size);
     if (!m_variants.isEmpty() && m_current >= 0) {
         const int next = VariantChoice::choose(m_variants, size);
         if (next != m_current && next >= 0) {

@@ -48,6 +48,8 @@ signals:
     // Load this address; `switching`: another variant of what plays.
     void load(const QString &url, bool switching);
     void selectTrack(int track);
+    // The video area has a new size, which has stood still for SettleMs.
+    void areaSettled(const QSize &area);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;

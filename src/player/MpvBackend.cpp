@@ -33,7 +33,8 @@ std::atomic<int> g_liveCores{0};
 
 enum ReplyId : uint64_t {
     ObservePause = 1, ObserveCacheWait, ObserveCachePct, ObserveTime, ObserveDuration, ObserveSeekable,
-    ReplyDropped, ReplyDecoderDropped, ObserveIcyTitle, ReplyTracks
+    ReplyDropped, ReplyDecoderDropped, ObserveIcyTitle, ReplyTracks, ObserveWidth, ObserveHeight,
+    ObserveHwdec
 };
 // The engine's lines of one try kept to tell why it failed.
 constexpr int KeptEngineLines = 8;
@@ -191,6 +192,7 @@ MpvBackend::MpvBackend()
     if (m_gate)
         m_adaptive->setProxyPort(m_gate->port());
     connect(m_adaptive, &AdaptiveStream::load, this, &MpvBackend::loadNow);
+    connect(m_adaptive, &AdaptiveStream::areaSettled, this, &MpvBackend::fitDecoding);
     connect(m_adaptive, &AdaptiveStream::selectTrack, this, [this](int track) {
         command({"set", "vid", QByteArray::number(track)});
     });
@@ -199,6 +201,9 @@ MpvBackend::MpvBackend()
     // What a radio station plays now (ICY StreamTitle). Not media-title nor
     // a title tag: those are a file's name or a camera's session name
     // ("Session streamed with GStreamer", "Media Presentation").
+    mpv_observe_property(m_mpv, ObserveWidth, "dwidth", MPV_FORMAT_INT64);
+    mpv_observe_property(m_mpv, ObserveHeight, "dheight", MPV_FORMAT_INT64);
+    mpv_observe_property(m_mpv, ObserveHwdec, "hwdec-current", MPV_FORMAT_STRING);
     mpv_observe_property(m_mpv, ObserveIcyTitle, "metadata/by-key/icy-title", MPV_FORMAT_STRING);
     mpv_set_wakeup_callback(m_mpv, [](void *ctx) {
         auto *self = static_cast<MpvBackend *>(ctx);
@@ -332,6 +337,11 @@ void MpvBackend::loadNow(const QString &url, bool switching)
     m_switching = switching && m_restarted;
     if (!m_switching)
         m_restarted = false;
+    if (m_hwdecFlipped) {
+        // A new stream may have a hardware decoder again.
+        m_hwdecFlipped = false;
+        command({"set", "hwdec", "auto-safe"});
+    }
     command({"loadfile", url.toUtf8(), "replace"});
 }
 
@@ -541,6 +551,18 @@ void MpvBackend::handle(const mpv_event *event)
             }
             return;
         }
+        case ObserveWidth:
+        case ObserveHeight: {
+            const int value = has ? int(*static_cast<int64_t *>(prop->data)) : 0;
+            (event->reply_userdata == ObserveWidth ? m_source.rwidth() : m_source.rheight()) = value;
+            fitDecoding();
+            return;
+        }
+        case ObserveHwdec:
+            m_softwareDecoding = !has || prop->format != MPV_FORMAT_STRING
+                                 || qstrcmp(*static_cast<char **>(prop->data), "no") == 0;
+            fitDecoding();
+            return;
         case ReplyDecoderDropped: // asked for last: both counters are fresh
             m_decoderDropped = has ? *static_cast<int64_t *>(prop->data) : 0;
             logFrames();
@@ -553,6 +575,28 @@ void MpvBackend::handle(const mpv_event *event)
         return;
     }
     reportPhase();
+}
+
+void MpvBackend::fitDecoding()
+{
+    // Hardware decoders do all of their work whatever is asked; the
+    // shortcut is for the software decoder only.
+    const bool skip = m_softwareDecoding && m_adaptive
+                      && VariantChoice::skipLoopFilter(m_source, m_adaptive->area());
+    if (!m_mpv || skip == m_skippingLoopFilter || m_source.isEmpty())
+        return;
+    m_skippingLoopFilter = skip;
+    qCDebug(lcMpv) << "loop filter" << (skip ? "skipped" : "applied") << "for" << m_source << "in"
+                   << m_adaptive->area();
+    const QByteArray value = skip ? "all" : "default";
+    command({"set", "vd-lavc-skiploopfilter", value});
+    // The decoder reads the setting when it starts: a change of the
+    // hardware-decoding choice starts it again where it is, seamlessly on
+    // a live stream. Both choices mean software decoding here (the
+    // engine found no hardware decoder), so alternating between them
+    // changes nothing else.
+    m_hwdecFlipped = !m_hwdecFlipped;
+    command({"set", "hwdec", m_hwdecFlipped ? "no" : "auto-safe"});
 }
 
 void MpvBackend::logFrames()

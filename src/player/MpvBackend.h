@@ -2,6 +2,7 @@
 #include "player/PlayerBackend.h"
 
 #include <QPointer>
+#include <QSize>
 #include <QStringList>
 #include <QTimer>
 #include <atomic>
@@ -89,6 +90,14 @@ private:
     EngineGate *m_gate = nullptr;         // the engine's way to the network; lives in its own thread
     AdaptiveStream *m_adaptive = nullptr; // which variant of an adaptive stream fits the video area
     bool m_switching = false;             // another variant of what plays is being opened
+    // Decoding fitted to what is shown: the source's picture size, whether
+    // the software decoder decodes it, whether it skips the loop filter
+    // (VariantChoice::skipLoopFilter), which of two equal hwdec values is set.
+    void fitDecoding();
+    QSize m_source;
+    bool m_softwareDecoding = false;
+    bool m_skippingLoopFilter = false;
+    bool m_hwdecFlipped = false;
     bool m_ytdlMissing = false;           // the address needed yt-dlp, which is not there
     quint64 m_endSerial = 0;              // a failure's reason waits for its log lines
     static constexpr int ReasonSettleMs = 150;

@@ -128,3 +128,11 @@ QList<Variant> readMaster(const QByteArray &text, const QUrl &base, bool *ownSou
 }
 
 } // namespace VariantChoice
+
+bool VariantChoice::skipLoopFilter(const QSize &source, const QSize &area)
+{
+    if (source.isEmpty() || area.isEmpty())
+        return false;
+    const QSize shown = source.scaled(area, Qt::KeepAspectRatio);
+    return qint64(shown.width()) * shown.height() * 4 <= qint64(source.width()) * source.height();
+}

@@ -43,6 +43,14 @@ int choose(const QList<Variant> &variants, const QSize &area);
 // (#EXT-X-MEDIA with a URI): then one variant's playlist alone is silent.
 QList<Variant> readMaster(const QByteArray &text, const QUrl &base, bool *ownSound = nullptr);
 
+// Whether a picture of `source` size shown in a video area of `area` (device
+// pixels, aspect kept) may be decoded without H.264's loop filter: when the
+// area shows at most a quarter of the source's picture elements, each
+// shown element averages four or more decoded ones, and the filter's work
+// on the edges of blocks does not survive that. Never for an unknown size
+// or a player not shown.
+bool skipLoopFilter(const QSize &source, const QSize &area);
+
 // The largest master playlist read (bytes); a longer one is not read.
 constexpr int MaxMasterBytes = 256 * 1024;
 
