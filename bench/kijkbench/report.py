@@ -38,6 +38,7 @@ def finish(fig, players, busy_before, busy_after):
         m = max(main, key=lambda e: e.get("cpu_s", 0))
         fig["main_threads"] = m["switches"]["threads"]
         fig["main_thread_switches_per_s"] = round(sum(m["switches"]["main"]) / fig["stopped_at_s"], 1)
+        fig["threads_cpu_s"] = m.get("threads_cpu_s") or {}
 
 
 SUMMARY_KEYS = ("cpu_s", "cpu_second_half_s", "peak_pss_mib", "peak_anon_mib", "peak_rss_mib",
@@ -148,6 +149,9 @@ def print_details(runs):
         if f.get("main_thread_switches_per_s") is not None:
             print("  %-20s user-interface thread: %.0f context switches/s; %d threads"
                   % ("", f["main_thread_switches_per_s"], f["main_threads"]))
+        if f.get("threads_cpu_s"):
+            top = list(f["threads_cpu_s"].items())[:6]
+            print("  %-20s CPU s by thread: %s" % ("", ", ".join("%s %.2f" % kv for kv in top)))
         print_side(r["label"], f.get("side") or {})
     others = [r for r in runs if r["row"] not in ROW_LABELS and r["fig"].get("side")]
     if others:
@@ -328,12 +332,13 @@ def report(args, runs, programs, source, load_before, drift):
         print("warning: the machine was busy before the run (load %.1f on %d cores); "
               "figures may be unreliable" % (load_before[0], ncpu))
     if drift:
-        print("warning: the peers' engine options differ from the program's: " + "; ".join(drift))
+        print("warning: this mpv does not know some engine options, the peers went without: " + "; ".join(drift))
     print()
     keep = ("cpu_s", "cpu_second_half_s", "cpu_user_s", "cpu_sys_s", "cpu_with_shutdown_s", "stopped_in_s", "peak_rss_mib",
             "peak_pss_mib", "peak_anon_mib", "peak_processes", "time_to_all_playing_s", "players_playing",
             "players_expected", "players", "dropped", "decoder_dropped", "machine_busy_pct", "load_1m",
-            "exits", "process_pss_mib", "main_thread_switches_per_s", "main_threads", "side")
+            "exits", "process_pss_mib", "main_thread_switches_per_s", "main_threads", "threads_cpu_s",
+            "side")
 
     def rounded(x):
         if isinstance(x, float):

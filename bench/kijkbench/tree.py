@@ -13,6 +13,7 @@ import signal
 import socket
 import subprocess
 import sys
+import re
 import threading
 import time
 import urllib.request
@@ -155,6 +156,30 @@ def context_switches(pid):
     per = [read("/proc/%d/task/%d/status" % (pid, t)) for t in tids]
     return {"main": read("/proc/%d/task/%d/status" % (pid, pid)),
             "all": (sum(v for v, _ in per), sum(i for _, i in per)), "threads": len(tids)}
+
+
+def thread_cpu(pid):
+    """{thread name: CPU seconds} of a process's threads, numbered names
+    ("mpv/vo-3", "ff-vdec 2") counted as one group, so that a run shows
+    where the process's time goes (decoding, scaling, the user-interface
+    thread, the network)."""
+    tick = os.sysconf("SC_CLK_TCK")
+    groups = {}
+    try:
+        tids = os.listdir("/proc/%d/task" % pid)
+    except OSError:
+        return groups
+    for t in tids:
+        try:
+            with open("/proc/%d/task/%s/stat" % (pid, t)) as f:
+                stat = f.read()
+        except OSError:
+            continue
+        name = stat[stat.index("(") + 1:stat.rindex(")")]
+        fields = stat[stat.rindex(")") + 2:].split()
+        name = "main" if t == str(pid) else re.sub(r"[-/ ]?\d+$", "", name) or name
+        groups[name] = groups.get(name, 0.0) + (int(fields[11]) + int(fields[12])) / tick
+    return {k: round(v, 2) for k, v in sorted(groups.items(), key=lambda kv: -kv[1])}
 
 
 class MpvIpc:
@@ -384,6 +409,7 @@ def measure_tree(job_path):
                                              "role": process_role(pid)})
         entry["cpu_s"] = sum(cpu_of(pid))
         entry["switches"] = context_switches(pid)
+        entry["threads_cpu_s"] = thread_cpu(pid)
         entry["alive_at_stop"] = True
     # mpv peers: their counters over IPC, before anything is stopped.
     ipc_results = []

@@ -579,17 +579,24 @@ void MpvBackend::handle(const mpv_event *event)
 
 void MpvBackend::fitDecoding()
 {
+    if (!m_mpv || m_source.isEmpty() || !m_adaptive)
+        return;
+    const QSize area = m_adaptive->area();
+    // The software renderer's scaler (the table's profile sw-fast scales
+    // bilinearly); a change takes effect at the next frame.
+    const bool byArea = VariantChoice::reduceByArea(m_source, area);
+    if (byArea != m_scalingByArea) {
+        m_scalingByArea = byArea;
+        command({"set", "sws-scaler", byArea ? "area" : "bilinear"});
+    }
     // Hardware decoders do all of their work whatever is asked; the
     // shortcut is for the software decoder only.
-    const bool skip = m_softwareDecoding && m_adaptive
-                      && VariantChoice::skipLoopFilter(m_source, m_adaptive->area());
-    if (!m_mpv || skip == m_skippingLoopFilter || m_source.isEmpty())
+    const bool skip = m_softwareDecoding && VariantChoice::skipLoopFilter(m_source, area);
+    if (skip == m_skippingLoopFilter)
         return;
     m_skippingLoopFilter = skip;
-    qCDebug(lcMpv) << "loop filter" << (skip ? "skipped" : "applied") << "for" << m_source << "in"
-                   << m_adaptive->area();
-    const QByteArray value = skip ? "all" : "default";
-    command({"set", "vd-lavc-skiploopfilter", value});
+    qCDebug(lcMpv) << "loop filter" << (skip ? "skipped" : "applied") << "for" << m_source << "in" << area;
+    command({"set", "vd-lavc-skiploopfilter", skip ? "all" : "default"});
     // The decoder reads the setting when it starts: a change of the
     // hardware-decoding choice starts it again where it is, seamlessly on
     // a live stream. Both choices mean software decoding here (the
