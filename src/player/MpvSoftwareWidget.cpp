@@ -41,8 +41,16 @@ bool MpvSoftwareWidget::renderImage()
         m_image.setDevicePixelRatio(ratio);
         m_image.fill(Qt::black);
     }
-    int size[2] = {w, h};
-    size_t stride = size_t(m_image.bytesPerLine());
+    if (!render(w, h, size_t(m_image.bytesPerLine()), m_buffer.get()))
+        return false;
+    m_hasFrame = true;
+    update();
+    return true;
+}
+
+bool MpvSoftwareWidget::render(int width, int height, size_t stride, void *pixels)
+{
+    int size[2] = {width, height};
     // QImage::Format_RGB32 is 0xffRRGGBB in native order: bytes B, G, R, X.
     char format[] = "bgr0";
     // Never wait for the frame's display time here: several players share
@@ -53,14 +61,21 @@ bool MpvSoftwareWidget::renderImage()
         {MPV_RENDER_PARAM_SW_SIZE, size},
         {MPV_RENDER_PARAM_SW_FORMAT, format},
         {MPV_RENDER_PARAM_SW_STRIDE, &stride},
-        {MPV_RENDER_PARAM_SW_POINTER, m_buffer.get()},
+        {MPV_RENDER_PARAM_SW_POINTER, pixels},
         {MPV_RENDER_PARAM_INVALID, nullptr},
     };
-    if (mpv_render_context_render(m_render, params) < 0)
-        return false;
-    m_hasFrame = true;
-    update();
-    return true;
+    return mpv_render_context_render(m_render, params) >= 0;
+}
+
+void MpvSoftwareWidget::takeUnseenFrame()
+{
+    // The frame scaled to a picture of 8 by 8: the engine's clock goes on
+    // as if it were shown, the scaler has next to nothing to do. The image
+    // the widget paints keeps the last frame seen until the next one.
+    if (!m_render)
+        return;
+    alignas(64) static uchar tiny[8 * 64];
+    render(8, 8, 64, tiny);
 }
 
 void MpvSoftwareWidget::resizeEvent(QResizeEvent *event)

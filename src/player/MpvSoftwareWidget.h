@@ -20,9 +20,11 @@ protected:
     void paintEvent(QPaintEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     void drawNewFrame() override;
+    void takeUnseenFrame() override;
 
 private:
     bool renderImage();
+    bool render(int width, int height, size_t stride, void *pixels);
 
     std::unique_ptr<uchar, void (*)(void *)> m_buffer{nullptr, nullptr};
     QImage m_image;

@@ -1,6 +1,7 @@
 #include "player/MpvVideoSurface.h"
 
 #include <QWidget>
+#include <QWindow>
 #include <mpv/render.h>
 
 MpvVideoSurface::MpvVideoSurface(QWidget *widget, mpv_handle *mpv) : m_widget(widget), m_mpv(mpv) {}
@@ -58,6 +59,11 @@ void MpvVideoSurface::updateCallback(void *ctx)
 void MpvVideoSurface::takeUpdate()
 {
     m_updatePending = false;
-    if (m_render && (mpv_render_context_update(m_render) & MPV_RENDER_UPDATE_FRAME))
+    if (!m_render || !(mpv_render_context_update(m_render) & MPV_RENDER_UPDATE_FRAME))
+        return;
+    const QWindow *window = m_widget->window()->windowHandle();
+    if (m_widget->isVisible() && window && window->isExposed())
         drawNewFrame();
+    else
+        takeUnseenFrame();
 }

@@ -54,6 +54,10 @@ protected:
 
     // A new frame waits: draw it (on the widget's thread).
     virtual void drawNewFrame() = 0;
+    // A new frame waits while nobody can see it (the window minimised or
+    // hidden): take it from the engine, which waits for every frame to be
+    // taken, at as little cost as the surface can. By default: draw it.
+    virtual void takeUnseenFrame() { drawNewFrame(); }
     // Around freeing the render context (an OpenGL context must be current).
     virtual void beginContextWork() {}
     virtual void endContextWork() {}
