@@ -97,7 +97,7 @@ void FourPlayerWindow::loadStreams()
         if (start)
             player(slot)->controls.play();
         else
-            player(slot)->close();
+            player(slot)->closeMedia();
     }
 }
 

@@ -54,8 +54,6 @@ void report(const QString &component, const QString &reason)
     QTimer::singleShot(0, qApp, [component, reason] { tellAndEnd(component, reason); });
 }
 
-bool reported() { return state().reported; }
-
 void setHandler(Handler handler)
 {
     state().handler = std::move(handler);

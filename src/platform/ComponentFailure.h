@@ -18,9 +18,6 @@ void report(const QString &component, const QString &reason);
 // The Dutch text the message box shows for a report.
 QString message(const QString &component, const QString &reason);
 
-// Whether a failure was reported in this run.
-bool reported();
-
 // Tests: replace what happens after a report (the message box and the end
 // of the program); an empty function restores it. Also forgets earlier
 // reports.

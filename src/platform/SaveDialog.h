@@ -3,7 +3,6 @@
 // ShowSave and reads FileName, as with the classic common dialog:
 //   DialogTitle  the caption of the dialog
 //   Filter       "description|pattern|description|pattern..."
-//   CancelError  the owner treats a cancel as an error (ShowSave returns false)
 //   Flags        OverwritePrompt (2): ask before an existing file is chosen
 //   FileName     in: the proposed name; out: the chosen full path
 // The dialog is Qt's own (never the desktop's native one), modal to its
@@ -26,7 +25,6 @@ public:
 
     QString DialogTitle;
     QString Filter;
-    bool CancelError = false;
     int Flags = 0;
     QString FileName;
 

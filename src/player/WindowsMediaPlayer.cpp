@@ -103,7 +103,7 @@ void WindowsMediaPlayer::Controls::play() { m_player->m_session->play(); }
 void WindowsMediaPlayer::Controls::pause() { m_player->m_session->pause(); }
 void WindowsMediaPlayer::Controls::stop() { m_player->m_session->stop(); }
 double WindowsMediaPlayer::Controls::currentPosition() const { return m_player->m_session->position(); }
-void WindowsMediaPlayer::close() { m_session->close(); }
+void WindowsMediaPlayer::closeMedia() { m_session->close(); }
 int WindowsMediaPlayer::playState() const { return m_session->state(); }
 QString WindowsMediaPlayer::statusText() const { return m_session->status(); }
 

@@ -61,7 +61,6 @@ void SnapshotWindow::Command1_Click()
         return;
     Snapshot->DialogTitle = QStringLiteral("Snapshot opslaan als...");
     Snapshot->Filter = QStringLiteral("Bitmap (*.bmp)|*.bmp");
-    Snapshot->CancelError = true;
     Snapshot->Flags = SaveDialog::OverwritePrompt;
 
     QPointer<SnapshotWindow> self(this);
