@@ -1,4 +1,5 @@
 #include "common/Form2.h"
+#include "platform/WindowKey.h"
 #include "common/Labels.h"
 #include "common/OnTopBas.h"
 #include "common/SystemColors.h"
@@ -19,7 +20,7 @@ QString Form2::termsOfUse()
         "Gebruik van Kijkraam is geheel voor eigen risico.\r\n");
 }
 
-Form2::Form2() : Form(QStringLiteral("Form2"))
+Form2::Form2() : Form(QLatin1String(WindowKeys::nameOf(WindowKey::About)))
 {
     setWindowTitle(QStringLiteral("About"));
     setDesign(6660, 2940, Frame::FixedSingle, false, false);

@@ -16,7 +16,7 @@ class PlaylistFetcher;
 class StreamSession;
 class TransportBar;
 
-class WindowsMediaPlayer : public QWidget, public TwipGeometry, public PlayStates {
+class WindowsMediaPlayer : public QWidget, public TwipGeometry {
     Q_OBJECT
     Q_PROPERTY(QString URL READ URL WRITE setURL)
     Q_PROPERTY(int playState READ playState NOTIFY playStateChanged)
@@ -59,7 +59,7 @@ public:
     // close(): that would hide QWidget::close(), which a player called
     // through a QWidget pointer would then do instead.)
     void closeMedia();
-    int playState() const;
+    int playState() const; // a PlayState, as the control's number
     bool fullScreen() const { return m_fullScreen; }
     void setFullScreen(bool on);
 

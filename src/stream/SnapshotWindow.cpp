@@ -10,7 +10,7 @@
 #include <QPointer>
 #include <QPushButton>
 
-SnapshotWindow::SnapshotWindow() : Form(QStringLiteral("Snapshot"))
+SnapshotWindow::SnapshotWindow() : Form(QLatin1String(WindowKeys::nameOf(WindowKey::Snapshot)))
 {
     setWindowTitle(QStringLiteral("Snapshot"));
     setDesign(6345, 5775, Frame::Sizable, true, true);
@@ -75,5 +75,5 @@ void SnapshotWindow::Command1_Click()
 
 void SnapshotWindow::Command3_Click()
 {
-    Forms::unload(objectName());
+    Forms::unload(WindowKey::Snapshot);
 }
