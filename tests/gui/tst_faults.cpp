@@ -501,7 +501,7 @@ private slots:
         const int sent = requests() - asked;
         qInfo("%.0f MiB before, %.0f MiB at most, %d requests in %.0f s, loop paused %lld ms at most, status %s",
               before, peak, sent, clock.elapsed() / 1000.0, watch.longestMs(), qPrintable(p->statusText()));
-        p->close();
+        p->closeMedia();
         QVERIFY2(peak - before < 150, qPrintable(QString::number(peak - before)));
         QVERIFY2(sent <= 1 + GateRules::Burst + 20 * GateRules::PerSecond, qPrintable(QString::number(sent)));
         QVERIFY2(watch.longestMs() < 1000, qPrintable(QString::number(watch.longestMs())));

@@ -267,7 +267,7 @@ private slots:
         QCOMPARE(p2->geometry(), tile);
         QCOMPARE(p2->playState(), int(PlayState::Playing));
         // Closed players stay in their window.
-        p2->close();
+        p2->closeMedia();
         fullScreen2->trigger();
         QVERIFY(!p2->fullScreen());
     }
