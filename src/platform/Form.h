@@ -1,8 +1,9 @@
 #pragma once
-// Base of every window of the program. A Form has a name (its objectName,
-// the key of the window registry), a load handler that the registry runs
-// once per load, a client area in which controls sit at fixed places in
-// twips, and an outer size in twips that includes the frame and menu bar.
+// Base of every window of the program. A Form has a name (its objectName:
+// the name of its key in the window registry, WindowKey.h), a load handler
+// that the registry runs once per load, a client area in which controls sit
+// at fixed places in twips, and an outer size in twips that includes the
+// frame and menu bar.
 #include <QColor>
 #include <QMainWindow>
 #include <QMargins>
