@@ -1,5 +1,4 @@
 #include "common/Form2.h"
-#include "platform/WindowKey.h"
 #include "common/Labels.h"
 #include "common/OnTopBas.h"
 #include "common/SystemColors.h"
@@ -20,7 +19,7 @@ QString Form2::termsOfUse()
         "Gebruik van Kijkraam is geheel voor eigen risico.\r\n");
 }
 
-Form2::Form2() : Form(QLatin1String(WindowKeys::nameOf(WindowKey::About)))
+Form2::Form2() : Form(WindowKey::About)
 {
     setWindowTitle(QStringLiteral("About"));
     setDesign(6660, 2940, Frame::FixedSingle, false, false);

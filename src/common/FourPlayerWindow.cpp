@@ -12,7 +12,7 @@
 
 FourPlayerWindow::FourPlayerWindow(WindowKey key, double clientWidthTw, double clientHeightTw,
                                    bool minimizeButton, const std::array<QRectF, 4> &players)
-    : Form(QLatin1String(WindowKeys::nameOf(key))), m_key(key)
+    : Form(key), m_key(key)
 {
     setWindowTitle(QStringLiteral("Kijkraam 2005"));
 

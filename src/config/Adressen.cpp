@@ -1,5 +1,4 @@
 #include "config/Adressen.h"
-#include "platform/WindowKey.h"
 #include "common/Labels.h"
 #include "common/SystemColors.h"
 #include "platform/TextField.h"
@@ -9,7 +8,7 @@
 #include <QLabel>
 #include <QPushButton>
 
-Adressen::Adressen() : Form(QLatin1String(WindowKeys::nameOf(WindowKey::StreamAddresses)))
+Adressen::Adressen() : Form(WindowKey::StreamAddresses)
 {
     setWindowTitle(QStringLiteral("Streams"));
     setDesign(5670, 2760, Frame::FixedSingle, false, false);

@@ -7,7 +7,7 @@
 #include <QLabel>
 #include <QPushButton>
 
-Opties::Opties() : Form(QLatin1String(WindowKeys::nameOf(WindowKey::Options)))
+Opties::Opties() : Form(WindowKey::Options)
 {
     setWindowTitle(QStringLiteral("Opties"));
     setDesign(6525, 3675, Frame::FixedSingle, false, false);

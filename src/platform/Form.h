@@ -4,6 +4,8 @@
 // that the registry runs once per load, a client area in which controls sit
 // at fixed places in twips, and an outer size in twips that includes the
 // frame and menu bar.
+#include "platform/WindowKey.h"
+
 #include <QColor>
 #include <QMainWindow>
 #include <QMargins>
@@ -16,6 +18,8 @@ public:
     enum class Frame { FixedSingle, Sizable };
 
     explicit Form(const QString &name, QWidget *parent = nullptr);
+    // A window of the program, named as its key.
+    explicit Form(WindowKey key, QWidget *parent = nullptr) : Form(QLatin1String(WindowKeys::nameOf(key)), parent) {}
     ~Form() override;
 
     // The load handler; runs once when the registry loads the window.

@@ -10,7 +10,7 @@
 #include <QPointer>
 #include <QPushButton>
 
-SnapshotWindow::SnapshotWindow() : Form(QLatin1String(WindowKeys::nameOf(WindowKey::Snapshot)))
+SnapshotWindow::SnapshotWindow() : Form(WindowKey::Snapshot)
 {
     setWindowTitle(QStringLiteral("Snapshot"));
     setDesign(6345, 5775, Frame::Sizable, true, true);

@@ -34,7 +34,7 @@ const SlotDesign &designOf(int slot)
 
 } // namespace
 
-StreamWindow::StreamWindow(int slot) : Form(QLatin1String(WindowKeys::nameOf(WindowKeys::stream(slot)))), m_slot(slot)
+StreamWindow::StreamWindow(int slot) : Form(WindowKeys::stream(slot)), m_slot(slot)
 {
     setWindowTitle(objectName());
 
