@@ -16,7 +16,7 @@ const std::array<QRectF, 4> Grid = {QRectF(0, 0, 4215, 3615), QRectF(4200, 0, 42
                                     QRectF(0, 3720, 4215, 3615), QRectF(4200, 3720, 4215, 3615)};
 } // namespace
 
-Form1::Form1() : FourPlayerWindow(QStringLiteral("Form1"), 8415, 7335, true, Grid)
+Form1::Form1() : FourPlayerWindow(WindowKey::Main, 8415, 7335, true, Grid)
 {
     mnuStreep = Menus::separator(mnuView, "mnuStreep");
     mnuHorizontaal = Menus::item(mnuView, "mnuHorizontaal", QStringLiteral("&Horizontaal"), this,
@@ -90,7 +90,7 @@ void Form1::Form_Load()
     loadStreams();
 }
 
-void Form1::mnuHorizontaal_Click() { replaceBy(QStringLiteral("Horizontaal")); }
-void Form1::mnuVerticaal_Click() { replaceBy(QStringLiteral("verticaal")); }
+void Form1::mnuHorizontaal_Click() { replaceBy(WindowKey::Row); }
+void Form1::mnuVerticaal_Click() { replaceBy(WindowKey::Column); }
 
-void Form1::Command_Click(int slot) { Forms::show(QStringLiteral("Stream%1").arg(slot)); }
+void Form1::Command_Click(int slot) { Forms::show(WindowKeys::stream(slot)); }

@@ -10,13 +10,13 @@
 
 void registerAllForms()
 {
-    Forms::registerFactory(QStringLiteral("Form1"), [] { return new Form1; });
-    Forms::registerFactory(QStringLiteral("Form2"), [] { return new Form2; });
-    Forms::registerFactory(QStringLiteral("Horizontaal"), [] { return new LayoutWindow(true); });
-    Forms::registerFactory(QStringLiteral("verticaal"), [] { return new LayoutWindow(false); });
+    Forms::registerFactory(WindowKey::Main, [] { return new Form1; });
+    Forms::registerFactory(WindowKey::About, [] { return new Form2; });
+    Forms::registerFactory(WindowKey::Row, [] { return new LayoutWindow(true); });
+    Forms::registerFactory(WindowKey::Column, [] { return new LayoutWindow(false); });
     for (int slot = 1; slot <= 4; ++slot)
-        Forms::registerFactory(QStringLiteral("Stream%1").arg(slot), [slot] { return new StreamWindow(slot); });
-    Forms::registerFactory(QStringLiteral("Snapshot"), [] { return new SnapshotWindow; });
-    Forms::registerFactory(QStringLiteral("Opties"), [] { return new Opties; });
-    Forms::registerFactory(QStringLiteral("Adressen"), [] { return new Adressen; });
+        Forms::registerFactory(WindowKeys::stream(slot), [slot] { return new StreamWindow(slot); });
+    Forms::registerFactory(WindowKey::Snapshot, [] { return new SnapshotWindow; });
+    Forms::registerFactory(WindowKey::Options, [] { return new Opties; });
+    Forms::registerFactory(WindowKey::StreamAddresses, [] { return new Adressen; });
 }

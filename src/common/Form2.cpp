@@ -19,7 +19,7 @@ QString Form2::termsOfUse()
         "Gebruik van Kijkraam is geheel voor eigen risico.\r\n");
 }
 
-Form2::Form2() : Form(QStringLiteral("Form2"))
+Form2::Form2() : Form(WindowKey::About)
 {
     setWindowTitle(QStringLiteral("About"));
     setDesign(6660, 2940, Frame::FixedSingle, false, false);

@@ -10,9 +10,9 @@
 
 #include <QMenuBar>
 
-FourPlayerWindow::FourPlayerWindow(const QString &name, double clientWidthTw, double clientHeightTw,
+FourPlayerWindow::FourPlayerWindow(WindowKey key, double clientWidthTw, double clientHeightTw,
                                    bool minimizeButton, const std::array<QRectF, 4> &players)
-    : Form(name)
+    : Form(key), m_key(key)
 {
     setWindowTitle(QStringLiteral("Kijkraam 2005"));
 
@@ -20,9 +20,9 @@ FourPlayerWindow::FourPlayerWindow(const QString &name, double clientWidthTw, do
     QMenuBar *bar = menuBar();
     mnuFile = Menus::menu(bar, "mnuFile", QStringLiteral("&Bestand"));
     mnuOpties = Menus::item(mnuFile, "mnuOpties", QStringLiteral("&Opties"), this,
-                            [] { Forms::show(QStringLiteral("Opties")); });
+                            [] { Forms::show(WindowKey::Options); });
     mnuAbout = Menus::item(mnuFile, "mnuAbout", QStringLiteral("&About"), this,
-                           [] { Forms::show(QStringLiteral("Form2")); });
+                           [] { Forms::show(WindowKey::About); });
     mnu007 = Menus::separator(mnuFile, "mnu007");
     mnuExit = Menus::item(mnuFile, "mnuExit", QStringLiteral("&Sluiten"), this, &FourPlayerWindow::mnuExit_Click);
     mnuView = Menus::menu(bar, "mnuView", QStringLiteral("&Beeld"));
@@ -97,14 +97,14 @@ void FourPlayerWindow::loadStreams()
         if (start)
             player(slot)->controls.play();
         else
-            player(slot)->close();
+            player(slot)->closeMedia();
     }
 }
 
 void FourPlayerWindow::mnuFullScreen_Click(int slot)
 {
     WindowsMediaPlayer *p = player(slot);
-    if (p->playState() == WindowsMediaPlayer::Playing)
+    if (p->playState() == int(PlayState::Playing))
         p->setFullScreen(true);
 }
 
@@ -114,8 +114,8 @@ void FourPlayerWindow::mnuExit_Click() { Forms::endProgram(); }
 
 // The next window loads (reading the settings, starting its own players)
 // and shows before this one goes; nothing is handed over.
-void FourPlayerWindow::replaceBy(const QString &next)
+void FourPlayerWindow::replaceBy(WindowKey next)
 {
     Forms::show(next);
-    Forms::unload(objectName());
+    Forms::unload(m_key);
 }

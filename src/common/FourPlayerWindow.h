@@ -1,5 +1,6 @@
 #pragma once
 #include "platform/Form.h"
+#include "platform/WindowKey.h"
 
 #include <QRectF>
 #include <array>
@@ -37,7 +38,7 @@ public:
 protected:
     // Menus and players of a window with this client area; players at their
     // design rectangles (twips), slot 1 first.
-    FourPlayerWindow(const QString &name, double clientWidthTw, double clientHeightTw, bool minimizeButton,
+    FourPlayerWindow(WindowKey key, double clientWidthTw, double clientHeightTw, bool minimizeButton,
                      const std::array<QRectF, 4> &players);
 
     // The end of "&Beeld": a separator and "Always On &Top". A window adds
@@ -52,5 +53,8 @@ protected:
     void loadStreams();
 
     // Load and show the window `next`, then unload this one.
-    void replaceBy(const QString &next);
+    void replaceBy(WindowKey next);
+
+private:
+    const WindowKey m_key;
 };

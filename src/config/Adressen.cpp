@@ -8,7 +8,7 @@
 #include <QLabel>
 #include <QPushButton>
 
-Adressen::Adressen() : Form(QStringLiteral("Adressen"))
+Adressen::Adressen() : Form(WindowKey::StreamAddresses)
 {
     setWindowTitle(QStringLiteral("Streams"));
     setDesign(5670, 2760, Frame::FixedSingle, false, false);

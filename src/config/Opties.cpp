@@ -7,7 +7,7 @@
 #include <QLabel>
 #include <QPushButton>
 
-Opties::Opties() : Form(QStringLiteral("Opties"))
+Opties::Opties() : Form(WindowKey::Options)
 {
     setWindowTitle(QStringLiteral("Opties"));
     setDesign(6525, 3675, Frame::FixedSingle, false, false);
@@ -65,7 +65,7 @@ void Opties::Command6_Click() { SettingKeys::write(SettingKeys::AutosaveSnapshot
 void Opties::Command7_Click() { SettingKeys::write(SettingKeys::Nieuws, SettingKeys::Yes); }
 void Opties::Command8_Click() { SettingKeys::write(SettingKeys::Nieuws, SettingKeys::No); }
 
-void Opties::Command3_Click() { Forms::show(QStringLiteral("Adressen")); }
+void Opties::Command3_Click() { Forms::show(WindowKey::StreamAddresses); }
 
 // Every switch is stored already; closing only unloads the window (the same
 // as its close box). The addresses window stays as it is.

@@ -4,6 +4,8 @@
 // stream windows "Stream1".."Stream4"), free of any display: what a step
 // adds, and the bounds that decide whether a step may be taken. Lengths are
 // twips, held in single precision like the windows' own values.
+#include "platform/WindowKey.h"
+
 #include <vector>
 
 namespace LayoutGeometry {
@@ -34,7 +36,7 @@ WindowState step(const StepAmounts &amounts, const WindowState &current, Step di
 
 // Everything in which the row and the column window differ.
 struct LayoutDesign {
-    const char *name;                // window name, the registry key
+    WindowKey key;                   // the window's key in the registry
     float clientWidth, clientHeight; // client area at design
     float startLeft, startTop;       // screen place of the client area's top-left corner
     TwRect players[4];               // design rectangles of WindowsMediaPlayer1..4
@@ -44,7 +46,7 @@ struct LayoutDesign {
     // The menu item that replaces this window by the other layout.
     const char *switchItem;
     const char *switchCaption;
-    const char *switchTarget;
+    WindowKey switchTarget;
 };
 
 extern const LayoutDesign Row;    // "Horizontaal": slot 1 left .. slot 4 right

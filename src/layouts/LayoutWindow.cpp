@@ -21,7 +21,7 @@ std::array<QRectF, 4> playerRects(const LayoutDesign &design)
 } // namespace
 
 LayoutWindow::LayoutWindow(bool horizontal)
-    : FourPlayerWindow(QLatin1String(designOf(horizontal).name), designOf(horizontal).clientWidth,
+    : FourPlayerWindow(designOf(horizontal).key, designOf(horizontal).clientWidth,
                        designOf(horizontal).clientHeight, false, playerRects(designOf(horizontal))),
       m_design(designOf(horizontal))
 {
@@ -58,5 +58,5 @@ bool LayoutWindow::stepSize(Step direction)
 void LayoutWindow::mnuVergroot_Click() { stepSize(Step::Enlarge); }
 void LayoutWindow::mnuVerklein_Click() { stepSize(Step::Shrink); }
 
-void LayoutWindow::mnuNormaal_Click() { replaceBy(QStringLiteral("Form1")); }
-void LayoutWindow::mnuSwitch_Click() { replaceBy(QLatin1String(m_design.switchTarget)); }
+void LayoutWindow::mnuNormaal_Click() { replaceBy(WindowKey::Main); }
+void LayoutWindow::mnuSwitch_Click() { replaceBy(m_design.switchTarget); }

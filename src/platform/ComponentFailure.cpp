@@ -6,15 +6,7 @@
 #include <QTimer>
 
 namespace {
-struct State {
-    ComponentFailure::Handler handler;
-    bool reported = false;
-};
-State &state()
-{
-    static State s;
-    return s;
-}
+bool g_reported = false;
 
 void tellAndEnd(const QString &component, const QString &reason)
 {
@@ -41,10 +33,10 @@ QString message(const QString &component, const QString &reason)
 
 void report(const QString &component, const QString &reason)
 {
-    if (state().reported)
+    if (g_reported)
         return;
-    state().reported = true;
-    Handler handler = state().handler;
+    g_reported = true;
+    const Handler handler = handlerSeam.get();
     if (handler) {
         handler(component, reason);
         return;
@@ -54,12 +46,6 @@ void report(const QString &component, const QString &reason)
     QTimer::singleShot(0, qApp, [component, reason] { tellAndEnd(component, reason); });
 }
 
-bool reported() { return state().reported; }
-
-void setHandler(Handler handler)
-{
-    state().handler = std::move(handler);
-    state().reported = false;
-}
+Seam<Handler> handlerSeam(Handler(), [] { g_reported = false; });
 
 } // namespace ComponentFailure

@@ -4,6 +4,8 @@
 // a Dutch message box, and the program then ends with exit status 1. A
 // stream that merely fails to open is not such a failure: the player shows
 // that in its own status line.
+#include "platform/Seam.h"
+
 #include <QString>
 #include <functional>
 
@@ -18,13 +20,10 @@ void report(const QString &component, const QString &reason);
 // The Dutch text the message box shows for a report.
 QString message(const QString &component, const QString &reason);
 
-// Whether a failure was reported in this run.
-bool reported();
-
-// Tests: replace what happens after a report (the message box and the end
-// of the program); an empty function restores it. Also forgets earlier
-// reports.
+// What tests put in place of what happens after a report (the message box
+// and the end of the program; an empty function). Every change forgets
+// earlier reports.
 using Handler = std::function<void(const QString &component, const QString &reason)>;
-void setHandler(Handler handler);
+extern Seam<Handler> handlerSeam;
 
 } // namespace ComponentFailure

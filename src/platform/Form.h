@@ -1,8 +1,11 @@
 #pragma once
-// Base of every window of the program. A Form has a name (its objectName,
-// the key of the window registry), a load handler that the registry runs
-// once per load, a client area in which controls sit at fixed places in
-// twips, and an outer size in twips that includes the frame and menu bar.
+// Base of every window of the program. A Form has a name (its objectName:
+// the name of its key in the window registry, WindowKey.h), a load handler
+// that the registry runs once per load, a client area in which controls sit
+// at fixed places in twips, and an outer size in twips that includes the
+// frame and menu bar.
+#include "platform/WindowKey.h"
+
 #include <QColor>
 #include <QMainWindow>
 #include <QMargins>
@@ -15,6 +18,8 @@ public:
     enum class Frame { FixedSingle, Sizable };
 
     explicit Form(const QString &name, QWidget *parent = nullptr);
+    // A window of the program, named as its key.
+    explicit Form(WindowKey key, QWidget *parent = nullptr) : Form(QLatin1String(WindowKeys::nameOf(key)), parent) {}
     ~Form() override;
 
     // The load handler; runs once when the registry loads the window.

@@ -7,9 +7,8 @@
 
 namespace {
 struct Registry {
-    QMap<QString, Forms::Factory> factories;
-    QMap<QString, QPointer<Form>> loaded;
-    Forms::QuitHandler quit = [] { QCoreApplication::quit(); };
+    QMap<WindowKey, Forms::Factory> factories;
+    QMap<WindowKey, QPointer<Form>> loaded;
 };
 Registry &registry()
 {
@@ -27,16 +26,16 @@ bool anyLoaded()
 
 // The window left the registry (unloaded, closed by its close box, or
 // destroyed). When it was the last one, the program ends.
-void forget(const QString &name, Form *form)
+void forget(WindowKey key, Form *form)
 {
     auto &loaded = registry().loaded;
-    auto it = loaded.find(name);
+    auto it = loaded.find(key);
     if (it == loaded.end() || !(it->isNull() || it->data() == form))
         return;
     loaded.erase(it);
     if (!anyLoaded()) {
         loaded.clear();
-        const Forms::QuitHandler quit = registry().quit;
+        const Forms::QuitHandler quit = Forms::quitSeam.get();
         if (quit)
             quit();
     }
@@ -51,37 +50,37 @@ void dispose(Form *form)
 
 namespace Forms {
 
-void registerFactory(const QString &name, Factory factory)
+void registerFactory(WindowKey key, Factory factory)
 {
-    registry().factories.insert(name, std::move(factory));
+    registry().factories.insert(key, std::move(factory));
 }
 
-Form *find(const QString &name)
+Form *find(WindowKey key)
 {
-    auto it = registry().loaded.constFind(name);
+    auto it = registry().loaded.constFind(key);
     return it == registry().loaded.constEnd() ? nullptr : it->data();
 }
 
-Form *load(const QString &name)
+Form *load(WindowKey key)
 {
-    if (Form *form = find(name))
+    if (Form *form = find(key))
         return form;
-    auto factory = registry().factories.value(name);
-    Q_ASSERT_X(factory, "Forms::load", qPrintable(name));
+    auto factory = registry().factories.value(key);
+    Q_ASSERT_X(factory, "Forms::load", WindowKeys::nameOf(key));
     if (!factory)
         return nullptr;
     Form *form = factory();
-    form->setObjectName(name);
-    registry().loaded.insert(name, form);
-    QObject::connect(form, &Form::unloaded, [name, form] { forget(name, form); });
-    QObject::connect(form, &QObject::destroyed, [name, form] { forget(name, form); });
+    form->setObjectName(QLatin1String(WindowKeys::nameOf(key)));
+    registry().loaded.insert(key, form);
+    QObject::connect(form, &Form::unloaded, [key, form] { forget(key, form); });
+    QObject::connect(form, &QObject::destroyed, [key, form] { forget(key, form); });
     form->Form_Load();
     return form;
 }
 
-Form *show(const QString &name)
+Form *show(WindowKey key)
 {
-    Form *form = load(name);
+    Form *form = load(key);
     if (!form)
         return nullptr;
     if (form->isMinimized())
@@ -93,10 +92,10 @@ Form *show(const QString &name)
     return form;
 }
 
-void unload(const QString &name)
+void unload(WindowKey key)
 {
-    if (Form *form = find(name)) {
-        forget(name, form);
+    if (Form *form = find(key)) {
+        forget(key, form);
         dispose(form);
     }
 }
@@ -110,16 +109,24 @@ void endProgram()
     for (const auto &form : loaded)
         if (form)
             dispose(form);
-    if (registry().quit)
-        registry().quit();
+    if (const QuitHandler quit = quitSeam.get())
+        quit();
+}
+
+QList<WindowKey> loaded()
+{
+    QList<WindowKey> keys;
+    for (auto it = registry().loaded.cbegin(); it != registry().loaded.cend(); ++it)
+        if (*it)
+            keys << it.key();
+    return keys;
 }
 
 QStringList loadedNames()
 {
     QStringList names;
-    for (auto it = registry().loaded.cbegin(); it != registry().loaded.cend(); ++it)
-        if (*it)
-            names << it.key();
+    for (WindowKey key : loaded())
+        names << QLatin1String(WindowKeys::nameOf(key));
     return names;
 }
 
@@ -133,8 +140,7 @@ void destroyAll()
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
-void setQuitHandler(QuitHandler handler) { registry().quit = std::move(handler); }
-QuitHandler quitHandler() { return registry().quit; }
+Seam<QuitHandler> quitSeam([] { QCoreApplication::quit(); });
 
 void reset()
 {

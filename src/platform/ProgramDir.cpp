@@ -1,21 +1,13 @@
 #include "platform/ProgramDir.h"
 #include <QCoreApplication>
 
-namespace {
-QString g_override;
-bool g_readOnly = false;
-}
-
 namespace ProgramDir {
+Seam<StandIn> seam;
+
 QString path()
 {
-    return g_override.isEmpty() ? QCoreApplication::applicationDirPath() : g_override;
+    return seam.get().dir.isEmpty() ? QCoreApplication::applicationDirPath() : seam.get().dir;
 }
-void overrideForTests(const QString &dir, bool readOnly)
-{
-    g_override = dir;
-    g_readOnly = readOnly && !dir.isEmpty();
-}
-bool overridden() { return !g_override.isEmpty(); }
-bool overriddenReadOnly() { return g_readOnly; }
+bool overridden() { return !seam.get().dir.isEmpty(); }
+bool overriddenReadOnly() { return seam.get().readOnly && overridden(); }
 }

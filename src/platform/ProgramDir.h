@@ -1,4 +1,6 @@
 #pragma once
+#include "platform/Seam.h"
+
 #include <QString>
 
 // The directory that holds the program. Whether its settings and snapshots
@@ -6,11 +8,15 @@
 namespace ProgramDir {
 QString path();
 
-// Tests point the program at a temporary directory; an empty text restores
-// the real program directory. Settings and snapshots then go into that
-// directory, or, with `readOnly`, the directory counts as one the user
-// cannot write and they go to the user's own places.
-void overrideForTests(const QString &dir, bool readOnly = false);
+// What tests point the program at (Seam.h): a temporary directory instead
+// of the real program directory (an empty `dir`). Settings and snapshots
+// then go into that directory, or, with `readOnly`, the directory counts as
+// one the user cannot write and they go to the user's own places.
+struct StandIn {
+    QString dir;
+    bool readOnly = false;
+};
+extern Seam<StandIn> seam;
 bool overridden();
 bool overriddenReadOnly();
 }

@@ -7,22 +7,10 @@
 
 namespace {
 QPointer<QFileDialog> g_showing;
-bool g_answerPending = false;
-std::optional<QString> g_answer;
 SaveDialog::Shown g_lastShown;
 } // namespace
 
-void SaveDialog::answerNext(std::optional<QString> fileName)
-{
-    g_answer = std::move(fileName);
-    g_answerPending = true;
-}
-bool SaveDialog::answerPending() { return g_answerPending; }
-void SaveDialog::forgetAnswer()
-{
-    g_answerPending = false;
-    g_answer.reset();
-}
+Seam<std::optional<SaveDialog::Answer>> SaveDialog::answerSeam;
 SaveDialog::Shown SaveDialog::lastShown() { return g_lastShown; }
 
 SaveDialog::SaveDialog(const QString &name, QObject *parent) : QObject(parent)
@@ -57,9 +45,8 @@ QFileDialog *SaveDialog::showing() { return g_showing; }
 bool SaveDialog::ShowSave(QWidget *owner)
 {
     g_lastShown = {DialogTitle, nameFilters(Filter), bool(Flags & OverwritePrompt), FileName};
-    if (g_answerPending) {
-        const std::optional<QString> answer = g_answer;
-        forgetAnswer();
+    if (const std::optional<Answer> next = answerSeam.take()) {
+        const Answer &answer = *next;
         if (!answer)
             return false;
         FileName = *answer;

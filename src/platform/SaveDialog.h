@@ -3,12 +3,13 @@
 // ShowSave and reads FileName, as with the classic common dialog:
 //   DialogTitle  the caption of the dialog
 //   Filter       "description|pattern|description|pattern..."
-//   CancelError  the owner treats a cancel as an error (ShowSave returns false)
 //   Flags        OverwritePrompt (2): ask before an existing file is chosen
 //   FileName     in: the proposed name; out: the chosen full path
 // The dialog is Qt's own (never the desktop's native one), modal to its
-// owner. Tests tell it the next answer (answerNext) instead of driving a
+// owner. Tests tell it the next answer (answerSeam) instead of driving a
 // dialog; a test that drives the real one finds it with showing().
+#include "platform/Seam.h"
+
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -26,7 +27,6 @@ public:
 
     QString DialogTitle;
     QString Filter;
-    bool CancelError = false;
     int Flags = 0;
     QString FileName;
 
@@ -41,13 +41,12 @@ public:
     // The dialog that is showing at the moment, or nullptr.
     static QFileDialog *showing();
 
-    // Tests: the next ShowSave shows nothing and answers at once, with
-    // this full path as the user's choice (confirmed, if it asked), or
-    // with a cancel for std::nullopt. One answer serves one ShowSave.
-    static void answerNext(std::optional<QString> fileName);
-    // Whether an answer waits for the next ShowSave; forgetAnswer drops it.
-    static bool answerPending();
-    static void forgetAnswer();
+    // An answer that tests put in place (Seam.h): the next ShowSave shows
+    // nothing and answers at once, with this full path as the user's choice
+    // (confirmed, if it asked), or with a cancel for std::nullopt. One
+    // answer serves one ShowSave, which takes it; none waits by default.
+    using Answer = std::optional<QString>;
+    static Seam<std::optional<Answer>> answerSeam;
     // What the last ShowSave was asked to show (title, filter, flags), for
     // tests that answer without a dialog.
     struct Shown {

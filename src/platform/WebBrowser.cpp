@@ -115,7 +115,6 @@ bool WebBrowser::engineStarted() { return g_engineStarted; }
 void WebBrowser::Navigate(const QString &url)
 {
     m_location = url;
-    emit navigated(url);
     // The page is asked for on the next turn of the event loop, so that a
     // window's load (and its players) is not held up by it, and a browser
     // that is never asked for a page costs nothing.
@@ -123,7 +122,7 @@ void WebBrowser::Navigate(const QString &url)
         if (m_location != url)
             return;
         if (canBeSeen())
-            show(QUrl(url));
+            showPage(QUrl(url));
         else
             fetch(QUrl(url));
     });
@@ -160,7 +159,7 @@ void WebBrowser::fetch(const QUrl &url)
     });
 }
 
-void WebBrowser::show(const QUrl &url)
+void WebBrowser::showPage(const QUrl &url)
 {
     if (!m_view) {
         QString error;

@@ -32,14 +32,15 @@ public:
     static bool engineStarted();
 
 signals:
-    void navigated(const QString &url);
     void loadFinished(bool ok);
 
 private:
     bool canBeSeen() const;
     void fetch(const QUrl &url);
     void abandonFetch(); // the page still coming is no longer wanted
-    void show(const QUrl &url);
+    // Navigate's page in the engine's view, the view created and shown on
+    // first use. (Not show(): that would hide QWidget::show().)
+    void showPage(const QUrl &url);
 
     QWidget *m_view = nullptr;
     QPointer<QNetworkReply> m_fetch; // the page of a browser outside its window, while it comes

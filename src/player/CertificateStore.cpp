@@ -22,7 +22,6 @@ Q_LOGGING_CATEGORY(lcCert, "kijkraam.certificates", QtWarningMsg)
 namespace CertificateStore {
 
 namespace {
-QString g_seam;
 QString g_builtFrom; // what the bundle on disk was last made from
 constexpr int ProbeTimeoutMs = 10000;
 const char *const RefusedProperty = "kijkraamRefusedHost";
@@ -77,16 +76,16 @@ QList<QSslCertificate> seamAuthorities()
 {
     static QString loadedFrom;
     static QList<QSslCertificate> loaded;
-    if (loadedFrom != stampOf(g_seam)) {
-        loadedFrom = stampOf(g_seam);
-        loaded = QSslCertificate::fromPath(g_seam, QSsl::Pem);
+    if (loadedFrom != stampOf(systemStoreSeam.get())) {
+        loadedFrom = stampOf(systemStoreSeam.get());
+        loaded = QSslCertificate::fromPath(systemStoreSeam.get(), QSsl::Pem);
     }
     return loaded;
 }
 
 QSslConfiguration withStore(QSslConfiguration config)
 {
-    if (!g_seam.isEmpty())
+    if (!systemStoreSeam.get().isEmpty())
         config.setCaCertificates(seamAuthorities());
     return config;
 }
@@ -106,14 +105,11 @@ bool userTrusts(const QString &host, const QSslCertificate &leaf, const QList<QS
 
 QString systemStore()
 {
-    return g_seam.isEmpty() ? QStringLiteral("/etc/ssl/certs/ca-certificates.crt") : g_seam;
+    return systemStoreSeam.get().isEmpty() ? QStringLiteral("/etc/ssl/certs/ca-certificates.crt") : systemStoreSeam.get();
 }
 
-void setSystemStoreForTests(const QString &pemFile)
-{
-    g_seam = pemFile;
-    g_builtFrom.clear();
-}
+// Another store: the bundle is made anew.
+Seam<QString> systemStoreSeam(QString(), [] { g_builtFrom.clear(); });
 
 QString trustFilePath() { return DataPlaces::settings().dir + QStringLiteral("/certificaten.txt"); }
 QString bundlePath() { return DataPlaces::settings().dir + QStringLiteral("/certificaten.pem"); }
@@ -157,7 +153,7 @@ bool trust(const QString &host, const QSslCertificate &certificate, QString *err
 
 void prepare(QNetworkRequest &request)
 {
-    if (!g_seam.isEmpty())
+    if (!systemStoreSeam.get().isEmpty())
         request.setSslConfiguration(withStore(request.sslConfiguration()));
 }
 

@@ -6,6 +6,7 @@
 // the trust file changes), the program's own fetches, and asking a host
 // for its certificate. Everything here runs on the user-interface thread
 // and never waits for the network.
+#include "platform/Seam.h"
 #include "player/CertificateTrust.h"
 
 #include <QSslCertificate>
@@ -20,10 +21,10 @@ namespace CertificateStore {
 
 // The system's store of authorities: /etc/ssl/certs/ca-certificates.crt.
 QString systemStore();
-// Seam for tests, which cannot change the system's store: the PEM file that
-// stands for it, for the program's fetches and the decoder alike (empty:
-// the system's again).
-void setSystemStoreForTests(const QString &pemFile);
+// What tests, which cannot change the system's store, put in its place
+// (Seam.h): the PEM file that stands for it, for the program's fetches and
+// the decoder alike (empty: the system's).
+extern Seam<QString> systemStoreSeam;
 
 QString trustFilePath();
 QString bundlePath();

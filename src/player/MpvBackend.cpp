@@ -610,11 +610,8 @@ void MpvBackend::logFrames()
 {
     if (!m_video)
         return;
-    const QString counts = QStringLiteral("rendered %1 shown %2 dropped %3 decoder-dropped %4")
-                               .arg(m_surface->framesRendered())
-                               .arg(m_surface->framesShown())
-                               .arg(m_dropped)
-                               .arg(m_decoderDropped);
+    const PlayerLog::FrameCounts counts{m_surface->framesRendered(), m_surface->framesShown(), m_dropped,
+                                        m_decoderDropped};
     if (counts == m_loggedFrames)
         return;
     m_loggedFrames = counts;
@@ -625,17 +622,17 @@ void MpvBackend::reportPhase()
 {
     if (m_switching)
         return; // what plays goes on until the other variant shows
-    Phase phase = Phase::Idle;
+    PlayState phase = PlayState::Undefined;
     int percent = 0;
     if (m_loaded && m_paused)
-        phase = Phase::Paused;
+        phase = PlayState::Paused;
     else if (m_loaded && m_pausedForCache) {
-        phase = Phase::Buffering;
+        phase = PlayState::Buffering;
         percent = m_cachePercent;
     } else if (m_loaded && m_restarted)
-        phase = Phase::Playing;
+        phase = PlayState::Playing;
     else if (m_opening || m_loaded || !m_pendingUrl.isEmpty())
-        phase = Phase::Opening;
+        phase = PlayState::Transitioning;
     if (phase != m_lastPhase || percent != m_lastPercent) {
         m_lastPhase = phase;
         m_lastPercent = percent;

@@ -1,11 +1,13 @@
 #pragma once
 #include "player/PlayerBackend.h"
+#include "player/PlayerLog.h"
 
 #include <QPointer>
 #include <QSize>
 #include <QStringList>
 #include <QTimer>
 #include <atomic>
+#include <optional>
 
 class AdaptiveStream;
 class EngineGate;
@@ -74,7 +76,7 @@ private:
     int m_cachePercent = 0;
     double m_position = 0, m_duration = 0;
     bool m_seekable = false;
-    Phase m_lastPhase = Phase::Idle;
+    PlayState m_lastPhase = PlayState::Undefined;
     int m_lastPercent = -1;
     QStringList m_engineLines; // the engine's last lines of this try
     QString m_openedUrl;
@@ -86,7 +88,7 @@ private:
     QTimer m_timePoll;
     QStringList m_rejectedOptions;
     qint64 m_dropped = 0, m_decoderDropped = 0; // mpv's counters, while frames are logged
-    QString m_loggedFrames;
+    std::optional<PlayerLog::FrameCounts> m_loggedFrames; // none yet: the first counts are logged
     EngineGate *m_gate = nullptr;         // the engine's way to the network; lives in its own thread
     AdaptiveStream *m_adaptive = nullptr; // which variant of an adaptive stream fits the video area
     bool m_switching = false;             // another variant of what plays is being opened

@@ -2,20 +2,13 @@
 #include "player/MpvBackend.h"
 #include "platform/ComponentFailure.h"
 
-namespace {
-PlayerBackend::Factory &factory()
-{
-    static PlayerBackend::Factory f;
-    return f;
-}
-} // namespace
+Seam<PlayerBackend::Factory> PlayerBackend::factorySeam;
 
 PlayerBackend *PlayerBackend::create()
 {
-    PlayerBackend *backend = factory() ? factory()() : new MpvBackend;
+    const Factory &factory = factorySeam.get();
+    PlayerBackend *backend = factory ? factory() : new MpvBackend;
     if (const QString error = backend->startError(); !error.isEmpty())
         ComponentFailure::report(tr("de mediaspeler (libmpv)"), error);
     return backend;
 }
-
-void PlayerBackend::setFactory(Factory f) { factory() = std::move(f); }

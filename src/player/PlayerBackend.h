@@ -1,7 +1,10 @@
 #pragma once
 // What a media player widget needs from a decoder: open an address, report
 // how far it got, draw the video into a widget. The real backend is libmpv;
-// window tests plug in a backend of their own through setFactory().
+// window tests plug in a backend of their own through factorySeam.
+#include "platform/Seam.h"
+#include "player/PlayState.h"
+
 #include <QObject>
 #include <QString>
 #include <functional>
@@ -11,14 +14,13 @@ class QWidget;
 class PlayerBackend : public QObject {
     Q_OBJECT
 public:
-    enum class Phase { Idle, Opening, Buffering, Playing, Paused };
-    Q_ENUM(Phase)
-
     using Factory = std::function<PlayerBackend *()>;
     // A new decoder from the factory. One that cannot start is reported
     // to the user as a component the program cannot run without.
     static PlayerBackend *create();
-    static void setFactory(Factory factory); // empty factory: the libmpv backend
+    // Where create() gets its decoders from (Seam.h): an empty factory is
+    // the libmpv backend.
+    static Seam<Factory> factorySeam;
 
     // Why the decoder could not start, in the library's words; empty when it runs.
     virtual QString startError() const { return QString(); }
@@ -35,7 +37,8 @@ public:
     virtual void setStretchToFit(bool stretch) = 0;
 
 signals:
-    void phaseChanged(PlayerBackend::Phase phase, int bufferPercent);
+    // How far the decoder got, in the players' vocabulary (PlayState.h).
+    void phaseChanged(PlayState phase, int bufferPercent);
     // The address stopped playing: at its end, or because it failed. A
     // reason is Dutch (StatusReasons); the engine's own words may follow it
     // on lines of their own.

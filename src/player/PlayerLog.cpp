@@ -5,16 +5,19 @@
 Q_LOGGING_CATEGORY(lcPlayer, "kijkraam.player", QtWarningMsg)
 Q_LOGGING_CATEGORY(lcFrames, "kijkraam.player.frames", QtWarningMsg)
 
-QString PlayerLog::line(const QWidget *player, const QString &what)
+namespace {
+// "<window>/<player> <what>"
+QString line(const QWidget *player, const QString &what)
 {
     const QWidget *window = player ? player->window() : nullptr;
     return QStringLiteral("%1/%2 %3")
         .arg(window ? window->objectName() : QString(), player ? player->objectName() : QString(), what);
 }
+} // namespace
 
-void PlayerLog::playState(const QWidget *player, int state)
+void PlayerLog::playState(const QWidget *player, PlayState state)
 {
-    qCDebug(lcPlayer).noquote() << line(player, QStringLiteral("playState %1").arg(state));
+    qCDebug(lcPlayer).noquote() << line(player, QStringLiteral("playState %1").arg(int(state)));
 }
 
 void PlayerLog::status(const QWidget *player, const QString &text)
@@ -25,7 +28,11 @@ void PlayerLog::status(const QWidget *player, const QString &text)
     qCDebug(lcPlayer).noquote() << line(player, QStringLiteral("status ") + shown);
 }
 
-void PlayerLog::frames(const QWidget *player, const QString &counts)
+void PlayerLog::frames(const QWidget *player, const FrameCounts &counts)
 {
-    qCDebug(lcFrames).noquote() << line(player, QStringLiteral("frames ") + counts);
+    qCDebug(lcFrames).noquote() << line(player, QStringLiteral("frames rendered %1 shown %2 dropped %3 decoder-dropped %4")
+                                                    .arg(counts.rendered)
+                                                    .arg(counts.shown)
+                                                    .arg(counts.dropped)
+                                                    .arg(counts.decoderDropped));
 }

@@ -32,11 +32,6 @@ private:
     QElapsedTimer m_clock;
 };
 
-SessionTiming &playerTiming()
-{
-    static SessionTiming timing;
-    return timing;
-}
 } // namespace
 
 SessionClock &SessionClock::system()
@@ -52,5 +47,4 @@ int SessionTiming::reconnectPauseMs(int attempt) const
     return reconnectPausesMs.at(qBound(0, attempt - 1, int(reconnectPausesMs.size()) - 1));
 }
 
-SessionTiming SessionTiming::forPlayers() { return playerTiming(); }
-void SessionTiming::setForPlayers(const SessionTiming &timing) { playerTiming() = timing; }
+Seam<SessionTiming> SessionTiming::playerSeam;

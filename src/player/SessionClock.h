@@ -2,6 +2,8 @@
 // Where a stream session gets its time from: a monotonic clock and one-shot
 // timers. The program uses the system's; tests drive a clock of their own, so
 // time-outs and reconnection pauses run in no time.
+#include "platform/Seam.h"
+
 #include <QList>
 #include <QtGlobal>
 #include <functional>
@@ -36,8 +38,8 @@ struct SessionTiming {
 
     int reconnectPauseMs(int attempt) const;
 
-    // The timing new players get; tests may change it and must restore it
-    // (setForPlayers(SessionTiming())).
-    static SessionTiming forPlayers();
-    static void setForPlayers(const SessionTiming &timing);
+    // The timing new players get: the program's, or what a test puts in
+    // its place (playerSeam, Seam.h).
+    static SessionTiming forPlayers() { return playerSeam.get(); }
+    static Seam<SessionTiming> playerSeam;
 };

@@ -37,12 +37,12 @@ void StreamSession::setAddress(const QString &address, bool start)
     m_address = address;
     reset();
     if (address.isEmpty()) {
-        setState(Undefined);
+        setState(PlayState::Undefined);
         setStatus(tr("Geen adres"));
     } else if (start) {
         open();
     } else {
-        setState(Ready);
+        setState(PlayState::Ready);
         setStatus(tr("Gereed"));
     }
 }
@@ -50,13 +50,13 @@ void StreamSession::setAddress(const QString &address, bool start)
 void StreamSession::play()
 {
     switch (m_state) {
-    case Paused:
+    case PlayState::Paused:
         if (m_engineActive)
             m_engine->setPaused(false);
         return;
-    case Playing:
-    case Buffering:
-    case Transitioning:
+    case PlayState::Playing:
+    case PlayState::Buffering:
+    case PlayState::Transitioning:
         return;
     default:
         break;
@@ -67,21 +67,21 @@ void StreamSession::play()
 
 void StreamSession::pause()
 {
-    if (isRunning() && m_engineActive)
+    if (isRunning(m_state) && m_engineActive)
         m_engine->setPaused(true);
 }
 
 void StreamSession::stop()
 {
     reset();
-    setState(Stopped);
+    setState(PlayState::Stopped);
     setStatus(tr("Gestopt"));
 }
 
 void StreamSession::close()
 {
     reset();
-    setState(Undefined);
+    setState(PlayState::Undefined);
     setStatus(tr("Gesloten"));
 }
 
@@ -108,7 +108,7 @@ void StreamSession::reset()
 void StreamSession::open()
 {
     reset();
-    setState(Transitioning);
+    setState(PlayState::Transitioning);
     setConnecting(m_address.trimmed());
     m_walker.start(m_address);
     advance();
@@ -138,8 +138,8 @@ void StreamSession::advance()
     // Nothing left to play.
     m_current.clear();
     if (m_everPlayed) {
-        setState(MediaEnded);
-        setState(Stopped);
+        setState(PlayState::MediaEnded);
+        setState(PlayState::Stopped);
         setStatus(tr("Afgelopen"));
     } else {
         failOpen(step.reason);
@@ -179,7 +179,7 @@ void StreamSession::endTry()
 void StreamSession::failOpen(const QString &reason)
 {
     endTry();
-    setState(Ready);
+    setState(PlayState::Ready);
     setStatus(tr("Kan niet openen: %1").arg(reason));
 }
 
@@ -199,26 +199,26 @@ void StreamSession::onOpenTimeout()
 
 // ---- what the decoder reports --------------------------------------------------
 
-void StreamSession::onPhase(PlayerBackend::Phase phase, int percent)
+void StreamSession::onPhase(PlayState phase, int percent)
 {
     if (!m_engineActive)
         return; // stopped, closed or between tries meanwhile
     switch (phase) {
-    case PlayerBackend::Phase::Idle:
+    default: // Undefined: nothing loaded; a decoder reports no other state
         return;
-    case PlayerBackend::Phase::Opening:
-        if (m_state != Reconnecting) {
-            setState(Transitioning);
+    case PlayState::Transitioning:
+        if (m_state != PlayState::Reconnecting) {
+            setState(PlayState::Transitioning);
             setConnecting(m_current);
         }
         return;
-    case PlayerBackend::Phase::Buffering:
+    case PlayState::Buffering:
         if (m_currentPlayed && !m_stallTimer->isActive())
             m_stallTimer->start(m_timing.stallTimeoutMs);
-        setState(Buffering);
+        setState(PlayState::Buffering);
         setStatus(tr("Bufferen: %1%").arg(percent));
         return;
-    case PlayerBackend::Phase::Playing:
+    case PlayState::Playing:
         m_openTimer->stop();
         m_stallTimer->stop();
         if (!m_progressTimer->isActive()) {
@@ -228,12 +228,12 @@ void StreamSession::onPhase(PlayerBackend::Phase phase, int percent)
         m_everPlayed = m_currentPlayed = true;
         m_reconnectAttempt = 0;
         m_walker.played();
-        setState(Playing);
+        setState(PlayState::Playing);
         setStatus(playingStatus());
         return;
-    case PlayerBackend::Phase::Paused:
+    case PlayState::Paused:
         m_stallTimer->stop();
-        setState(Paused);
+        setState(PlayState::Paused);
         setStatus(tr("Gepauzeerd"));
         return;
     }
@@ -249,7 +249,7 @@ void StreamSession::onFinished(bool failed, const QString &reason)
     qint64 played = m_playedMs;
     if (m_playingSince >= 0)
         played += m_clock.nowMs() - m_playingSince;
-    if (m_state == Reconnecting || (m_currentPlayed && (failed || !m_timeline.reachedItsEnd(played)))) {
+    if (m_state == PlayState::Reconnecting || (m_currentPlayed && (failed || !m_timeline.reachedItsEnd(played)))) {
         // A stream that played and went, or a try to get it back that failed.
         scheduleReconnect(reason);
         return;
@@ -276,7 +276,7 @@ void StreamSession::onTime(double position, double duration, bool seekable)
 
 void StreamSession::checkProgress()
 {
-    if (!isRunning() || !m_engineActive)
+    if (!isRunning(m_state) || !m_engineActive)
         return;
     // Some decoders keep saying "playing" while a live source has gone
     // quiet; a position that stands still tells.
@@ -292,7 +292,7 @@ void StreamSession::scheduleReconnect(const QString &)
     endTry();
     ++m_reconnectAttempt;
     const int pause = m_timing.reconnectPauseMs(m_reconnectAttempt);
-    setState(Reconnecting);
+    setState(PlayState::Reconnecting);
     setStatus(tr("Verbinding verbroken; opnieuw verbinden over %1 s (poging %2)")
                   .arg((pause + 999) / 1000)
                   .arg(m_reconnectAttempt));
@@ -308,16 +308,16 @@ void StreamSession::stopWatching()
 
 // ---- state and status ------------------------------------------------------------
 
-void StreamSession::setState(int state)
+void StreamSession::setState(PlayState state)
 {
     if (state == m_state)
         return;
     const qint64 now = m_clock.nowMs();
-    if (m_state == Playing && m_playingSince >= 0) {
+    if (m_state == PlayState::Playing && m_playingSince >= 0) {
         m_playedMs += now - m_playingSince;
         m_playingSince = -1;
     }
-    if (state == Playing)
+    if (state == PlayState::Playing)
         m_playingSince = now;
     m_state = state;
     emit stateChanged(state);
@@ -347,7 +347,7 @@ void StreamSession::onTitle(const QString &title)
     if (simple == m_title)
         return;
     m_title = simple;
-    if (m_state == Playing && m_engineActive)
+    if (m_state == PlayState::Playing && m_engineActive)
         setStatus(playingStatus());
 }
 

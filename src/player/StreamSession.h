@@ -24,7 +24,7 @@
 class PlaylistSource;
 struct FetchAnswer;
 
-class StreamSession : public QObject, public PlayStates {
+class StreamSession : public QObject {
     Q_OBJECT
 public:
     // The session uses but does not own `engine` and `source`.
@@ -39,8 +39,7 @@ public:
     void stop();
     void close();
 
-    int state() const { return m_state; }
-    bool isRunning() const { return m_state == Playing || m_state == Buffering; }
+    PlayState state() const { return m_state; }
     QString status() const { return m_status; }
     // What the status line's tooltip adds to it: the engine's or the
     // network's own words for a failure; empty for most states.
@@ -50,7 +49,7 @@ public:
     static constexpr int MaxFetchesWithoutPlay = PlaylistWalker::MaxFetchesWithoutPlay;
 
 signals:
-    void stateChanged(int state);
+    void stateChanged(PlayState state);
     void statusChanged(const QString &text);
     // Where the media is; (0, 0, false) when nothing is loaded.
     void progressChanged(double position, double duration, bool seekable);
@@ -64,13 +63,13 @@ private:
     void endTry();
     void failOpen(const QString &reason);
     void onOpenTimeout();
-    void onPhase(PlayerBackend::Phase phase, int percent);
+    void onPhase(PlayState phase, int percent);
     void onFinished(bool failed, const QString &reason);
     void onTime(double position, double duration, bool seekable);
     void checkProgress();
     void scheduleReconnect(const QString &reason);
     void stopWatching();
-    void setState(int state);
+    void setState(PlayState state);
     // Every status passes here: passwords taken out of the addresses in it,
     // a reason's first line shown, the words after it kept for the tooltip.
     void setStatus(const QString &text);
@@ -88,7 +87,7 @@ private:
     std::unique_ptr<SessionTimer> m_reconnectTimer;
 
     QString m_address;
-    int m_state = Undefined;
+    PlayState m_state = PlayState::Undefined;
     QString m_status;
     QString m_statusDetail;
     QString m_title; // of what the decoder plays (a radio's now-playing title)

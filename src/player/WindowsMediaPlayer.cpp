@@ -57,12 +57,12 @@ WindowsMediaPlayer::WindowsMediaPlayer(QWidget *parent) : QWidget(parent)
     connect(m_bar, &TransportBar::volumeChanged, this, &WindowsMediaPlayer::setVolume);
     connect(m_bar, &TransportBar::seekRequested, m_backend, &PlayerBackend::seek);
     connect(m_session, &StreamSession::progressChanged, m_bar, &TransportBar::setProgress);
-    connect(m_session, &StreamSession::stateChanged, this, [this](int state) {
+    connect(m_session, &StreamSession::stateChanged, this, [this](PlayState state) {
         PlayerLog::playState(this, state);
-        m_bar->setRunning(m_session->isRunning());
-        if (state == Playing)
+        m_bar->setRunning(isRunning(state));
+        if (state == PlayState::Playing)
             m_untrustedHost.clear();
-        emit playStateChanged(state);
+        emit playStateChanged(int(state));
     });
     connect(m_session, &StreamSession::statusChanged, this, [this](const QString &text) {
         // The tooltip adds the engine's or the network's own words, if any.
@@ -103,13 +103,13 @@ void WindowsMediaPlayer::Controls::play() { m_player->m_session->play(); }
 void WindowsMediaPlayer::Controls::pause() { m_player->m_session->pause(); }
 void WindowsMediaPlayer::Controls::stop() { m_player->m_session->stop(); }
 double WindowsMediaPlayer::Controls::currentPosition() const { return m_player->m_session->position(); }
-void WindowsMediaPlayer::close() { m_session->close(); }
-int WindowsMediaPlayer::playState() const { return m_session->state(); }
+void WindowsMediaPlayer::closeMedia() { m_session->close(); }
+int WindowsMediaPlayer::playState() const { return int(m_session->state()); }
 QString WindowsMediaPlayer::statusText() const { return m_session->status(); }
 
 void WindowsMediaPlayer::togglePlay()
 {
-    if (m_session->isRunning())
+    if (isRunning(m_session->state()))
         controls.pause();
     else
         controls.play();
@@ -254,7 +254,7 @@ void WindowsMediaPlayer::contextMenuEvent(QContextMenuEvent *event)
     QMenu menu(this);
     menu.setObjectName(QStringLiteral("playerMenu"));
     if (m_enableContextMenu) {
-        menu.addAction(m_session->isRunning() ? tr("&Pauzeren") : tr("&Afspelen"), this,
+        menu.addAction(isRunning(m_session->state()) ? tr("&Pauzeren") : tr("&Afspelen"), this,
                        &WindowsMediaPlayer::togglePlay);
         menu.addAction(tr("&Stoppen"), this, [this] { controls.stop(); });
         menu.addSeparator();

@@ -1,6 +1,6 @@
 #pragma once
 // The embedded media player of every window. Its public face is that of the
-// classic Windows Media Player control: URL, controls.play, close, playState,
+// classic Windows Media Player control: URL, controls.play, close (closeMedia), playState,
 // fullScreen, placement in twips and the design settings. The playback itself
 // is a StreamSession's; this widget adds the video, the transport bar, focus,
 // full screen, the context menu and "one sound at a time" among the players
@@ -16,7 +16,7 @@ class PlaylistFetcher;
 class StreamSession;
 class TransportBar;
 
-class WindowsMediaPlayer : public QWidget, public TwipGeometry, public PlayStates {
+class WindowsMediaPlayer : public QWidget, public TwipGeometry {
     Q_OBJECT
     Q_PROPERTY(QString URL READ URL WRITE setURL)
     Q_PROPERTY(int playState READ playState NOTIFY playStateChanged)
@@ -55,10 +55,11 @@ public:
 
     QString URL() const { return m_url; }
     void setURL(const QString &url);
-    // Stop playback and release the media. (Hides QWidget::close on purpose:
-    // a player is never closed as a window.)
-    void close();
-    int playState() const;
+    // The control's close: stop playback and release the media. (Not
+    // close(): that would hide QWidget::close(), which a player called
+    // through a QWidget pointer would then do instead.)
+    void closeMedia();
+    int playState() const; // a PlayState, as the control's number
     bool fullScreen() const { return m_fullScreen; }
     void setFullScreen(bool on);
 

@@ -1,16 +1,12 @@
 #include "settings/Addresses.h"
 
-namespace {
-QString g_serverOverride;
-}
-
 namespace Addresses {
+
+Seam<QString> serverSeam;
 
 const QString Auto = QStringLiteral("Auto");
 
-QString server() { return g_serverOverride.isEmpty() ? QStringLiteral(KIJKRAAM_SERVER) : g_serverOverride; }
-
-void overrideServerForTests(const QString &base) { g_serverOverride = base; }
+QString server() { return serverSeam.get().isEmpty() ? QStringLiteral(KIJKRAAM_SERVER) : serverSeam.get(); }
 
 QString builtInAddress(int slot)
 {

@@ -1,13 +1,16 @@
 #pragma once
 // Stream slots and the addresses on the maker's web server.
+#include "platform/Seam.h"
+
 #include <QString>
 
 namespace Addresses {
 
 // The maker's web server: scheme, host and optional port (a build setting).
 QString server();
-// Tests point the program at a server of their own; empty restores the build setting.
-void overrideServerForTests(const QString &base);
+// What tests point the program at instead (Seam.h): a server of their own;
+// empty is the build setting.
+extern Seam<QString> serverSeam;
 
 // The built-in address of slot 1..4: the slot's playlist on the maker's server.
 QString builtInAddress(int slot);

@@ -290,7 +290,6 @@ IniDocument IniDocument::parse(const QByteArray &bytes)
             if (!endingSeen) {
                 endingSeen = true;
                 doc.m_eol = line.ending;
-                doc.m_crlf = line.ending == "\r\n";
             }
         }
         pos = end + line.ending.size();

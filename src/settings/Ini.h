@@ -42,7 +42,6 @@ public:
     bool setValue(const QString &section, const QString &key, const QString &value);
 
     QByteArray toBytes() const;
-    bool usesCrLf() const { return m_crlf; }
     Encoding encoding() const { return m_encoding; }
 
 private:
@@ -63,7 +62,6 @@ private:
     std::vector<Line> m_lines;
     bool m_bom = false;
     Encoding m_encoding = Encoding::Utf8;
-    bool m_crlf = true;
     QByteArray m_eol = QByteArrayLiteral("\r\n"); // ending for new lines: the file's first one (see endingBefore)
 };
 

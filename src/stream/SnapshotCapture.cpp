@@ -50,7 +50,7 @@ void takeSnapshot(QWidget *streamWindow, int slot, const QString &autosave)
     } else {
         // 5. The preview window; an open one only comes forward and keeps
         // the picture it took when it was created.
-        Forms::show(QStringLiteral("Snapshot"));
+        Forms::show(WindowKey::Snapshot);
     }
 }
 

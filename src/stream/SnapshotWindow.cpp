@@ -10,7 +10,7 @@
 #include <QPointer>
 #include <QPushButton>
 
-SnapshotWindow::SnapshotWindow() : Form(QStringLiteral("Snapshot"))
+SnapshotWindow::SnapshotWindow() : Form(WindowKey::Snapshot)
 {
     setWindowTitle(QStringLiteral("Snapshot"));
     setDesign(6345, 5775, Frame::Sizable, true, true);
@@ -61,7 +61,6 @@ void SnapshotWindow::Command1_Click()
         return;
     Snapshot->DialogTitle = QStringLiteral("Snapshot opslaan als...");
     Snapshot->Filter = QStringLiteral("Bitmap (*.bmp)|*.bmp");
-    Snapshot->CancelError = true;
     Snapshot->Flags = SaveDialog::OverwritePrompt;
 
     QPointer<SnapshotWindow> self(this);
@@ -76,5 +75,5 @@ void SnapshotWindow::Command1_Click()
 
 void SnapshotWindow::Command3_Click()
 {
-    Forms::unload(objectName());
+    Forms::unload(WindowKey::Snapshot);
 }

@@ -34,7 +34,7 @@ const SlotDesign &designOf(int slot)
 
 } // namespace
 
-StreamWindow::StreamWindow(int slot) : Form(QStringLiteral("Stream%1").arg(slot)), m_slot(slot)
+StreamWindow::StreamWindow(int slot) : Form(WindowKeys::stream(slot)), m_slot(slot)
 {
     setWindowTitle(objectName());
 
@@ -98,7 +98,7 @@ void StreamWindow::Image1_Click()
 
 void StreamWindow::mnuSluiten_Click()
 {
-    Forms::unload(objectName());
+    Forms::unload(WindowKeys::stream(m_slot));
 }
 
 // The window, the player and the snapshot button by one step, or nothing.
@@ -113,7 +113,7 @@ void StreamWindow::mnuVerklein_Click() { stepSize(LayoutGeometry::Step::Shrink);
 
 void StreamWindow::mnuFullScreen_Click()
 {
-    if (WindowsMediaPlayer1->playState() == WindowsMediaPlayer::Playing)
+    if (WindowsMediaPlayer1->playState() == int(PlayState::Playing))
         WindowsMediaPlayer1->setFullScreen(true);
 }
 

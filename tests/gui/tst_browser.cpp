@@ -31,13 +31,13 @@ const char *ChildMode = "KIJKRAAM_BROWSER_TEST_CHILD";
 int runProgramUntilTheMessage(QApplication &app)
 {
     QTemporaryDir dir;
-    ProgramDir::overrideForTests(dir.path());
+    const auto programDir = ProgramDir::seam.standIn({dir.path()});
     QFile ini(dir.filePath(QStringLiteral("ini.ini")));
     if (!ini.open(QIODevice::WriteOnly) || ini.write("[Kijkraam]\r\nNieuws=Ja\r\n") < 0)
         return 98;
     ini.close();
     FakeBackend::install(); // the players are not what this is about
-    Forms::show(QStringLiteral("Form1"));
+    Forms::show(WindowKey::Main);
     auto *watch = new QTimer(&app);
     QObject::connect(watch, &QTimer::timeout, [watch] {
         for (QWidget *w : QApplication::topLevelWidgets()) {
@@ -71,16 +71,17 @@ WebBrowser *browserIn(QWidget &window, bool seen)
 class TestBrowser : public QObject {
     Q_OBJECT
     QStringList m_reports;
+    std::optional<Seam<ComponentFailure::Handler>::Override> m_handler;
 
 private slots:
     void init()
     {
         m_reports.clear();
-        ComponentFailure::setHandler([this](const QString &component, const QString &reason) {
+        m_handler.emplace(ComponentFailure::handlerSeam, [this](const QString &component, const QString &reason) {
             m_reports << component + QStringLiteral(": ") + reason;
         });
     }
-    void cleanup() { ComponentFailure::setHandler({}); }
+    void cleanup() { m_handler.reset(); }
 
     // Runs first: the engine is not loaded yet.
     void browserOutsideItsWindow_asksWithoutTheEngine()

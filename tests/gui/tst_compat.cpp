@@ -163,6 +163,7 @@ class TestCompat : public QObject {
     Q_OBJECT
     TestServers m_servers;
     std::unique_ptr<DemoServer> m_hls;
+    std::optional<Seam<QString>::Override> m_systemStore;
     QTemporaryDir m_files;
     std::unique_ptr<QWidget> m_window;
     WindowsMediaPlayer *m_player = nullptr;
@@ -193,7 +194,7 @@ class TestCompat : public QObject {
                                dir + "/ca.pem"});
             if (!makeCertificate(dir, "host", false) || !makeCertificate(dir, "media", false))
                 return QString();
-            CertificateStore::setSystemStoreForTests(dir + "/ca.pem");
+            m_systemStore.emplace(CertificateStore::systemStoreSeam, dir + "/ca.pem");
             m_servers.setTls({dir + "/host.pem", dir + "/host.key", dir + "/media.pem", dir + "/media.key"});
         }
         return m_servers.start(kindOf(server));
@@ -252,7 +253,7 @@ private slots:
     void initTestCase() { m_env = std::make_unique<TestEnv>(); }
     void cleanupTestCase()
     {
-        CertificateStore::setSystemStoreForTests(QString());
+        m_systemStore.reset();
         m_servers.stopAll();
         m_hls.reset();
     }
@@ -351,7 +352,7 @@ private slots:
         }
         QCOMPARE(m_player->playState(), 3);
         QCOMPARE(m_player->statusText(), QStringLiteral("Afspelen"));
-        QVERIFY(!statesOf(states).contains(WindowsMediaPlayer::Reconnecting));
+        QVERIFY(!statesOf(states).contains(int(PlayState::Reconnecting)));
         // A position slider for files only; live streams' "length" only grows.
         if (file)
             QTRY_VERIFY_WITH_TIMEOUT(slider->isVisible(), 10000);
@@ -500,7 +501,7 @@ private slots:
             qputenv("PATH", empty.path().toLocal8Bit()); // no yt-dlp to be found
         QSignalSpy states(m_player, &WindowsMediaPlayer::playStateChanged);
         m_player->setURL(QUrl(m_servers.addresses(TestServers::VideoPage).value(0)).resolved(QUrl(page)).toString());
-        QTRY_COMPARE_WITH_TIMEOUT(m_player->playState(), int(WindowsMediaPlayer::Ready), PlayWithinMs);
+        QTRY_COMPARE_WITH_TIMEOUT(m_player->playState(), int(PlayState::Ready), PlayWithinMs);
         qputenv("PATH", path);
         qInfo("status %s", qPrintable(m_player->statusText()));
         QVERIFY2(m_player->statusText().startsWith(status), qPrintable(m_player->statusText()));
@@ -532,9 +533,9 @@ private slots:
         QSignalSpy states(m_player, &WindowsMediaPlayer::playStateChanged);
         m_servers.stop(k);
         // Dropped, not ended: reconnecting, and saying so.
-        QTRY_VERIFY2_WITH_TIMEOUT(statesOf(states).contains(WindowsMediaPlayer::Reconnecting),
+        QTRY_VERIFY2_WITH_TIMEOUT(statesOf(states).contains(int(PlayState::Reconnecting)),
                                   qPrintable(m_player->statusText()), 30000);
-        QVERIFY(!statesOf(states).contains(WindowsMediaPlayer::MediaEnded));
+        QVERIFY(!statesOf(states).contains(int(PlayState::MediaEnded)));
         QVERIFY2(m_player->statusText().startsWith(QStringLiteral("Verbinding verbroken")),
                  qPrintable(m_player->statusText()));
         // The same server back on the same port: playing again by itself.

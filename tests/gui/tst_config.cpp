@@ -16,8 +16,8 @@
 class TestConfig : public QObject {
     Q_OBJECT
 
-    static Form *opties() { return Forms::show(QStringLiteral("Opties")); }
-    static Form *adressen() { return Forms::find(QStringLiteral("Adressen")); }
+    static Form *opties() { return Forms::show(WindowKey::Options); }
+    static Form *adressen() { return Forms::find(WindowKey::StreamAddresses); }
     static void click(QPushButton *b) { QTest::mouseClick(b, Qt::LeftButton); }
     // A button of a window, clicked.
     static void click(const QObject *w, const char *button) { click(named<QPushButton>(w, QLatin1String(button))); }
@@ -105,7 +105,7 @@ private slots:
         click(opties(), "Command4");
         TestEnv::flushDeletes();
         closeNow(opties()); // the close box
-        QVERIFY(!Forms::find(QStringLiteral("Opties")));
+        QVERIFY(!Forms::find(WindowKey::Options));
         QVERIFY(!QFile::exists(env.iniPath()));
 
         const QByteArray original = "; notitie\r\n[Kijkraam]\r\nAutostart=Nee\r\nautosave_snapshot=Ja\r\n"
@@ -189,12 +189,12 @@ private slots:
     void endToEnd_oneInstanceEachAndTheNextLoadSeesTheChange()
     {
         TestEnv env;
-        Form *main = Forms::show(QStringLiteral("Form1"));
+        Form *main = Forms::show(WindowKey::Main);
         auto player = [&main](int slot) {
             return named<WindowsMediaPlayer>(main, QStringLiteral("WindowsMediaPlayer%1").arg(slot));
         };
         named<QAction>(main, "mnuOpties")->trigger();
-        Form *o = Forms::find(QStringLiteral("Opties"));
+        Form *o = Forms::find(WindowKey::Options);
         QVERIFY(o && o->isVisible() && !o->parentWidget());
         QCOMPARE(opties(), o);
         click(o, "Command1"); // Autostart = Ja
@@ -212,8 +212,8 @@ private slots:
 
         named<QAction>(main, "mnuOpties")->trigger();
         closeNow(main); // the options window outlives its opener
-        QVERIFY(Forms::find(QStringLiteral("Opties")));
-        main = Forms::show(QStringLiteral("Form1"));
+        QVERIFY(Forms::find(WindowKey::Options));
+        main = Forms::show(WindowKey::Main);
         QCOMPARE(player(1)->URL(), QStringLiteral(KIJKRAAM_SERVER "/kwa/KR5/KR1.asx"));
         QCOMPARE(FakeBackend::of(player(2))->current, QStringLiteral("rtsp://127.0.0.1:9/nieuw"));
     }
@@ -232,7 +232,7 @@ private slots:
                                 "[Stream4]\r\nAdres=rtsp://h/na\xEFve\r\n";
         env.writeIni(ansi);
         const auto save = [](const QStringList &typed) {
-            QWidget *w = Forms::show(QStringLiteral("Adressen"));
+            QWidget *w = Forms::show(WindowKey::StreamAddresses);
             QStringList shown;
             for (int slot = 1; slot <= 4; ++slot) {
                 auto *field = w->findChild<QLineEdit *>(QStringLiteral("Text%1").arg(slot));
@@ -245,7 +245,7 @@ private slots:
             return shown;
         };
         QCOMPARE(save({}), (QStringList{"http://h/café", "mms://h/€uro", "Auto", "rtsp://h/naïve"}));
-        QVERIFY(!Forms::find(QStringLiteral("Adressen")));
+        QVERIFY(!Forms::find(WindowKey::StreamAddresses));
         QCOMPARE(env.readIni(), ansi);
 
         save({QString(), QString(), QStringLiteral("http://h/crème")});

@@ -41,7 +41,7 @@ bool allPlaying(Form *form, int expected)
     if (players.size() != expected)
         return false;
     for (auto *p : players)
-        if (p->playState() != WindowsMediaPlayer::Playing)
+        if (p->playState() != int(PlayState::Playing))
             return false;
     return true;
 }
@@ -50,7 +50,7 @@ QStringList fourPlayerWindows()
 {
     QStringList open;
     for (const char *name : {"Form1", "Horizontaal", "verticaal"})
-        if (Forms::find(QLatin1String(name)))
+        if (Forms::find(windowKey(QLatin1String(name))))
             open << QLatin1String(name);
     return open;
 }
@@ -162,6 +162,7 @@ class TestEndToEnd : public QObject {
     Q_OBJECT
     QTemporaryDir m_media;
     std::unique_ptr<DemoServer> m_server;
+    std::optional<Seam<QString>::Override> m_serverAddress;
 
     void shoot(Form *form, const char *name)
     {
@@ -180,19 +181,19 @@ private slots:
         m_server = std::make_unique<DemoServer>(
             QStringList{QStringLiteral("--no-live"), QStringLiteral("--media"), m_media.path()});
         QVERIFY(m_server->isRunning());
-        Addresses::overrideServerForTests(m_server->base());
+        m_serverAddress.emplace(Addresses::serverSeam, m_server->base());
     }
-    void cleanupTestCase() { Addresses::overrideServerForTests(QString()); }
+    void cleanupTestCase() { m_serverAddress.reset(); }
 
     void counterPage_loadedAtEveryLoadOfTheMainWindow()
     {
         TestEnv env;
         m_server->resetStats();
         for (int load = 1; load <= 2; ++load) {
-            Form *main = Forms::show(QStringLiteral("Form1"));
+            Form *main = Forms::show(WindowKey::Main);
             QVERIFY(QTest::qWaitForWindowExposed(main));
             QTRY_COMPARE_WITH_TIMEOUT(m_server->stats().value(QStringLiteral("/kwa/KR5/count.php")).toInt(), load, 20000);
-            Forms::unload(QStringLiteral("Form1"));
+            Forms::unload(WindowKey::Main);
             TestEnv::flushDeletes();
         }
     }
@@ -205,9 +206,8 @@ private slots:
         TestEnv env;
         env.writeIni("[Kijkraam]\r\nNieuws=Ja\r\n");
         QStringList reports;
-        ComponentFailure::setHandler([&reports](const QString &c, const QString &r) { reports << c + r; });
-        const Restore handler([] { ComponentFailure::setHandler({}); });
-        Form *main = Forms::show(QStringLiteral("Form1"));
+        const auto handler = ComponentFailure::handlerSeam.standIn([&reports](const QString &c, const QString &r) { reports << c + r; });
+        Form *main = Forms::show(WindowKey::Main);
         auto *ticker = named<WebBrowser>(main, "WebBrowser2");
         QSignalSpy loaded(ticker, &WebBrowser::loadFinished);
         QTRY_VERIFY_WITH_TIMEOUT(loaded.count() >= 1 && renderProcesses().size() == 1, 20000);
@@ -232,7 +232,7 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(ended.count(), 1, 10000);
         QTest::qWait(200);
         QCOMPARE(reports, QStringList());
-        QVERIFY(Forms::find(QStringLiteral("Form1")));
+        QVERIFY(Forms::find(WindowKey::Main));
     }
 
     // A browser outside its window asks for its page as the engine does:
@@ -282,10 +282,10 @@ private slots:
     {
         TestEnv env;
         env.writeIni("[Kijkraam]\r\nAutostart=Ja\r\n");
-        Form *main = Forms::show(QStringLiteral("Form1"));
+        Form *main = Forms::show(WindowKey::Main);
         QVERIFY(QTest::qWaitForWindowExposed(main));
         main->findChild<QPushButton *>(QStringLiteral("Command2"))->click();
-        Form *stream = Forms::find(QStringLiteral("Stream2"));
+        Form *stream = Forms::find(WindowKey::Stream2);
         QVERIFY(stream);
         QTRY_VERIFY_WITH_TIMEOUT(allPlaying(main, 4) && allPlaying(stream, 1), 40000);
         QCOMPARE(MpvBackend::liveCores(), 5);
@@ -310,7 +310,7 @@ private slots:
         const int threadsBefore = threadCount();
 
         // Start: the main window plays the four built-in playlists.
-        Form *main = Forms::show(QStringLiteral("Form1"));
+        Form *main = Forms::show(WindowKey::Main);
         QVERIFY(QTest::qWaitForWindowExposed(main));
         QTRY_VERIFY_WITH_TIMEOUT(allPlaying(main, 4), 40000);
         QCOMPARE(MpvBackend::liveCores(), 4);
@@ -321,7 +321,7 @@ private slots:
         trigger(main, "mnuHorizontaal");
         TestEnv::flushDeletes();
         QCOMPARE(fourPlayerWindows(), QStringList{QStringLiteral("Horizontaal")});
-        Form *row = Forms::find(QStringLiteral("Horizontaal"));
+        Form *row = Forms::find(WindowKey::Row);
         QTRY_VERIFY_WITH_TIMEOUT(allPlaying(row, 4), 40000);
         QTRY_COMPARE_WITH_TIMEOUT(MpvBackend::liveCores(), 4, 10000);
         shoot(row, "horizontaal");
@@ -330,7 +330,7 @@ private slots:
         trigger(row, "mnuVerticaal");
         TestEnv::flushDeletes();
         QCOMPARE(fourPlayerWindows(), QStringList{QStringLiteral("verticaal")});
-        Form *column = Forms::find(QStringLiteral("verticaal"));
+        Form *column = Forms::find(WindowKey::Column);
         QTRY_VERIFY_WITH_TIMEOUT(allPlaying(column, 4), 40000);
         QTRY_COMPARE_WITH_TIMEOUT(MpvBackend::liveCores(), 4, 10000);
         shoot(column, "verticaal");
@@ -339,13 +339,13 @@ private slots:
         trigger(column, "mnuNormaal");
         TestEnv::flushDeletes();
         QCOMPARE(fourPlayerWindows(), QStringList{QStringLiteral("Form1")});
-        main = Forms::find(QStringLiteral("Form1"));
+        main = Forms::find(WindowKey::Main);
         QTRY_VERIFY_WITH_TIMEOUT(allPlaying(main, 4), 40000);
         QTRY_COMPARE_WITH_TIMEOUT(m_server->stats().value(QStringLiteral("/kwa/KR5/count.php")).toInt(), 2, 20000);
 
         // A stream window from "Vergroot" plays beside the grid ...
         main->findChild<QPushButton *>(QStringLiteral("Command2"))->click();
-        Form *stream = Forms::find(QStringLiteral("Stream2"));
+        Form *stream = Forms::find(WindowKey::Stream2);
         QVERIFY(stream);
         QTRY_VERIFY_WITH_TIMEOUT(allPlaying(stream, 1), 40000);
         QCOMPARE(MpvBackend::liveCores(), 5);
@@ -353,13 +353,13 @@ private slots:
         // ... and keeps playing while the layouts change around it.
         trigger(main, "mnuVerticaal");
         TestEnv::flushDeletes();
-        column = Forms::find(QStringLiteral("verticaal"));
+        column = Forms::find(WindowKey::Column);
         QTRY_VERIFY_WITH_TIMEOUT(allPlaying(column, 4), 40000);
         trigger(column, "mnuHorizontaal");
         TestEnv::flushDeletes();
-        row = Forms::find(QStringLiteral("Horizontaal"));
+        row = Forms::find(WindowKey::Row);
         QTRY_VERIFY_WITH_TIMEOUT(allPlaying(row, 4), 40000);
-        QCOMPARE(Forms::find(QStringLiteral("Stream2")), stream);
+        QCOMPARE(Forms::find(WindowKey::Stream2), stream);
         QVERIFY(allPlaying(stream, 1));
         QTRY_COMPARE_WITH_TIMEOUT(MpvBackend::liveCores(), 5, 10000);
         QCOMPARE(fourPlayerWindows(), QStringList{QStringLiteral("Horizontaal")});

@@ -137,6 +137,7 @@ class TestFaults : public QObject {
     Q_OBJECT
     TestServers m_servers;
     std::unique_ptr<DemoServer> m_server;
+    std::optional<Seam<SessionTiming>::Override> m_timing;
     std::unique_ptr<QWidget> m_window;
     WindowsMediaPlayer *m_players[2] = {};
 
@@ -146,7 +147,7 @@ private slots:
         // A stall shows sooner than in the program (restored in cleanupTestCase).
         SessionTiming timing;
         timing.stallTimeoutMs = 6000;
-        SessionTiming::setForPlayers(timing);
+        m_timing.emplace(SessionTiming::playerSeam, timing);
         QLoggingCategory::setFilterRules(QStringLiteral("kijkraam.*.debug=true"));
         g_next = qInstallMessageHandler(keepLine);
         Redaction::installLogFilter();
@@ -168,7 +169,7 @@ private slots:
         m_window.reset();
         m_server.reset();
         m_servers.stopAll();
-        SessionTiming::setForPlayers(SessionTiming());
+        m_timing.reset();
         QLoggingCategory::setFilterRules(QString());
     }
     void init() { m_server->setFault(QStringLiteral("/"), QStringLiteral("ok")); }
@@ -189,7 +190,7 @@ private slots:
         QSignalSpy states(p, &WindowsMediaPlayer::playStateChanged);
         LoopWatch watch;
         QVERIFY(m_server->setFault(QStringLiteral("/live/1/"), QStringLiteral("stall")));
-        QTRY_VERIFY2_WITH_TIMEOUT(statesOf(states).contains(WindowsMediaPlayer::Reconnecting),
+        QTRY_VERIFY2_WITH_TIMEOUT(statesOf(states).contains(int(PlayState::Reconnecting)),
                                   qPrintable(p->statusText()), 40000);
         QVERIFY2(p->statusText().startsWith(QStringLiteral("Verbinding verbroken")), qPrintable(p->statusText()));
         QVERIFY2(watch.longestMs() < 1000, qPrintable(QString::number(watch.longestMs())));
@@ -209,8 +210,8 @@ private slots:
         QSignalSpy states(p, &WindowsMediaPlayer::playStateChanged);
         QSignalSpy texts(p, &WindowsMediaPlayer::statusChanged);
         QVERIFY(m_server->setFault(QStringLiteral("/live/1/"), QStringLiteral("drop")));
-        QTRY_VERIFY2_WITH_TIMEOUT(statesOf(states).contains(WindowsMediaPlayer::Reconnecting)
-                                      || statesOf(states).contains(WindowsMediaPlayer::Buffering),
+        QTRY_VERIFY2_WITH_TIMEOUT(statesOf(states).contains(int(PlayState::Reconnecting))
+                                      || statesOf(states).contains(int(PlayState::Buffering)),
                                   qPrintable(p->statusText()), 40000);
         bool told = false;
         for (const auto &t : texts) {
@@ -229,7 +230,7 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(p->playState(), 3, 30000);
         QSignalSpy states(p, &WindowsMediaPlayer::playStateChanged);
         m_server->stop();
-        QTRY_VERIFY2_WITH_TIMEOUT(statesOf(states).contains(WindowsMediaPlayer::Reconnecting),
+        QTRY_VERIFY2_WITH_TIMEOUT(statesOf(states).contains(int(PlayState::Reconnecting)),
                                   qPrintable(p->statusText()), 40000);
         QVERIFY(m_server->restart());
         QTRY_COMPARE_WITH_TIMEOUT(p->playState(), 3, 90000);
@@ -251,11 +252,11 @@ private slots:
         QVERIFY(m_server->setFault(QStringLiteral("/kwa/KR5/KR1.asx"), mode));
         QSignalSpy states(p, &WindowsMediaPlayer::playStateChanged);
         p->setURL(m_server->url(QStringLiteral("/kwa/KR5/KR1.asx")));
-        QTRY_COMPARE_WITH_TIMEOUT(p->playState(), int(WindowsMediaPlayer::Ready), 40000);
+        QTRY_COMPARE_WITH_TIMEOUT(p->playState(), int(PlayState::Ready), 40000);
         QVERIFY2(p->statusText().startsWith(QStringLiteral("Kan niet openen: ")), qPrintable(p->statusText()));
         QVERIFY2(p->statusText().contains(reason), qPrintable(p->statusText()));
         // (That no retry follows later is the session's rule, tested in tst_streamsession.)
-        QVERIFY(!statesOf(states).contains(3) && !statesOf(states).contains(WindowsMediaPlayer::Reconnecting));
+        QVERIFY(!statesOf(states).contains(3) && !statesOf(states).contains(int(PlayState::Reconnecting)));
         // "play" tries again, and the healed server answers.
         QVERIFY(m_server->setFault(QStringLiteral("/kwa/KR5/KR1.asx"), QStringLiteral("ok")));
         p->controls.play();
@@ -294,7 +295,7 @@ private slots:
         WindowsMediaPlayer *p = m_players[1];
         g_logged.clear();
         p->setURL(address);
-        QTRY_COMPARE_WITH_TIMEOUT(p->playState(), int(WindowsMediaPlayer::Ready), 40000);
+        QTRY_COMPARE_WITH_TIMEOUT(p->playState(), int(PlayState::Ready), 40000);
         QVERIFY2(p->statusText() == QStringLiteral("Kan niet openen: ") + reason, qPrintable(p->toolTip()));
         QCOMPARE(p->URL(), address); // kept as typed
         if (!password.isEmpty()) {
@@ -363,13 +364,9 @@ private slots:
         QFETCH(QStringList, reports);
         TestEnv env;
         env.writeIni("[Kijkraam]\r\nNieuws=Ja\r\n");
-        Addresses::overrideServerForTests(m_server->base());
+        const auto server = Addresses::serverSeam.standIn(m_server->base());
         QStringList failures, modals;
-        ComponentFailure::setHandler([&failures](const QString &c, const QString &r) { failures << c + r; });
-        const Restore undo([] {
-            Addresses::overrideServerForTests(QString());
-            ComponentFailure::setHandler({});
-        });
+        const auto handler = ComponentFailure::handlerSeam.standIn([&failures](const QString &c, const QString &r) { failures << c + r; });
         m_server->resetStats(); // (which also clears the faults)
         QVERIFY(m_server->setFault(path, mode));
         // A modal box would hold the test up as it holds up the program: it
@@ -383,7 +380,7 @@ private slots:
         });
         modalWatch.start(50);
         LoopWatch watch;
-        Form *main = Forms::show(QStringLiteral("Form1"));
+        Form *main = Forms::show(WindowKey::Main);
         QVERIFY(QTest::qWaitForWindowExposed(main));
 
         const auto told = [this] {
@@ -421,8 +418,8 @@ private slots:
                 QVERIFY2(::getpriority(PRIO_PROCESS, id_t(pid)) >= 10, qPrintable(QString::number(pid)));
         }
         // The windows answer: the About window opens, "&Sluiten" ends the program.
-        QVERIFY(Forms::show(QStringLiteral("Form2")));
-        QVERIFY(QTest::qWaitForWindowExposed(Forms::find(QStringLiteral("Form2"))));
+        QVERIFY(Forms::show(WindowKey::About));
+        QVERIFY(QTest::qWaitForWindowExposed(Forms::find(WindowKey::About)));
         main->findChild<QAction *>(QStringLiteral("mnuExit"))->trigger();
         QCOMPARE(env.quitRequests, 1);
         QVERIFY2(watch.longestMs() < 1000, qPrintable(QString::number(watch.longestMs())));
@@ -453,7 +450,7 @@ private slots:
         QElapsedTimer clock;
         clock.start();
         p->setURL(m_servers.addresses(TestServers::MpegTsOverHttp).value(which));
-        const int until = status == QLatin1String("Afspelen") ? 3 : int(WindowsMediaPlayer::Ready);
+        const int until = status == QLatin1String("Afspelen") ? 3 : int(PlayState::Ready);
         QTRY_COMPARE_WITH_TIMEOUT(p->playState(), until, withinMs);
         qInfo("%s after %lld ms", qPrintable(p->statusText()), clock.elapsed());
         QVERIFY2(p->statusText().startsWith(status), qPrintable(p->statusText()));
@@ -504,7 +501,7 @@ private slots:
         const int sent = requests() - asked;
         qInfo("%.0f MiB before, %.0f MiB at most, %d requests in %.0f s, loop paused %lld ms at most, status %s",
               before, peak, sent, clock.elapsed() / 1000.0, watch.longestMs(), qPrintable(p->statusText()));
-        p->close();
+        p->closeMedia();
         QVERIFY2(peak - before < 150, qPrintable(QString::number(peak - before)));
         QVERIFY2(sent <= 1 + GateRules::Burst + 20 * GateRules::PerSecond, qPrintable(QString::number(sent)));
         QVERIFY2(watch.longestMs() < 1000, qPrintable(QString::number(watch.longestMs())));

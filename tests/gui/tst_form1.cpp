@@ -45,7 +45,7 @@ class TestForm1 : public QObject {
 
     Form *loadMain()
     {
-        Form *form = Forms::show(QStringLiteral("Form1"));
+        Form *form = Forms::show(WindowKey::Main);
         if (form && !QTest::qWaitForWindowExposed(form))
             qWarning("main window not exposed");
         return form;
@@ -79,7 +79,7 @@ private slots:
         QCOMPARE(form->clientWidthTw(), 8415.0);
         for (int slot = 1; slot <= 4; ++slot) {
             QCOMPARE(player(form, slot)->URL(), builtIn(slot));
-            QCOMPARE(player(form, slot)->playState(), int(WindowsMediaPlayer::Undefined));
+            QCOMPARE(player(form, slot)->playState(), int(PlayState::Undefined));
             QCOMPARE(player(form, slot)->statusText(), QStringLiteral("Gesloten"));
         }
         QVERIFY(!QFile::exists(env.iniPath())); // reading never creates the file
@@ -99,9 +99,9 @@ private slots:
             QVERIFY(backend);
             QCOMPARE(p->URL(), addr(slot));
             QCOMPARE(backend->calls.last(), QStringLiteral("open ") + addr(slot));
-            QCOMPARE(p->playState(), int(WindowsMediaPlayer::Transitioning));
+            QCOMPARE(p->playState(), int(PlayState::Transitioning));
             backend->reachPlaying();
-            QCOMPARE(p->playState(), int(WindowsMediaPlayer::Playing));
+            QCOMPARE(p->playState(), int(PlayState::Playing));
         }
     }
 
@@ -243,18 +243,18 @@ private slots:
         FakeBackend *b2 = FakeBackend::of(p2);
         fullScreen2->trigger(); // still connecting
         QVERIFY(!p2->fullScreen());
-        b2->reach(PlayerBackend::Phase::Buffering, 40);
-        QCOMPARE(p2->playState(), int(WindowsMediaPlayer::Buffering));
+        b2->reach(PlayState::Buffering, 40);
+        QCOMPARE(p2->playState(), int(PlayState::Buffering));
         QCOMPARE(p2->statusText(), QStringLiteral("Bufferen: 40%"));
         fullScreen2->trigger();
         QVERIFY(!p2->fullScreen());
         b2->reachPlaying();
         p2->controls.pause();
-        QCOMPARE(p2->playState(), int(WindowsMediaPlayer::Paused));
+        QCOMPARE(p2->playState(), int(PlayState::Paused));
         fullScreen2->trigger();
         QVERIFY(!p2->fullScreen());
         p2->controls.play();
-        QCOMPARE(p2->playState(), int(WindowsMediaPlayer::Playing));
+        QCOMPARE(p2->playState(), int(PlayState::Playing));
         const QRect tile = p2->geometry();
         fullScreen2->trigger();
         QVERIFY(p2->fullScreen());
@@ -265,9 +265,9 @@ private slots:
         QVERIFY(!p2->fullScreen());
         QVERIFY(!p2->isWindow());
         QCOMPARE(p2->geometry(), tile);
-        QCOMPARE(p2->playState(), int(WindowsMediaPlayer::Playing));
+        QCOMPARE(p2->playState(), int(PlayState::Playing));
         // Closed players stay in their window.
-        p2->close();
+        p2->closeMedia();
         fullScreen2->trigger();
         QVERIFY(!p2->fullScreen());
     }
@@ -297,9 +297,9 @@ private slots:
         TestEnv env;
         Form *form = loadMain();
         item(form, "mnuOnTop")->trigger();
-        Forms::unload(QStringLiteral("Form1"));
+        Forms::unload(WindowKey::Main);
         TestEnv::flushDeletes();
-        QVERIFY(!Forms::find(QStringLiteral("Form1")));
+        QVERIFY(!Forms::find(WindowKey::Main));
         env.writeIni(iniWith("Nieuws=Ja\r\n"));
         form = loadMain();
         QVERIFY(!item(form, "mnuOnTop")->isChecked());
@@ -313,7 +313,7 @@ private slots:
         TestEnv env;
         Form *form = loadMain();
         item(form, "mnuAbout")->trigger();
-        Form *about = Forms::find(QStringLiteral("Form2"));
+        Form *about = Forms::find(WindowKey::About);
         QVERIFY(about);
         QVERIFY(about->isVisible());
         QCOMPARE(about->windowTitle(), QStringLiteral("About"));
@@ -325,7 +325,7 @@ private slots:
         QCOMPARE(original.count(QLatin1Char('\n')), 6);
         QCOMPARE(about->client()->size(), QSize(444, 196));
         item(form, "mnuAbout")->trigger();
-        QCOMPARE(Forms::find(QStringLiteral("Form2")), about);
+        QCOMPARE(Forms::find(WindowKey::About), about);
         // The terms are the one control that takes the keyboard: what is
         // typed there shows, and is gone when the window is opened again.
         QApplication::setActiveWindow(about);
@@ -334,9 +334,9 @@ private slots:
         QVERIFY(terms->toPlainText().contains(QStringLiteral("getypt")));
         about->close();
         TestEnv::flushDeletes();
-        QVERIFY(!Forms::find(QStringLiteral("Form2")));
+        QVERIFY(!Forms::find(WindowKey::About));
         item(form, "mnuAbout")->trigger();
-        about = Forms::find(QStringLiteral("Form2"));
+        about = Forms::find(WindowKey::About);
         QCOMPARE(named<QPlainTextEdit>(about, "Text1")->toPlainText(), original);
         QVERIFY(about->windowFlags() & Qt::WindowStaysOnTopHint); // its load ran again
     }
@@ -344,7 +344,7 @@ private slots:
     void about_captionsFitInMetricCompatibleFonts()
     {
         TestEnv env;
-        Form *about = Forms::load(QStringLiteral("Form2"));
+        Form *about = Forms::load(WindowKey::About);
         // Windows fonts are mapped to the free fonts with their metrics.
         for (const char *family : {"Arial", "MS Sans Serif"})
             QCOMPARE(QFontInfo(QFont(QLatin1String(family))).family(), QStringLiteral("Liberation Sans"));
@@ -374,7 +374,7 @@ private slots:
     {
         TestEnv env;
         // A window that is loaded but not shown, at a place of its own.
-        Form *hidden = Forms::load(QStringLiteral("Opties"));
+        Form *hidden = Forms::load(WindowKey::Options);
         QVERIFY(!hidden->isVisible());
         hidden->move(123, 145);
         const QRect before = hidden->geometry();
@@ -389,7 +389,7 @@ private slots:
         QVERIFY(hidden->isVisible());
         QCOMPARE(hidden->geometry(), before);
         // The About window's own load puts it on top and shows it.
-        Form *about = Forms::load(QStringLiteral("Form2"));
+        Form *about = Forms::load(WindowKey::About);
         QVERIFY(about->isVisible());
         QVERIFY(about->windowFlags() & Qt::WindowStaysOnTopHint);
     }
@@ -398,8 +398,8 @@ private slots:
     {
         TestEnv env;
         Form *form = loadMain();
-        Forms::show(QStringLiteral("Form2"));
-        Forms::show(QStringLiteral("Stream3"));
+        Forms::show(WindowKey::About);
+        Forms::show(WindowKey::Stream3);
         item(form, "mnuExit")->trigger();
         QCOMPARE(env.quitRequests, 1);
         QVERIFY(Forms::loadedNames().isEmpty());
@@ -441,18 +441,18 @@ private slots:
         if (named_.contains(QLatin1String("Form2")))
             item(main, "mnuAbout")->trigger();
         if (named_.contains(QLatin1String("Snapshot")))
-            Forms::show(QStringLiteral("Snapshot"));
+            Forms::show(WindowKey::Snapshot);
         for (int i = 0; i < steps.size(); ++i) {
             QCOMPARE(env.quitRequests, 0);
             const QString what = steps[i].section(QLatin1Char(' '), 0, 0);
             const QString name = steps[i].section(QLatin1Char(' '), 1);
-            QVERIFY2(what == QLatin1String("switch") || Forms::find(name), qPrintable(steps[i]));
+            QVERIFY2(what == QLatin1String("switch") || Forms::find(windowKey(name)), qPrintable(steps[i]));
             if (what == QLatin1String("switch"))
                 item(main, "mnuHorizontaal")->trigger();
             else if (what == QLatin1String("close"))
-                Forms::find(name)->close();
+                Forms::find(windowKey(name))->close();
             else
-                Forms::unload(name);
+                Forms::unload(windowKey(name));
             TestEnv::flushDeletes();
         }
         QVERIFY(Forms::loadedNames().isEmpty());

@@ -70,7 +70,7 @@ class TestLayouts : public QObject {
     }
     static Form *open(const QString &name)
     {
-        Form *w = Forms::show(name);
+        Form *w = Forms::show(windowKey(name));
         if (w && !QTest::qWaitForWindowExposed(w))
             qWarning("not exposed");
         return w;
@@ -199,7 +199,7 @@ private slots:
 
         // Enlarged, unloaded, loaded again: the design.
         item(w, "mnuVergroot")->trigger();
-        Forms::unload(name);
+        Forms::unload(windowKey(name));
         TestEnv::flushDeletes();
         w = open(name);
         QTRY_COMPARE(snapshot(w), design);
@@ -209,21 +209,21 @@ private slots:
     {
         TestEnv env;
         env.writeIni(iniFor(0, "Nee"));
-        Form *main = Forms::show(QStringLiteral("Form1"));
+        Form *main = Forms::show(WindowKey::Main);
         named<QPushButton>(main, "Command1")->click();
         item(main, "mnuOpties")->trigger();
-        QList<QPointer<Form>> children{Forms::find(QStringLiteral("Stream1")), Forms::find(QStringLiteral("Opties"))};
+        QList<QPointer<Form>> children{Forms::find(WindowKey::Stream1), Forms::find(WindowKey::Options)};
         const char *hops[][3] = {{"Form1", "mnuHorizontaal", "Horizontaal"}, {"Horizontaal", "mnuVerticaal", "verticaal"},
                                  {"verticaal", "mnuHorizontaal", "Horizontaal"}, {"Horizontaal", "mnuNormaal", "Form1"},
                                  {"Form1", "mnuVerticaal", "verticaal"},          {"verticaal", "mnuNormaal", "Form1"}};
         for (int round = 1; round <= 6; ++round) {
             const QString to = QLatin1String(hops[round - 1][2]);
             env.writeIni(iniFor(round, round % 2 ? "Ja" : "Nee")); // read again at each load
-            QPointer<Form> from = Forms::find(QLatin1String(hops[round - 1][0]));
+            QPointer<Form> from = Forms::find(windowKey(QLatin1String(hops[round - 1][0])));
             if (from->objectName() != QLatin1String("Form1")) {
                 item(from, "mnuVergroot")->trigger(); // not carried over
                 item(from, "mnuAbout")->trigger();
-                children << Forms::find(QStringLiteral("Form2"));
+                children << Forms::find(WindowKey::About);
             }
             // When the old window starts to go, the next one is loaded and
             // showing, and the old players still exist.
@@ -240,7 +240,7 @@ private slots:
                 }
             } filter;
             filter.onHide = [&] {
-                Form *next = Forms::find(to);
+                Form *next = Forms::find(windowKey(to));
                 seenAtHide = QStringLiteral("%1 %2 %3").arg(next && next->isVisible() ? "shown" : "hidden")
                                  .arg(playerOf(next, 4) ? playerOf(next, 4)->URL() : QString())
                                  .arg(std::count_if(old.begin(), old.end(), [](auto &p) { return !p.isNull(); }));
@@ -252,7 +252,7 @@ private slots:
             TestEnv::flushDeletes();
             QVERIFY(!from && std::all_of(old.begin(), old.end(), [](auto &p) { return p.isNull(); }));
 
-            Form *next = Forms::find(to);
+            Form *next = Forms::find(windowKey(to));
             for (int slot = 1; slot <= 4; ++slot)
                 QCOMPARE(FakeBackend::of(playerOf(next, slot))->calls.last(),
                          round % 2 ? QStringLiteral("open ") + addr(round, slot) : QStringLiteral("stop"));
@@ -270,8 +270,8 @@ private slots:
         }
 
         // The close box closes the layout window only; "&Sluiten" ends all.
-        item(Forms::find(QStringLiteral("Form1")), "mnuHorizontaal")->trigger();
-        Forms::find(QStringLiteral("Horizontaal"))->close();
+        item(Forms::find(WindowKey::Main), "mnuHorizontaal")->trigger();
+        Forms::find(WindowKey::Row)->close();
         TestEnv::flushDeletes();
         QCOMPARE(fourPlayerWindows(), QStringList());
         QCOMPARE(env.quitRequests, 0);

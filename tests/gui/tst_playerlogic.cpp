@@ -101,11 +101,7 @@ class TestPlayerLogic : public QObject {
 
 private slots:
     void init() { FakeBackend::install(); }
-    void cleanup()
-    {
-        FakeBackend::uninstall();
-        ComponentFailure::setHandler({});
-    }
+    void cleanup() { FakeBackend::uninstall(); }
 
     void designSettings_reachTheDecoder()
     {
@@ -132,7 +128,7 @@ private slots:
         player.findChild<QAbstractButton *>(QStringLiteral("playButton"))->click();
         QCOMPARE(opens(b).size(), 1);
         player.findChild<QAbstractButton *>(QStringLiteral("stopButton"))->click();
-        QCOMPARE(player.playState(), int(WindowsMediaPlayer::Stopped));
+        QCOMPARE(player.playState(), int(PlayState::Stopped));
 
         QCOMPARE(player.property("uiMode").toString(), QStringLiteral("full"));
         QVERIFY(player.findChild<QWidget *>(QStringLiteral("transportBar"))->isVisibleTo(&player));
@@ -171,9 +167,9 @@ private slots:
         QVERIFY(frame->isVisible());
         QCOMPARE(frame->geometry(), player->rect()); // the ring runs along the player's edges
         QTest::keyClick(player, Qt::Key_Space);
-        QCOMPARE(player->playState(), int(WindowsMediaPlayer::Paused));
+        QCOMPARE(player->playState(), int(PlayState::Paused));
         QTest::keyClick(player, Qt::Key_Space);
-        QCOMPARE(player->playState(), int(WindowsMediaPlayer::Playing));
+        QCOMPARE(player->playState(), int(PlayState::Playing));
         QCOMPARE(opens(b).size(), 1);
         QTest::keyClick(player, Qt::Key_Tab); // the bar's controls are not in the chain
         QVERIFY(edit->hasFocus());
@@ -313,7 +309,7 @@ private slots:
         for (int slot = 1; slot <= 4; ++slot)
             ini += QStringLiteral("[Stream%1]\r\nAdres=rtsp://127.0.0.1:9/slot%1\r\n").arg(slot).toUtf8();
         env.writeIni(ini);
-        QWidget *form = Forms::show(window);
+        QWidget *form = Forms::show(windowKey(window));
         QVERIFY(form && QTest::qWaitForWindowExposed(form));
         QList<WindowsMediaPlayer *> players;
         for (int slot = 1; slot <= 4; ++slot)
@@ -397,12 +393,12 @@ private slots:
     void engineThatCannotStart_isReportedOnce()
     {
         QStringList reports;
-        ComponentFailure::setHandler([&reports](const QString &component, const QString &reason) {
+        const auto handler = ComponentFailure::handlerSeam.standIn([&reports](const QString &component, const QString &reason) {
             reports << component + QStringLiteral(": ") + reason;
         });
         { WindowsMediaPlayer working; }
         QVERIFY(reports.isEmpty());
-        PlayerBackend::setFactory([] {
+        const auto factory = PlayerBackend::factorySeam.standIn([] {
             auto *b = new FakeBackend;
             b->startError_ = QStringLiteral("no audio or video output");
             return b;

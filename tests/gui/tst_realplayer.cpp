@@ -119,18 +119,18 @@ private slots:
         QSignalSpy states(player, &WindowsMediaPlayer::playStateChanged);
         player->setURL(m_server->url(QStringLiteral("/media/clip.wmv")));
         QTRY_COMPARE_WITH_TIMEOUT(player->playState(), 3, 20000);
-        QCOMPARE(states.first().first().toInt(), int(WindowsMediaPlayer::Transitioning));
+        QCOMPARE(states.first().first().toInt(), int(PlayState::Transitioning));
         QCOMPARE(player->statusText(), QStringLiteral("Afspelen"));
         QTRY_VERIFY_WITH_TIMEOUT(litShare(videoFrame(player)) > 0.5, 10000);
         // Pause and play again.
         player->controls.pause();
-        QTRY_COMPARE_WITH_TIMEOUT(player->playState(), int(WindowsMediaPlayer::Paused), 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(player->playState(), int(PlayState::Paused), 5000);
         player->controls.play();
         QTRY_COMPARE_WITH_TIMEOUT(player->playState(), 3, 5000);
         player->controls.stop();
-        QCOMPARE(player->playState(), int(WindowsMediaPlayer::Stopped));
+        QCOMPARE(player->playState(), int(PlayState::Stopped));
         QTest::qWait(500);
-        QCOMPARE(player->playState(), int(WindowsMediaPlayer::Stopped));
+        QCOMPARE(player->playState(), int(PlayState::Stopped));
     }
 
     void playlist_triesRefsInTurnAndFollowsEntryRef()
@@ -151,22 +151,22 @@ private slots:
         auto window = makeWindow(player);
         QSignalSpy states(player, &WindowsMediaPlayer::playStateChanged);
         player->setURL(QStringLiteral("http://127.0.0.1:1/kwa/KR5/KR1.asx"));
-        QTRY_COMPARE_WITH_TIMEOUT(player->playState(), int(WindowsMediaPlayer::Ready), 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(player->playState(), int(PlayState::Ready), 10000);
         QVERIFY2(player->statusText().startsWith(QStringLiteral("Kan niet openen: ")), qPrintable(player->statusText()));
 
         // A network playlist may not point at local files.
         player->setURL(m_server->url(QStringLiteral("/media/local.asx")));
-        QTRY_COMPARE_WITH_TIMEOUT(player->playState(), int(WindowsMediaPlayer::Ready), 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(player->playState(), int(PlayState::Ready), 10000);
         QVERIFY(player->statusText().startsWith(QStringLiteral("Kan niet openen: ")));
 
         // A missing file on the server.
         player->setURL(m_server->url(QStringLiteral("/media/nothing.wmv")));
-        QTRY_COMPARE_WITH_TIMEOUT(player->playState(), int(WindowsMediaPlayer::Ready), 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(player->playState(), int(PlayState::Ready), 10000);
         QVERIFY2(player->statusText().contains(QStringLiteral("404")), qPrintable(player->statusText()));
 
         // Text that is no address at all.
         player->setURL(QStringLiteral("Default value"));
-        QTRY_COMPARE_WITH_TIMEOUT(player->playState(), int(WindowsMediaPlayer::Ready), 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(player->playState(), int(PlayState::Ready), 10000);
         for (const QList<QVariant> &s : states)
             QVERIFY(s.first().toInt() != 3);
     }
@@ -239,12 +239,12 @@ private slots:
     void mainWindow_fourPlayersAndTickerFromTheServer()
     {
         TestEnv env;
-        Addresses::overrideServerForTests(m_server->base());
+        const auto server = Addresses::serverSeam.standIn(m_server->base());
         QByteArray ini = "[Kijkraam]\r\nAutostart=Ja\r\nNieuws=Ja\r\n";
         for (int slot = 1; slot <= 4; ++slot)
             ini += QStringLiteral("[Stream%1]\r\nAdres=%2\r\n").arg(slot).arg(m_server->url("/media/clip.wmv")).toUtf8();
         env.writeIni(ini);
-        auto *form = qobject_cast<Form1 *>(Forms::show(QStringLiteral("Form1")));
+        auto *form = qobject_cast<Form1 *>(Forms::show(WindowKey::Main));
         QVERIFY(QTest::qWaitForWindowExposed(form));
         QSignalSpy tickerLoaded(form->WebBrowser2, &WebBrowser::loadFinished);
         for (int slot = 1; slot <= 4; ++slot)
@@ -258,7 +258,6 @@ private slots:
             QTRY_VERIFY_WITH_TIMEOUT(litShare(videoFrame(form->player(slot))) > 0.5, 10000);
         if (!qEnvironmentVariableIsEmpty("KIJKRAAM_SCREENSHOT"))
             form->grab().save(qEnvironmentVariable("KIJKRAAM_SCREENSHOT"));
-        Addresses::overrideServerForTests(QString());
     }
 };
 

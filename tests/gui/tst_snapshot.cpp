@@ -91,23 +91,23 @@ class TestSnapshot : public QObject {
     // Open the slot's window and wait until its video is drawn.
     void openPlaying(int slot, StreamWindow **out)
     {
-        auto *w = qobject_cast<StreamWindow *>(Forms::show(QStringLiteral("Stream%1").arg(slot)));
+        auto *w = qobject_cast<StreamWindow *>(Forms::show(WindowKeys::stream(slot)));
         QVERIFY(w && QTest::qWaitForWindowExposed(w));
-        QTRY_VERIFY_WITH_TIMEOUT(named<WindowsMediaPlayer>(w, "WindowsMediaPlayer1")->playState() == WindowsMediaPlayer::Playing, 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(named<WindowsMediaPlayer>(w, "WindowsMediaPlayer1")->playState() == int(PlayState::Playing), 20000);
         QTRY_VERIFY_WITH_TIMEOUT(litShare(w->grab().toImage(), videoRect(w)) > 0.5, 10000);
         *out = w;
     }
 
     static QStringList bitmapsIn(const QString &dir) { return QDir(dir).entryList({"*.bmp"}, QDir::Files); }
     static void click(StreamWindow *w) { QTest::mouseClick(named(w, "Image1"), Qt::LeftButton, {}, QPoint(10, 10)); }
-    static SnapshotWindow *preview() { return qobject_cast<SnapshotWindow *>(Forms::find("Snapshot")); }
+    static SnapshotWindow *preview() { return qobject_cast<SnapshotWindow *>(Forms::find(WindowKey::Snapshot)); }
     static QPushButton *button(QObject *w, const char *name) { return named<QPushButton>(w, QLatin1String(name)); }
     // The preview's "Opslaan", answered with `answer` (a path, or a cancel).
     static void save(std::optional<QString> answer)
     {
-        SaveDialog::answerNext(std::move(answer));
+        const auto next = SaveDialog::answerSeam.standIn(std::make_optional(std::move(answer)));
         button(preview(), "Command1")->click();
-        QVERIFY(!SaveDialog::answerPending());
+        QVERIFY(!SaveDialog::answerSeam.get());
     }
     // The preview with a picture of slot `slot`, from a window that plays.
     void openPreview(TestEnv &env, int slot, QImage *picture)
@@ -235,8 +235,6 @@ private slots:
         QCOMPARE(preview()->picture().size(), w4->size() * w4->devicePixelRatio());
     }
 
-    void cleanup() { SaveDialog::forgetAnswer(); }
-
     void saveDialog_cancelChooseAndLastPath()
     {
         TestEnv env;
@@ -327,9 +325,9 @@ private slots:
         QFile file(plain);
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.close();
-        Addresses::overrideServerForTests(m_server->base());
-        const Restore server([] { Addresses::overrideServerForTests(QString()); });
-        ProgramDir::overrideForTests(plain);
+        const auto server = Addresses::serverSeam.standIn(m_server->base());
+        std::optional<Seam<ProgramDir::StandIn>::Override> programDir;
+        programDir.emplace(ProgramDir::seam, ProgramDir::StandIn{plain});
         StreamWindow *w = nullptr;
         openPlaying(1, &w);
         QVERIFY(w);
@@ -339,11 +337,11 @@ private slots:
         QVERIFY(!preview());
         QCOMPARE(QGuiApplication::clipboard()->image().size(), w->size() * w->devicePixelRatio());
         // The window goes on: it plays, steps, and saves once it can.
-        QCOMPARE(named<WindowsMediaPlayer>(w, "WindowsMediaPlayer1")->playState(), int(WindowsMediaPlayer::Playing));
+        QCOMPARE(named<WindowsMediaPlayer>(w, "WindowsMediaPlayer1")->playState(), int(PlayState::Playing));
         const double width = w->outerWidthTw();
         named<QAction>(w, "mnuVergroot")->trigger();
         QCOMPARE(w->outerWidthTw(), width + 500);
-        ProgramDir::overrideForTests(env.dir());
+        programDir.reset(); // back to the TestEnv's
         click(w);
         QCOMPARE(bitmapsIn(env.dir()).size(), 1);
     }

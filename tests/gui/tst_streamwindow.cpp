@@ -34,7 +34,7 @@ QList<double> plus(QList<double> values, double delta)
 }
 Form *open(int slot)
 {
-    Form *w = Forms::show(QStringLiteral("Stream%1").arg(slot));
+    Form *w = Forms::show(WindowKeys::stream(slot));
     if (w && !QTest::qWaitForWindowExposed(w))
         qWarning("stream window not exposed");
     return w;
@@ -104,9 +104,9 @@ private slots:
             QVERIFY(!item(w, "mnuOnTop")->isChecked());
         }
         // Slots 1 and 2 put their client area at a fixed place; 3 and 4 do not.
-        QTRY_COMPARE(Forms::find("Stream1")->client()->mapToGlobal(QPoint(0, 0)), QPoint(305, 257));
-        QTRY_COMPARE(Forms::find("Stream2")->client()->mapToGlobal(QPoint(0, 0)), QPoint(305, 296));
-        QVERIFY(!Forms::find("Stream3")->hasDesignPosition() && !Forms::find("Stream4")->hasDesignPosition());
+        QTRY_COMPARE(Forms::find(WindowKey::Stream1)->client()->mapToGlobal(QPoint(0, 0)), QPoint(305, 257));
+        QTRY_COMPARE(Forms::find(WindowKey::Stream2)->client()->mapToGlobal(QPoint(0, 0)), QPoint(305, 296));
+        QVERIFY(!Forms::find(WindowKey::Stream3)->hasDesignPosition() && !Forms::find(WindowKey::Stream4)->hasDesignPosition());
         QCOMPARE(env.readIni().count("Adres"), 3); // reading wrote nothing
     }
 
@@ -187,7 +187,7 @@ private slots:
         FakeBackend *backend = FakeBackend::of(p);
         fullScreen->trigger(); // still connecting
         QVERIFY(!p->fullScreen());
-        backend->reach(PlayerBackend::Phase::Buffering, 30);
+        backend->reach(PlayState::Buffering, 30);
         fullScreen->trigger();
         QVERIFY(!p->fullScreen());
         backend->reachPlaying();
@@ -223,9 +223,9 @@ private slots:
 
         // Opened again while open: the same window, nothing read or reloaded.
         env.writeIni("[Kijkraam]\r\nAutosave_Snapshot=Ja\r\n[Stream2]\r\nAdres=rtsp://127.0.0.1:9/later\r\n");
-        QCOMPARE(Forms::show(QStringLiteral("Stream2")), w);
+        QCOMPARE(Forms::show(WindowKey::Stream2), w);
         QCOMPARE(backend->calls, calls);
-        QCOMPARE(playerOf(w)->playState(), int(WindowsMediaPlayer::Playing));
+        QCOMPARE(playerOf(w)->playState(), int(PlayState::Playing));
         QCOMPARE(sizesOf(w), grown);
         QVERIFY(item(w, "mnuOnTop")->isChecked());
         QCOMPARE(field(w, "Save"), QStringLiteral("Nee"));
@@ -247,7 +247,7 @@ private slots:
         QVERIFY(!item(w, "mnuOnTop")->isChecked() && !(w->windowFlags() & Qt::WindowStaysOnTopHint));
         w->close(); // the close box does the same
         TestEnv::flushDeletes();
-        QVERIFY(!Forms::find(QStringLiteral("Stream2")));
+        QVERIFY(!Forms::find(WindowKey::Stream2));
     }
 };
 

@@ -1,6 +1,7 @@
 #include "FakeBackend.h"
 
 #include <QWidget>
+#include <optional>
 
 namespace {
 QList<FakeBackend *> &registry()
@@ -13,11 +14,16 @@ QList<FakeBackend *> &registry()
 FakeBackend::FakeBackend() { registry() << this; }
 FakeBackend::~FakeBackend() { registry().removeAll(this); }
 
-void FakeBackend::install()
+namespace {
+std::optional<Seam<PlayerBackend::Factory>::Override> &installed()
 {
-    PlayerBackend::setFactory([] { return new FakeBackend; });
+    static std::optional<Seam<PlayerBackend::Factory>::Override> factory;
+    return factory;
 }
-void FakeBackend::uninstall() { PlayerBackend::setFactory({}); }
+} // namespace
+
+void FakeBackend::install() { installed().emplace(PlayerBackend::factorySeam, [] { return new FakeBackend; }); }
+void FakeBackend::uninstall() { installed().reset(); }
 QList<FakeBackend *> FakeBackend::alive() { return registry(); }
 
 FakeBackend *FakeBackend::of(QObject *player)
@@ -41,7 +47,7 @@ void FakeBackend::open(const QString &url)
 {
     calls << QStringLiteral("open ") + url;
     current = url;
-    emit phaseChanged(Phase::Opening, 0);
+    emit phaseChanged(PlayState::Transitioning, 0);
 }
 
 void FakeBackend::stop()
@@ -53,9 +59,9 @@ void FakeBackend::stop()
 void FakeBackend::setPaused(bool paused)
 {
     calls << (paused ? QStringLiteral("pause") : QStringLiteral("resume"));
-    emit phaseChanged(paused ? Phase::Paused : Phase::Playing, 0);
+    emit phaseChanged(paused ? PlayState::Paused : PlayState::Playing, 0);
 }
 
-void FakeBackend::reachPlaying() { reach(Phase::Playing); }
-void FakeBackend::reach(Phase phase, int percent) { emit phaseChanged(phase, percent); }
+void FakeBackend::reachPlaying() { reach(PlayState::Playing); }
+void FakeBackend::reach(PlayState phase, int percent) { emit phaseChanged(phase, percent); }
 void FakeBackend::end(bool failed, const QString &reason) { emit finished(failed, reason); }

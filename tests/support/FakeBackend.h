@@ -38,7 +38,7 @@ public:
 
     // Drive the player.
     void reachPlaying();
-    void reach(Phase phase, int percent = 0);
+    void reach(PlayState phase, int percent = 0);
     void end(bool failed, const QString &reason = QString());
 
 private:

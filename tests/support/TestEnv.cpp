@@ -11,21 +11,28 @@
 void kijkraamTestPrepare() { Application::prepare(); }
 void kijkraamTestInit() { Application::init(); }
 
+WindowKey windowKey(const QString &name)
+{
+    for (int i = 0; i < WindowKeys::Count; ++i)
+        if (name == QLatin1String(WindowKeys::Names[i]))
+            return WindowKey(i);
+    qFatal("no window is named \"%s\"", qPrintable(name));
+}
+
 TestEnv::TestEnv()
 {
-    ProgramDir::overrideForTests(m_dir.path());
+    m_programDir.emplace(ProgramDir::seam, ProgramDir::StandIn{m_dir.path()});
     closeAll();
     Forms::reset();
     registerAllForms();
-    m_previousQuit = Forms::quitHandler();
-    Forms::setQuitHandler([this] { ++quitRequests; });
+    m_quit.emplace(Forms::quitSeam, [this] { ++quitRequests; });
 }
 
 TestEnv::~TestEnv()
 {
     closeAll();
-    Forms::setQuitHandler(m_previousQuit);
-    ProgramDir::overrideForTests(QString());
+    m_quit.reset();
+    m_programDir.reset();
 }
 
 QString TestEnv::iniPath() const { return m_dir.path() + QStringLiteral("/ini.ini"); }
@@ -53,7 +60,7 @@ void TestEnv::flushDeletes()
 
 void TestEnv::closeAll()
 {
-    for (const QString &name : Forms::loadedNames())
-        Forms::unload(name);
+    for (WindowKey key : Forms::loaded())
+        Forms::unload(key);
     flushDeletes();
 }

@@ -2,6 +2,9 @@
 // A program directory of its own for each test, with the window registry
 // set up as the program sets it up, and "end the program" counted instead
 // of quitting the test. What a TestEnv changes it puts back when it goes.
+#include "platform/Forms.h"
+#include "platform/ProgramDir.h"
+
 #include <QApplication>
 #include <QByteArray>
 #include <QString>
@@ -9,6 +12,7 @@
 #include <QtTest>
 #include <functional>
 #include <memory>
+#include <optional>
 
 class Form;
 
@@ -31,7 +35,8 @@ public:
 
 private:
     QTemporaryDir m_dir;
-    std::function<void()> m_previousQuit;
+    std::optional<Seam<ProgramDir::StandIn>::Override> m_programDir;
+    std::optional<Seam<Forms::QuitHandler>::Override> m_quit;
 };
 
 // The control of that objectName inside `root` (a window, a menu, ...). A
@@ -46,6 +51,10 @@ T *named(const QObject *root, const QString &name)
                root ? qPrintable(root->objectName()) : "nothing");
     return found;
 }
+
+// The key of the window named `name` ("Form1", "Stream2", ...), for tests
+// that go through tables of names. A name no window has ends the test program.
+WindowKey windowKey(const QString &name);
 
 // Runs `undo` when it goes: puts back global state a test changed, also
 // when a check fails halfway.

@@ -139,12 +139,12 @@ private slots:
     void trust_writesPrivateFiles()
     {
         QTemporaryDir dir;
-        ProgramDir::overrideForTests(dir.path());
+        const auto programDir = ProgramDir::seam.standIn({dir.path()});
         QFile store(dir.filePath(QStringLiteral("store.pem")));
         QVERIFY(store.open(QIODevice::WriteOnly));
         store.write(pem("system"));
         store.close();
-        CertificateStore::setSystemStoreForTests(store.fileName());
+        const auto systemStore = CertificateStore::systemStoreSeam.standIn(store.fileName());
         QCOMPARE(CertificateStore::engineAuthorities(), store.fileName()); // nothing trusted yet
 
         const QList<QSslCertificate> certificate = QSslCertificate::fromPath(
@@ -162,8 +162,6 @@ private slots:
         QFile::remove(CertificateStore::trustFilePath());
         QCOMPARE(CertificateStore::engineAuthorities(), store.fileName());
         QVERIFY(!QFile::exists(CertificateStore::bundlePath()));
-        CertificateStore::setSystemStoreForTests(QString());
-        ProgramDir::overrideForTests(QString());
     }
 };
 

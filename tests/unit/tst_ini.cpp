@@ -165,8 +165,6 @@ private slots:
 
         QVERIFY(WriteSettingTo(fresh, "S", "a", "é"));
         QCOMPARE(get(fresh), QByteArray("[S]\r\na=\xC3\xA9\r\n"));
-        QVERIFY(IniDocument::parse(get(fresh)).usesCrLf());
-        QVERIFY(!IniDocument::parse("[S]\na=1\n").usesCrLf());
     }
 
     void failedWriteKeepsOldFile()
@@ -489,7 +487,7 @@ private slots:
         const QString mine = home.filePath("deep/cfg/kijkraam/ini.ini");
         put(beside, "[Kijkraam]\r\nNieuws=Ja\r\n");
         QFile::setPermissions(beside, QFile::ReadOwner);
-        ProgramDir::overrideForTests(program.path(), true);
+        const auto programDir = ProgramDir::seam.standIn({program.path(), true});
         QCOMPARE(settingsPath(), mine);
         QCOMPARE(ReadSetting("Kijkraam", "Nieuws", "Nee"), QString("Ja"));
         QVERIFY(!QFile::exists(home.filePath("deep"))); // reading makes nothing
@@ -510,23 +508,22 @@ private slots:
         QCOMPARE(snapshots.dir, home.filePath("Pictures/Kijkraam"));
         QVERIFY(DataPlaces::prepare(snapshots));
         QVERIFY(QFileInfo(snapshots.dir).isDir());
-        ProgramDir::overrideForTests(QString());
     }
 
     void settingsPathFollowsProgramDir()
     {
-        ProgramDir::overrideForTests("/");
+        std::optional<Seam<ProgramDir::StandIn>::Override> programDir;
+        programDir.emplace(ProgramDir::seam, ProgramDir::StandIn{"/"});
         QCOMPARE(settingsPath(), QString("//ini.ini"));
-        ProgramDir::overrideForTests(m_dir.path());
+        programDir.emplace(ProgramDir::seam, ProgramDir::StandIn{m_dir.path()});
         QCOMPARE(settingsPath(), m_dir.path() + "/ini.ini");
         QVERIFY(WriteSetting("Stream1", "Adres", "Auto"));
         QCOMPARE(get(m_dir.filePath("ini.ini")), QByteArray("[Stream1]\r\nAdres=Auto\r\n"));
         QTemporaryDir other;
-        ProgramDir::overrideForTests(other.path());
+        programDir.emplace(ProgramDir::seam, ProgramDir::StandIn{other.path()});
         QCOMPARE(ReadSetting("Stream1", "Adres", "none"), QString("none"));
-        ProgramDir::overrideForTests(m_dir.path());
+        programDir.emplace(ProgramDir::seam, ProgramDir::StandIn{m_dir.path()});
         QCOMPARE(ReadSetting("stream1", "adres", "none"), QString("Auto"));
-        ProgramDir::overrideForTests(QString());
     }
 };
 

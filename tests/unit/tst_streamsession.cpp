@@ -109,7 +109,7 @@ struct Rig {
     explicit Rig(PlaylistSource *fetcher = nullptr)
         : session(std::make_unique<StreamSession>(&engine, fetcher ? fetcher : &source, clock, SessionTiming()))
     {
-        QObject::connect(session.get(), &StreamSession::stateChanged, [this](int s) { states << s; });
+        QObject::connect(session.get(), &StreamSession::stateChanged, [this](PlayState s) { states << int(s); });
     }
 
     QStringList opens() const
@@ -143,7 +143,7 @@ struct Rig {
         playFor(3000, 0, 3, 0, false);
         engine.end(false);
     }
-    int state() const { return session->state(); }
+    int state() const { return int(session->state()); }
     QString status() const { return session->status(); }
 };
 
@@ -229,7 +229,7 @@ private slots:
     {
         Rig rig;
         rig.session->setAddress(QStringLiteral("rtsp://cam/a"), false);
-        QCOMPARE(rig.state(), int(PlayStates::Ready));
+        QCOMPARE(rig.state(), int(PlayState::Ready));
         QCOMPARE(rig.status(), QStringLiteral("Gereed"));
         QVERIFY(rig.opens().isEmpty());
         rig.session->play();
@@ -237,7 +237,7 @@ private slots:
         QCOMPARE(rig.status(), QStringLiteral("Verbinden met cam..."));
         rig.session->play(); // already opening: no second open
         QCOMPARE(rig.opens().size(), 1);
-        rig.engine.reach(PlayerBackend::Phase::Buffering, 40);
+        rig.engine.reach(PlayState::Buffering, 40);
         QCOMPARE(rig.status(), QStringLiteral("Bufferen: 40%"));
         rig.engine.reachPlaying();
         QCOMPARE(rig.status(), QStringLiteral("Afspelen"));
@@ -249,7 +249,7 @@ private slots:
         QCOMPARE(rig.status(), QStringLiteral("Gestopt"));
         QCOMPARE(rig.engine.calls.last(), QStringLiteral("stop"));
         rig.engine.reachPlaying(); // late news from the decoder after a stop is ignored
-        QCOMPARE(rig.state(), int(PlayStates::Stopped));
+        QCOMPARE(rig.state(), int(PlayState::Stopped));
         rig.session->play();
         QCOMPARE(rig.opens().size(), 2);
         rig.session->close();
@@ -270,7 +270,7 @@ private slots:
         QCOMPARE(rig.opens(), QStringList{QStringLiteral("mms://srv/a1")});
         rig.engine.end(true, QStringLiteral("connection refused"));
         QCOMPARE(rig.opens().last(), QStringLiteral("mms://srv/a2"));
-        QCOMPARE(rig.state(), int(PlayStates::Transitioning));
+        QCOMPARE(rig.state(), int(PlayState::Transitioning));
         rig.engine.reachPlaying();
         rig.playFor(60000, 0, 59.5, 60, true);
         rig.engine.end(false);
@@ -290,14 +290,14 @@ private slots:
         rig.source.answers[QStringLiteral("http://srv/l.asx")] = playlistAnswer(
             QStringLiteral("http://srv/l.asx"), {{QStringLiteral("mms://srv/silent"), QStringLiteral("mms://srv/b")}});
         rig.start(QStringLiteral("http://srv/l.asx"));
-        rig.engine.reach(PlayerBackend::Phase::Buffering, 0); // opening, never playing
+        rig.engine.reach(PlayState::Buffering, 0); // opening, never playing
         rig.clock.advance(25000 - 1);
         QCOMPARE(rig.opens(), QStringList{QStringLiteral("mms://srv/silent")});
         rig.clock.advance(1);
         QCOMPARE(rig.opens().last(), QStringLiteral("mms://srv/b"));
         QCOMPARE(rig.engine.calls.at(rig.engine.calls.size() - 2), QStringLiteral("stop"));
         rig.clock.advance(25000);
-        QCOMPARE(rig.state(), int(PlayStates::Ready));
+        QCOMPARE(rig.state(), int(PlayState::Ready));
         QCOMPARE(rig.status(), QStringLiteral("Kan niet openen: geen beeld na 25 s"));
     }
 
@@ -351,7 +351,7 @@ private slots:
         rig.playFor(playedMs, 0, position, duration, seekable, lead);
         rig.engine.end(failed, failed ? QStringLiteral("read error") : QString());
         if (dropped) {
-            QCOMPARE(rig.state(), int(PlayStates::Reconnecting));
+            QCOMPARE(rig.state(), int(PlayState::Reconnecting));
             QCOMPARE(rig.opens(), QStringList{QStringLiteral("mms://srv/a")});
             rig.clock.advance(1000);
             QCOMPARE(rig.opens().last(), QStringLiteral("mms://srv/a")); // the same address again
@@ -376,7 +376,7 @@ private slots:
         const QList<int> pauses{1, 2, 4, 8, 16, 30, 30, 30};
         for (int attempt = 1; attempt <= pauses.size(); ++attempt) {
             const int pause = pauses[attempt - 1];
-            QCOMPARE(rig.state(), int(PlayStates::Reconnecting));
+            QCOMPARE(rig.state(), int(PlayState::Reconnecting));
             QCOMPARE(rig.status(), QStringLiteral("Verbinding verbroken; opnieuw verbinden over %1 s (poging %2)")
                                        .arg(pause).arg(attempt));
             const int before = rig.opens().size();
@@ -384,7 +384,7 @@ private slots:
             QCOMPARE(rig.opens().size(), before);
             rig.clock.advance(1);
             QCOMPARE(rig.opens().size(), before + 1);
-            QCOMPARE(rig.state(), int(PlayStates::Reconnecting)); // a try keeps saying so
+            QCOMPARE(rig.state(), int(PlayState::Reconnecting)); // a try keeps saying so
             if (silent)
                 rig.clock.advance(25000);
             else
@@ -392,7 +392,7 @@ private slots:
         }
         rig.clock.advance(30000);
         rig.engine.reachPlaying(); // back
-        QCOMPARE(rig.state(), int(PlayStates::Playing));
+        QCOMPARE(rig.state(), int(PlayState::Playing));
         rig.engine.end(true, QStringLiteral("network error"));
         QVERIFY2(rig.status().contains(QStringLiteral("over 1 s (poging 1)")), qPrintable(rig.status()));
     }
@@ -417,7 +417,7 @@ private slots:
             rig.engine.end(true, QStringLiteral("Connection refused"));
         else
             rig.clock.advance(25000);
-        QCOMPARE(rig.state(), int(PlayStates::Ready));
+        QCOMPARE(rig.state(), int(PlayState::Ready));
         QCOMPARE(rig.status(), status);
         const int tries = rig.opens().size() + rig.source.fetched.size();
         QCOMPARE(tries, 1);
@@ -444,7 +444,7 @@ private slots:
         rig.dropLiveStream();
         if (duringATry)
             rig.clock.advance(1000);
-        QCOMPARE(rig.state(), int(PlayStates::Reconnecting));
+        QCOMPARE(rig.state(), int(PlayState::Reconnecting));
         const int opens = rig.opens().size();
         if (action == QLatin1String("close"))
             rig.session->close();
@@ -462,7 +462,7 @@ private slots:
         rig.clock.advance(600000);
         QCOMPARE(rig.opens().size(), opens);
         if (rig.session)
-            QVERIFY(rig.state() != PlayStates::Playing && rig.state() != PlayStates::Reconnecting);
+            QVERIFY(rig.state() != int(PlayState::Playing) && rig.state() != int(PlayState::Reconnecting));
     }
 
     void stalls_countAsDropsAfterTheTimeout()
@@ -470,27 +470,27 @@ private slots:
         Rig rig;
         rig.start(QStringLiteral("rtsp://cam/live"));
         // Waiting for data before it ever played is opening, not a stall.
-        rig.engine.reach(PlayerBackend::Phase::Buffering, 0);
+        rig.engine.reach(PlayState::Buffering, 0);
         rig.clock.advance(20000 + 1000);
-        QCOMPARE(rig.state(), int(PlayStates::Buffering));
+        QCOMPARE(rig.state(), int(PlayState::Buffering));
         rig.engine.reachPlaying();
         rig.playFor(2000, 0, 2, 0, false);
         // Data that comes back in time.
-        rig.engine.reach(PlayerBackend::Phase::Buffering, 10);
+        rig.engine.reach(PlayState::Buffering, 10);
         rig.clock.advance(20000 - 1);
         rig.engine.reachPlaying();
         rig.playFor(30000, 2, 32, 0, false);
-        QCOMPARE(rig.state(), int(PlayStates::Playing));
+        QCOMPARE(rig.state(), int(PlayState::Playing));
         // A pause is no stall.
         rig.session->pause();
         rig.clock.advance(600000);
-        QCOMPARE(rig.state(), int(PlayStates::Paused));
+        QCOMPARE(rig.state(), int(PlayState::Paused));
         rig.session->play();
         rig.playFor(2000, 32, 34, 0, false);
         // Waiting too long for data.
-        rig.engine.reach(PlayerBackend::Phase::Buffering, 10);
+        rig.engine.reach(PlayState::Buffering, 10);
         rig.clock.advance(20000);
-        QCOMPARE(rig.state(), int(PlayStates::Reconnecting));
+        QCOMPARE(rig.state(), int(PlayState::Reconnecting));
         QCOMPARE(rig.engine.calls.last(), QStringLiteral("stop"));
         rig.clock.advance(1000);
         QCOMPARE(rig.opens().size(), 2);
@@ -498,9 +498,9 @@ private slots:
         rig.engine.reachPlaying();
         rig.playFor(2000, 0, 2, 0, false);
         rig.clock.advance(20000);
-        QCOMPARE(rig.state(), int(PlayStates::Playing));
+        QCOMPARE(rig.state(), int(PlayState::Playing));
         rig.clock.advance(1000);
-        QCOMPARE(rig.state(), int(PlayStates::Reconnecting));
+        QCOMPARE(rig.state(), int(PlayState::Reconnecting));
         QCOMPARE(rig.status(), QStringLiteral("Verbinding verbroken; opnieuw verbinden over 1 s (poging 1)"));
     }
 
@@ -588,7 +588,7 @@ private slots:
         QCOMPARE(rig.status(), status);
         // No state outlasts its time-out.
         rig.clock.advance(25000);
-        QVERIFY2(rig.state() != PlayStates::Transitioning && rig.state() != PlayStates::Buffering,
+        QVERIFY2(rig.state() != int(PlayState::Transitioning) && rig.state() != int(PlayState::Buffering),
                  qPrintable(rig.status()));
     }
 
@@ -779,7 +779,7 @@ private slots:
         rig.engine.reachPlaying();
         rig.playFor(5000, 0, 5, 0, false);
         rig.engine.end(false);
-        QCOMPARE(rig.state(), int(PlayStates::Reconnecting));
+        QCOMPARE(rig.state(), int(PlayState::Reconnecting));
         rig.clock.advance(1000);
         QCOMPARE(rig.opens(), (QStringList{"rtsp://cam/live", "rtspu://cam/live", "rtspu://cam/live"}));
     }
