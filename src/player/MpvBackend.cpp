@@ -582,13 +582,6 @@ void MpvBackend::fitDecoding()
     if (!m_mpv || m_source.isEmpty() || !m_adaptive)
         return;
     const QSize area = m_adaptive->area();
-    // The software renderer's scaler (the table's profile sw-fast scales
-    // bilinearly); a change takes effect at the next frame.
-    const bool byArea = VariantChoice::reduceByArea(m_source, area);
-    if (byArea != m_scalingByArea) {
-        m_scalingByArea = byArea;
-        command({"set", "sws-scaler", byArea ? "area" : "bilinear"});
-    }
     // Hardware decoders do all of their work whatever is asked; the
     // shortcut is for the software decoder only.
     const bool skip = m_softwareDecoding && VariantChoice::skipLoopFilter(m_source, area);

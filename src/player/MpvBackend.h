@@ -94,12 +94,11 @@ private:
     bool m_switching = false;             // another variant of what plays is being opened
     // Decoding fitted to what is shown: the source's picture size, whether
     // the software decoder decodes it, whether it skips the loop filter
-    // and the scaler averages areas (VariantChoice), which of two equal hwdec values is set.
+    // (VariantChoice::skipLoopFilter), which of two equal hwdec values is set.
     void fitDecoding();
     QSize m_source;
     bool m_softwareDecoding = false;
     bool m_skippingLoopFilter = false;
-    bool m_scalingByArea = false;
     bool m_hwdecFlipped = false;
     bool m_ytdlMissing = false;           // the address needed yt-dlp, which is not there
     quint64 m_endSerial = 0;              // a failure's reason waits for its log lines

@@ -136,11 +136,3 @@ bool VariantChoice::skipLoopFilter(const QSize &source, const QSize &area)
     const QSize shown = source.scaled(area, Qt::KeepAspectRatio);
     return qint64(shown.width()) * shown.height() * 4 <= qint64(source.width()) * source.height();
 }
-
-bool VariantChoice::reduceByArea(const QSize &source, const QSize &area)
-{
-    if (source.isEmpty() || area.isEmpty())
-        return false;
-    const QSize shown = source.scaled(area, Qt::KeepAspectRatio);
-    return shown.width() < source.width() && shown.height() < source.height();
-}

@@ -50,11 +50,6 @@ QList<Variant> readMaster(const QByteArray &text, const QUrl &base, bool *ownSou
 // on the edges of blocks does not survive that. Never for an unknown size
 // or a player not shown.
 bool skipLoopFilter(const QSize &source, const QSize &area);
-// Whether that picture is shown reduced in both directions: then the
-// software scaler averages areas ("area"), which at a tile's size is both
-// closer to the picture than bilinear and about a third cheaper; else it
-// scales bilinearly.
-bool reduceByArea(const QSize &source, const QSize &area);
 
 // The largest master playlist read (bytes); a longer one is not read.
 constexpr int MaxMasterBytes = 256 * 1024;
