@@ -21,6 +21,7 @@ from .media import (MARKER_SIZE, MASTER_SIZES, LiveMaster, MarkerSource, cache_d
                     make_variant_segments)
 from .report import finish, report
 from .screen import (PEER_BORDER, VIDEO_INSET, peer_tiles, place_windows, program_tiles, watch_latency,
+                     watch_stall,
                      watch_program, watch_screen)
 from .stage import port_free, start_demo_server, start_rtsp_camera, start_xvfb, stop
 from .tree import cpu_jiffies, measure_tree, run_contender
@@ -237,6 +238,7 @@ class Bench:
         if not source.wait_ready():
             die("the latency source did not start (see --keep-logs: marker-source.log)")
         self.latency_sources = [("rtsp", rtsp_url), ("hls", base + "/media/hls/index.m3u8")]
+        self.latency_control = base + "/control/fault?path=/media/hls/&mode="
 
     def clear_stage(self):
         for part in reversed(self.latency_stage):
@@ -353,6 +355,25 @@ class Bench:
             self.run(row, "vlc @%s" % name, cmds, vlc_players,
                      self.watching_latency(peer_tiles(PEER_WINDOWS, VLC_PICTURE_HEIGHT), PEER_BORDER,
                                            self.placing_vlc))
+        self.stall_rows()
+
+    def stall_rows(self):
+        """The program on the live HLS source, which stops answering for
+        STALL_SECONDS in the middle of the row (the demo server's stall
+        switch: headers, then nothing): how far behind the live edge its
+        players are before and at the end."""
+        url = dict(self.latency_sources)["hls"]
+
+        def switch(mode):
+            return lambda: urllib.request.urlopen(self.latency_control + mode, timeout=5).read()
+
+        for label, path in self.programs:
+            cmd, players_of = program_command("latency", label, path, self.workdir, len(self.runs) + 1,
+                                              [url] * 4, self.xenv, self.program_env.get(label, {}),
+                                              suffix=" @hls stall")
+            self.run("stall-hls", "%s @hls stall" % label, [cmd], players_of,
+                     lambda t0: watch_stall(self.display, t0, self.args.seconds, program_tiles(), VIDEO_INSET[0],
+                                            self.args.fps, switch("stall"), switch("ok")))
 
     def watching_latency(self, tiles, margin, prepare=None):
         return lambda t0: watch_latency(self.display, t0, self.args.seconds, tiles, margin, self.args.fps,

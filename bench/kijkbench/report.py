@@ -53,7 +53,10 @@ PSS_PER_PEER = 0.6
 TICKER_ON_OFF = 1.2
 TICKER_PER_PEER = 0.8
 EIGHT_PER_FOUR = 2.1
-LATENCY_ROWS = ("latency-rtsp", "latency-hls")
+LATENCY_ROWS = ("latency-rtsp", "latency-hls", "stall-hls")
+# After the live source stalled: at most this much further behind the live
+# edge at the end of the row than before the stall (s).
+STALL_FURTHER_BEHIND = 1.0
 
 
 def print_runs(args, runs, source):
@@ -88,6 +91,9 @@ def summarise(args, runs):
         latencies = [t for f in figs for t in ((f.get("side") or {}).get("latency_s") or []) if t is not None]
         if latencies or any("latency_s" in (f.get("side") or {}) for f in figs):
             summary[label]["latency_s"] = median(latencies)
+        before = [t for f in figs for t in ((f.get("side") or {}).get("latency_before_s") or []) if t is not None]
+        if before:
+            summary[label]["latency_before_s"] = median(before)
     if args.rounds > 1:
         print()
         print("medians over %d rounds" % args.rounds)
@@ -117,6 +123,9 @@ def print_side(label, side):
     if sw:
         print("  %-20s stream windows opened: %s (clicks at %s s)%s"
               % ("", sw.get("opened"), sw.get("clicked_at_s"), " " + sw["error"] if sw.get("error") else ""))
+    if "latency_before_s" in side:
+        print("  %-20s before the stall, on screen after (s, per player): %s"
+              % ("", ", ".join(fmt(t) for t in side["latency_before_s"])))
     if "latency_s" in side:
         print("  %-20s on screen after (s, per player): %s (%s readings)"
               % ("", ", ".join(fmt(t) for t in side["latency_s"]),
@@ -241,6 +250,10 @@ def ratios_and_targets(args, summary, programs, faulty, unplayed):
             theirs = [t for t in theirs if t is not None]
             if mine is not None and theirs:
                 targets.append(("%s latency @%s - fastest peer (s)" % (label, source), mine - min(theirs), 0.0))
+        stalled = summary.get("%s @hls stall" % label) or {}
+        if stalled.get("latency_s") is not None and stalled.get("latency_before_s") is not None:
+            targets.append(("%s after a stall: further behind (s)" % label,
+                            stalled["latency_s"] - stalled["latency_before_s"], STALL_FURTHER_BEHIND))
     for label, s in summary.items():
         if s["dropped"] is not None:
             targets.append(("%s dropped frames" % label, s["dropped"] + (s["decoder_dropped"] or 0), 0.0))

@@ -256,20 +256,20 @@ def watch_program(display, t_start, seconds, row, log_path, screenshots):
                         program_ticker_strip() if row == "ticker" else None, screenshots, prepare)
 
 
-def watch_latency(display, t_start, seconds, tiles, margin, fps, prepare=None):
-    """How old the bar code on each tile is (media.read_marker), read from
-    one screen row through each tile's middle (widened by `margin` on both
-    sides to the picture's edges) every 0.1 s for the last seconds of the
-    row; also whether every tile moved."""
-    out = {}
-    if prepare:
-        out.update(prepare())
-    time.sleep(max(0.0, t_start + max(2.0, seconds - 3.5) - time.monotonic()))
+# How long the stall row holds the live source back.
+STALL_SECONDS = 6
+
+
+def read_latency(display, tiles, margin, fps, seconds=2.5):
+    """([median age of the bar code per tile], [readings per tile],
+    tiles that moved), read from one screen row through each tile's middle
+    (widened by `margin` on both sides to the picture's edges) every 0.1 s
+    for `seconds`."""
     screen = Screen(display)
     readings = [[] for _ in tiles]
     seen = [set() for _ in tiles]
     try:
-        end = time.monotonic() + 2.5
+        end = time.monotonic() + seconds
         while time.monotonic() < end:
             for k, (x, y, w, h) in enumerate(tiles):
                 rgb = screen.grab(x - margin, y + h // 2, w + 2 * margin, 1)
@@ -283,9 +283,38 @@ def watch_latency(display, t_start, seconds, tiles, margin, fps, prepare=None):
     finally:
         screen.close()
     per = [round(statistics.median(r), 3) if r else None for r in readings]
-    out["latency_s"] = per
-    out["latency_readings"] = [len(r) for r in readings]
-    out["video_tiles_moving"] = sum(1 for s in seen if len(s) > 2)
+    return per, [len(r) for r in readings], sum(1 for s in seen if len(s) > 2)
+
+
+def watch_latency(display, t_start, seconds, tiles, margin, fps, prepare=None):
+    """How old the bar code on each tile is (media.read_marker) over the
+    last seconds of the row; also whether every tile moved."""
+    out = {}
+    if prepare:
+        out.update(prepare())
+    time.sleep(max(0.0, t_start + max(2.0, seconds - 3.5) - time.monotonic()))
+    out["latency_s"], out["latency_readings"], out["video_tiles_moving"] = \
+        read_latency(display, tiles, margin, fps)
+    out["video_tiles_expected"] = len(tiles)
+    return out
+
+
+def watch_stall(display, t_start, seconds, tiles, margin, fps, stall, clear, stall_s=STALL_SECONDS):
+    """The picture's age before the source stalls (seconds 4 to 6.5 of the
+    row), then `stall()`, `stall_s` seconds later `clear()`, and the age
+    again over the last seconds of the row: a player that came back to the
+    live edge by itself shows about the age it had before."""
+    out = {}
+    time.sleep(max(0.0, t_start + 4.0 - time.monotonic()))
+    out["latency_before_s"], _, _ = read_latency(display, tiles, margin, fps)
+    stall()
+    try:
+        time.sleep(stall_s)
+    finally:
+        clear()
+    time.sleep(max(0.0, t_start + max(2.0, seconds - 3.5) - time.monotonic()))
+    out["latency_s"], out["latency_readings"], out["video_tiles_moving"] = \
+        read_latency(display, tiles, margin, fps)
     out["video_tiles_expected"] = len(tiles)
     return out
 
