@@ -1,7 +1,5 @@
 #include "FakeBackend.h"
 
-#include <QWidget>
-
 namespace {
 QList<FakeBackend *> &registry()
 {
@@ -13,11 +11,6 @@ QList<FakeBackend *> &registry()
 FakeBackend::FakeBackend() { registry() << this; }
 FakeBackend::~FakeBackend() { registry().removeAll(this); }
 
-void FakeBackend::install()
-{
-    PlayerBackend::setFactory([] { return new FakeBackend; });
-}
-void FakeBackend::uninstall() { PlayerBackend::setFactory({}); }
 QList<FakeBackend *> FakeBackend::alive() { return registry(); }
 
 FakeBackend *FakeBackend::of(QObject *player)
@@ -25,17 +18,9 @@ FakeBackend *FakeBackend::of(QObject *player)
     return player ? player->findChild<FakeBackend *>(QString(), Qt::FindDirectChildrenOnly) : nullptr;
 }
 
-QWidget *FakeBackend::videoWidget(QWidget *parent)
-{
-    if (!m_video) {
-        m_video = new QWidget(parent);
-        m_video->setAutoFillBackground(true);
-        QPalette pal = m_video->palette();
-        pal.setColor(QPalette::Window, QColor(20, 90, 40));
-        m_video->setPalette(pal);
-    }
-    return m_video;
-}
+QWidget *(FakeBackend::*FakeBackend::s_videoWidget)(QWidget *) = nullptr;
+
+QWidget *FakeBackend::videoWidget(QWidget *parent) { return s_videoWidget ? (this->*s_videoWidget)(parent) : nullptr; }
 
 void FakeBackend::open(const QString &url)
 {
