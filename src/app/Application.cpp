@@ -1,6 +1,6 @@
 #include "app/Application.h"
 #include "app/FormCatalog.h"
-#include "player/MpvBackend.h"
+#include "platform/Renderer.h"
 
 #include <QApplication>
 #include <QFont>
@@ -14,13 +14,8 @@ namespace Application {
 
 void prepare()
 {
-    // With a GPU, video and pages are composed through OpenGL, and players
-    // that go full screen keep their video through contexts shared across
-    // windows. Without one, everything is drawn in software (see
-    // MpvBackend::effectiveRenderer): sharing would only make Qt create an
-    // OpenGL context at start, and load the software OpenGL driver for it.
-    if (MpvBackend::gpuPresent())
-        QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    // Shared OpenGL contexts with a GPU, none without (platform/Renderer.h).
+    Renderer::prepareApplication();
     QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
     if (!flags.contains("--disable-gpu"))
         flags += " --disable-gpu";

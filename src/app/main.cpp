@@ -1,6 +1,6 @@
 #include "app/Application.h"
 #include "platform/Forms.h"
-#include "player/Redaction.h"
+#include "platform/Redaction.h"
 
 #include <QApplication>
 #include <malloc.h>

@@ -9,6 +9,7 @@ class TextField;
 // slots in editable fields. "Opslaan" writes all four exactly as typed and
 // closes; "Reset" writes "Auto" to all four and shows what the file then
 // holds. The fields are read from the file only when the window loads.
+// What a stored address means ("Auto") is settings/Addresses.
 class Adressen : public Form {
     Q_OBJECT
 public:

@@ -28,7 +28,7 @@ const LayoutDesign Column = {
 // WindowsMediaPlayer1 grows, Image1 moves with its lower-right corner.
 const StepAmounts StreamStep = {500, 500, {{0, 0, 500, 500}, {500, 500, 0, 0}}};
 
-WindowState designState(const LayoutDesign &layout, float nonClientWidth, float nonClientHeight)
+WindowState designState(const LayoutDesign &layout, double nonClientWidth, double nonClientHeight)
 {
     WindowState s;
     s.outerWidth = layout.clientWidth + nonClientWidth;
@@ -39,7 +39,7 @@ WindowState designState(const LayoutDesign &layout, float nonClientWidth, float 
 
 WindowState step(const StepAmounts &amounts, const WindowState &current, Step direction)
 {
-    const float sign = direction == Step::Enlarge ? 1.0f : -1.0f;
+    const double sign = direction == Step::Enlarge ? 1.0 : -1.0;
     WindowState next = current;
     next.outerWidth = next.outerWidth + sign * amounts.outerWidth;
     next.outerHeight = next.outerHeight + sign * amounts.outerHeight;
@@ -54,15 +54,15 @@ WindowState step(const StepAmounts &amounts, const WindowState &current, Step di
     return next;
 }
 
-void keepOnScreen(Limits &limits, float frameLeft, float frameTop, const TwRect &available)
+void keepOnScreen(Limits &limits, double frameLeft, double frameTop, const TwRect &available)
 {
     limits.maxOuterWidth = available.left + available.width - frameLeft;
     limits.maxOuterHeight = available.top + available.height - frameTop;
 }
 
 namespace {
-bool fallsBelow(float now, float next, float minimum) { return next < now && next < minimum; }
-bool growsPast(float now, float next, float maximum) { return next > now && next > maximum; }
+bool fallsBelow(double now, double next, double minimum) { return next < now && next < minimum; }
+bool growsPast(double now, double next, double maximum) { return next > now && next > maximum; }
 } // namespace
 
 bool allowed(const WindowState &current, const WindowState &next, const Limits &limits)

@@ -9,14 +9,14 @@ namespace SizeSteps {
 WindowState stateOf(const Form *window, const std::vector<TwipGeometry *> &controls)
 {
     WindowState s;
-    s.outerWidth = float(window->outerWidthTw());
-    s.outerHeight = float(window->outerHeightTw());
+    s.outerWidth = window->outerWidthTw();
+    s.outerHeight = window->outerHeightTw();
     for (const TwipGeometry *c : controls)
-        s.controls.push_back({float(c->Left()), float(c->Top()), float(c->Width()), float(c->Height())});
+        s.controls.push_back({c->Left(), c->Top(), c->Width(), c->Height()});
     return s;
 }
 
-Limits limitsOf(const Form *window, float minControlWidth, float minControlHeight)
+Limits limitsOf(const Form *window, double minControlWidth, double minControlHeight)
 {
     Limits l;
     l.minPlayerWidth = minControlWidth;
@@ -24,16 +24,16 @@ Limits limitsOf(const Form *window, float minControlWidth, float minControlHeigh
     const QSizeF nonClient = window->nonClientTw();
     // Narrower than its menus, the menu bar would hide them behind an
     // overflow button.
-    l.minOuterWidth = float(window->menusWidthTw() + nonClient.width());
+    l.minOuterWidth = window->menusWidthTw() + nonClient.width();
     const QPointF corner = window->frameTopLeftTw();
     const QRectF avail = window->availableAreaTw();
-    keepOnScreen(l, float(corner.x()), float(corner.y()),
-                 {float(avail.x()), float(avail.y()), float(avail.width()), float(avail.height())});
+    keepOnScreen(l, corner.x(), corner.y(),
+                 {avail.x(), avail.y(), avail.width(), avail.height()});
     return l;
 }
 
 bool take(Form *window, const StepAmounts &amounts, const std::vector<TwipGeometry *> &controls,
-          float minControlWidth, float minControlHeight, Step direction)
+          double minControlWidth, double minControlHeight, Step direction)
 {
     const WindowState now = stateOf(window, controls);
     const WindowState next = step(amounts, now, direction);

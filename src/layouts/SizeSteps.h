@@ -17,11 +17,11 @@ LayoutGeometry::WindowState stateOf(const Form *window, const std::vector<TwipGe
 // The bounds of the window where it stands now: controls no smaller than
 // the minimum, every menu title visible, and the window within its
 // screen's available area (it grows to the right and downwards).
-LayoutGeometry::Limits limitsOf(const Form *window, float minControlWidth, float minControlHeight);
+LayoutGeometry::Limits limitsOf(const Form *window, double minControlWidth, double minControlHeight);
 
 // One step of `amounts` on the window and its controls (in the order of
 // `amounts`); false, and nothing changed, when the step is refused.
 bool take(Form *window, const LayoutGeometry::StepAmounts &amounts, const std::vector<TwipGeometry *> &controls,
-          float minControlWidth, float minControlHeight, LayoutGeometry::Step direction);
+          double minControlWidth, double minControlHeight, LayoutGeometry::Step direction);
 
 } // namespace SizeSteps

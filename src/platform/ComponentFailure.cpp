@@ -1,5 +1,5 @@
 #include "platform/ComponentFailure.h"
-#include "player/Redaction.h"
+#include "platform/Redaction.h"
 
 #include <QApplication>
 #include <QMessageBox>

@@ -1,7 +1,7 @@
 #include "platform/WebBrowser.h"
 #include "platform/ComponentFailure.h"
+#include "platform/Renderer.h"
 #include "platform/WebViewModule.h"
-#include "player/MpvBackend.h"
 
 #include <QCoreApplication>
 #include <QNetworkAccessManager>
@@ -174,7 +174,7 @@ void WebBrowser::showPage(const QUrl &url)
             composed = true;
             // Where OpenGL has no GPU behind it, the players draw in software
             // too, and the window never needs OpenGL.
-            if (MpvBackend::effectiveRenderer() == MpvBackend::Renderer::Software)
+            if (Renderer::effective() == Renderer::Kind::Software)
                 module->useSoftwareComposition();
         }
         // A page whose render process failed also finishes loading (with an

@@ -1,31 +1,13 @@
 #include "platform/WebViewModule.h"
+#include "platform/Renderer.h"
 
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
-#include <QOpenGLContext>
 #include <dlfcn.h>
 #include <vector>
 
-// QtGui's context that every OpenGL context of the program is made to share
-// with (exported by QtGui, declared in its private headers).
-Q_GUI_EXPORT void qt_gl_set_global_share_context(QOpenGLContext *context);
-
 namespace {
-// Qt WebEngine expects the application's shared OpenGL context, which Qt
-// makes at start when contexts are shared: the engine reads its format and
-// picks its GL configuration from it as it starts. Without a GPU the
-// program shares no contexts (see Application::prepare), so that a run
-// without pages loads no OpenGL driver; the first page makes that context
-// now, before the engine starts.
-void makeSharedContext()
-{
-    if (QOpenGLContext::globalShareContext())
-        return;
-    auto *context = new QOpenGLContext(QCoreApplication::instance());
-    context->create();
-    qt_gl_set_global_share_context(context);
-}
 // Where the dynamic loader looks for the program's libraries: its run path
 // ($ORIGIN expanded), then the system's places. The module is looked up
 // there by full name; dlopen with the bare name would use the run path of
@@ -56,7 +38,8 @@ WebViewModule *WebViewModule::instance(QString *error)
             *error = failure;
         return module;
     }
-    makeSharedContext();
+    // The engine starts with the module, and wants the shared context then.
+    Renderer::makeSharedContext();
     void *library = nullptr;
     const QStringList dirs = searchPath();
     for (const QString &dir : dirs) {

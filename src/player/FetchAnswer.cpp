@@ -1,7 +1,5 @@
-// What a fetch answered (PlaylistSource.h): apart from the fetcher, so that
-// readers and the walk use it without the network.
+#include "player/FetchAnswer.h"
 #include "player/PlaylistFormats.h"
-#include "player/PlaylistSource.h"
 
 FetchAnswer FetchAnswer::fromBody(const QUrl &url, const QByteArray &body, ServerAnswer::Answer reply)
 {

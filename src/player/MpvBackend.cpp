@@ -9,11 +9,7 @@
 #include "player/RtspTransport.h"
 #include "player/StatusReasons.h"
 
-#include <QDir>
 #include <QFile>
-#include <QOffscreenSurface>
-#include <QOpenGLContext>
-#include <QOpenGLFunctions>
 
 #include <QElapsedTimer>
 #include <QLoggingCategory>
@@ -93,43 +89,6 @@ QStringList sharedLinesFor(const QString &address, qint64 since)
 
 int MpvBackend::liveCores() { return g_liveCores.load(); }
 
-namespace {
-MpvBackend::Renderer g_renderer = MpvBackend::Renderer::Automatic;
-
-bool openGLRunsInSoftware()
-{
-    // Without a GPU there is nothing to ask OpenGL: do not load its driver
-    // (Mesa's software rasterizer with LLVM) just to hear that.
-    if (!MpvBackend::gpuPresent())
-        return true;
-    QOpenGLContext context;
-    QOffscreenSurface surface;
-    surface.create();
-    if (!context.create() || !context.makeCurrent(&surface))
-        return true;
-    const QByteArray renderer =
-        reinterpret_cast<const char *>(context.functions()->glGetString(GL_RENDERER));
-    context.doneCurrent();
-    return renderer.contains("llvmpipe") || renderer.contains("softpipe") || renderer.contains("Software")
-           || renderer.contains("SWR");
-}
-} // namespace
-
-void MpvBackend::setRenderer(Renderer renderer) { g_renderer = renderer; }
-
-bool MpvBackend::gpuPresent()
-{
-    // Every GPU driver of the kernel's DRM offers a render node.
-    return !QDir(QStringLiteral("/dev/dri")).entryList({QStringLiteral("renderD*")}, QDir::System).isEmpty();
-}
-
-MpvBackend::Renderer MpvBackend::effectiveRenderer()
-{
-    if (g_renderer != Renderer::Automatic)
-        return g_renderer;
-    static const Renderer detected = openGLRunsInSoftware() ? Renderer::Software : Renderer::OpenGL;
-    return detected;
-}
 
 MpvBackend::MpvBackend()
 {
@@ -242,7 +201,7 @@ MpvBackend::~MpvBackend()
 QWidget *MpvBackend::videoWidget(QWidget *parent)
 {
     if (!m_video) {
-        if (effectiveRenderer() == Renderer::Software)
+        if (::Renderer::effective() == Renderer::Software)
             m_surface = new MpvSoftwareWidget(m_mpv, parent);
         else
             m_surface = new MpvVideoWidget(m_mpv, parent);

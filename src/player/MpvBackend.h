@@ -1,4 +1,5 @@
 #pragma once
+#include "platform/Renderer.h"
 #include "player/PlayerBackend.h"
 #include "player/PlayerLog.h"
 
@@ -39,15 +40,10 @@ public:
     // Cores alive in this process, including those still shutting down.
     static int liveCores();
 
-    // How video is drawn: through OpenGL, or by mpv's software renderer.
-    // Automatic picks software where OpenGL itself has no GPU behind it,
-    // and without asking OpenGL where there is no GPU at all.
-    enum class Renderer { Automatic, OpenGL, Software };
-    static void setRenderer(Renderer renderer);
-    static Renderer effectiveRenderer();
-    // Whether the machine has a GPU for OpenGL to use (a DRI render node);
-    // known without loading any OpenGL driver.
-    static bool gpuPresent();
+    // How video is drawn: through OpenGL, or by mpv's software renderer,
+    // is the program's one choice (platform/Renderer.h; tests force it
+    // through Renderer::seam).
+    using Renderer = ::Renderer::Kind;
 
 private:
     void drainEvents();

@@ -1,6 +1,6 @@
 #include "player/PlaylistWalker.h"
 #include "player/AsxPlaylist.h"
-#include "player/PlaylistSource.h"
+#include "player/FetchAnswer.h"
 #include "player/RtspTransport.h"
 #include "player/ServerAnswer.h"
 

@@ -1,5 +1,7 @@
 #pragma once
-// Stream slots and the addresses on the maker's web server.
+// Stream slots and the addresses on the maker's web server: the rule of
+// what address a slot plays, with no display. The window where the user
+// edits the four addresses is another thing: config/Adressen.
 #include "platform/Seam.h"
 
 #include <QString>

@@ -30,8 +30,8 @@ public:
     // A step is refused whole when the player would get smaller than this,
     // or the window would leave its screen's available area from where it
     // stands.
-    static constexpr float MinPlayerWidthTw = 2400.0f;  // 160 pixels
-    static constexpr float MinPlayerHeightTw = 1800.0f; // 120 pixels
+    static constexpr double MinPlayerWidthTw = 2400.0;  // 160 pixels
+    static constexpr double MinPlayerHeightTw = 1800.0; // 120 pixels
 
     // Handlers
     void Image1_Click();

@@ -7,7 +7,7 @@
 #include "TestEnv.h"
 #include "TestServers.h"
 
-#include "player/Redaction.h"
+#include "platform/Redaction.h"
 #include "platform/ComponentFailure.h"
 #include "platform/Form.h"
 #include "platform/Forms.h"

@@ -8,7 +8,7 @@
 #include "platform/ComponentFailure.h"
 #include "platform/Form.h"
 #include "platform/Forms.h"
-#include "player/Redaction.h"
+#include "platform/Redaction.h"
 #include "player/WindowsMediaPlayer.h"
 
 #include <QAbstractButton>

@@ -7,6 +7,7 @@
 
 #include "app/Form1.h"
 #include "platform/Forms.h"
+#include "platform/Renderer.h"
 #include "platform/WebBrowser.h"
 #include "player/MpvBackend.h"
 #include "player/WindowsMediaPlayer.h"
@@ -19,6 +20,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QVBoxLayout>
+#include <optional>
 
 namespace {
 QImage videoFrame(WindowsMediaPlayer *player)
@@ -181,10 +183,11 @@ private slots:
     {
         QFETCH(int, renderer);
         const CategoryLines frameLines("kijkraam.player.frames");
-        MpvBackend::setRenderer(MpvBackend::Renderer(renderer));
         WindowsMediaPlayer *player = nullptr;
+        std::optional<Seam<Renderer::Kind>::Override> forced;
+        forced.emplace(Renderer::seam, Renderer::Kind(renderer));
         auto window = makeWindow(player);
-        MpvBackend::setRenderer(MpvBackend::Renderer::Automatic);
+        forced.reset();
         QCOMPARE(qobject_cast<QOpenGLWidget *>(player->videoSurface()) != nullptr,
                  renderer == int(MpvBackend::Renderer::OpenGL));
         player->setURL(m_server->url(QStringLiteral("/media/clip.wmv")));

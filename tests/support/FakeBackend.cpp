@@ -1,8 +1,5 @@
 #include "FakeBackend.h"
 
-#include <QWidget>
-#include <optional>
-
 namespace {
 QList<FakeBackend *> &registry()
 {
@@ -14,16 +11,6 @@ QList<FakeBackend *> &registry()
 FakeBackend::FakeBackend() { registry() << this; }
 FakeBackend::~FakeBackend() { registry().removeAll(this); }
 
-namespace {
-std::optional<Seam<PlayerBackend::Factory>::Override> &installed()
-{
-    static std::optional<Seam<PlayerBackend::Factory>::Override> factory;
-    return factory;
-}
-} // namespace
-
-void FakeBackend::install() { installed().emplace(PlayerBackend::factorySeam, [] { return new FakeBackend; }); }
-void FakeBackend::uninstall() { installed().reset(); }
 QList<FakeBackend *> FakeBackend::alive() { return registry(); }
 
 FakeBackend *FakeBackend::of(QObject *player)
@@ -31,17 +18,9 @@ FakeBackend *FakeBackend::of(QObject *player)
     return player ? player->findChild<FakeBackend *>(QString(), Qt::FindDirectChildrenOnly) : nullptr;
 }
 
-QWidget *FakeBackend::videoWidget(QWidget *parent)
-{
-    if (!m_video) {
-        m_video = new QWidget(parent);
-        m_video->setAutoFillBackground(true);
-        QPalette pal = m_video->palette();
-        pal.setColor(QPalette::Window, QColor(20, 90, 40));
-        m_video->setPalette(pal);
-    }
-    return m_video;
-}
+QWidget *(FakeBackend::*FakeBackend::s_videoWidget)(QWidget *) = nullptr;
+
+QWidget *FakeBackend::videoWidget(QWidget *parent) { return s_videoWidget ? (this->*s_videoWidget)(parent) : nullptr; }
 
 void FakeBackend::open(const QString &url)
 {

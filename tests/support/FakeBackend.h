@@ -1,6 +1,7 @@
 #pragma once
 // A decoder that plays nothing: it records what the player asked of it and
-// lets a test say what happens next. Install with FakeBackend::install().
+// lets a test say what happens next. Install with FakeBackend::install()
+// (FakeVideo.cpp: the part that needs widgets).
 #include "player/PlayerBackend.h"
 
 #include <QList>
@@ -42,5 +43,9 @@ public:
     void end(bool failed, const QString &reason = QString());
 
 private:
+    // The video area (FakeVideo.cpp, with the widgets): install() sets it,
+    // so a test without a display asks for none and gets none.
+    static QWidget *(FakeBackend::*s_videoWidget)(QWidget *parent);
+    QWidget *makeVideoWidget(QWidget *parent);
     QPointer<QWidget> m_video;
 };

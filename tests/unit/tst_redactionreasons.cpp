@@ -1,6 +1,6 @@
 // Passwords taken out of every address in a text, and the Dutch reasons
 // made from the engine's and the network's words.
-#include "player/Redaction.h"
+#include "platform/Redaction.h"
 #include "player/StatusReasons.h"
 
 #include <QNetworkReply>

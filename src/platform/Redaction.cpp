@@ -1,4 +1,4 @@
-#include "player/Redaction.h"
+#include "platform/Redaction.h"
 
 #include <QRegularExpression>
 
