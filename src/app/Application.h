@@ -11,4 +11,4 @@ void prepare();
 void init();
 // The free fonts with the metrics of the Windows fonts the windows use.
 void substituteFonts();
-}
+} // namespace Application

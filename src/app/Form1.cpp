@@ -12,8 +12,8 @@
 
 namespace {
 // The grid: two columns overlapping by 15 twips, rows 105 twips apart.
-const std::array<QRectF, 4> Grid = {QRectF(0, 0, 4215, 3615), QRectF(4200, 0, 4215, 3615),
-                                    QRectF(0, 3720, 4215, 3615), QRectF(4200, 3720, 4215, 3615)};
+const std::array<QRectF, 4> Grid = {QRectF(0, 0, 4215, 3615), QRectF(4200, 0, 4215, 3615), QRectF(0, 3720, 4215, 3615),
+                                    QRectF(4200, 3720, 4215, 3615)};
 } // namespace
 
 Form1::Form1() : FourPlayerWindow(WindowKey::Main, 8415, 7335, true, Grid)
@@ -21,8 +21,7 @@ Form1::Form1() : FourPlayerWindow(WindowKey::Main, 8415, 7335, true, Grid)
     mnuStreep = Menus::separator(mnuView, "mnuStreep");
     mnuHorizontaal = Menus::item(mnuView, "mnuHorizontaal", QStringLiteral("&Horizontaal"), this,
                                  &Form1::mnuHorizontaal_Click);
-    mnuVerticaal = Menus::item(mnuView, "mnuVerticaal", QStringLiteral("&Verticaal"), this,
-                               &Form1::mnuVerticaal_Click);
+    mnuVerticaal = Menus::item(mnuView, "mnuVerticaal", QStringLiteral("&Verticaal"), this, &Form1::mnuVerticaal_Click);
     addOnTopItem();
 
     QWidget *c = client();
@@ -64,9 +63,9 @@ Form1::Form1() : FourPlayerWindow(WindowKey::Main, 8415, 7335, true, Grid)
     Ticker = new TextField(QStringLiteral("Ticker"), c, true);
     placeTw(Ticker, 7800, 360, 615, 285);
 
-    setTabChain({WindowsMediaPlayer1, WindowsMediaPlayer2, WindowsMediaPlayer3, WindowsMediaPlayer4,
-                 Command1, Command2, Command3, Command4, Text1, Adres1, Adres2, Adres3, Adres4,
-                 WebBrowser1, Picture3, Picture2, Picture1, WebBrowser2, Ticker});
+    setTabChain({WindowsMediaPlayer1, WindowsMediaPlayer2, WindowsMediaPlayer3, WindowsMediaPlayer4, Command1, Command2,
+                 Command3, Command4, Text1, Adres1, Adres2, Adres3, Adres4, WebBrowser1, Picture3, Picture2, Picture1,
+                 WebBrowser2, Ticker});
 
     placeClientAtTw(3195, 2685);
 }

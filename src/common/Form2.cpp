@@ -10,13 +10,12 @@
 
 QString Form2::termsOfUse()
 {
-    return QStringLiteral(
-        "Alle intellectuele eigendomsrechten op de beelden\r\n"
-        "en geluiden berusten bij Omroep Voorbeeld of haar\r\n"
-        "licentiegevers. Omroep Voorbeeld en de maker van\r\n"
-        "dit programma aanvaarden geen aansprakelijkheid\r\n"
-        "voor schade door het gebruik van dit programma.\r\n"
-        "Gebruik van Kijkraam is geheel voor eigen risico.\r\n");
+    return QStringLiteral("Alle intellectuele eigendomsrechten op de beelden\r\n"
+                          "en geluiden berusten bij Omroep Voorbeeld of haar\r\n"
+                          "licentiegevers. Omroep Voorbeeld en de maker van\r\n"
+                          "dit programma aanvaarden geen aansprakelijkheid\r\n"
+                          "voor schade door het gebruik van dit programma.\r\n"
+                          "Gebruik van Kijkraam is geheel voor eigen risico.\r\n");
 }
 
 Form2::Form2() : Form(WindowKey::About)
@@ -83,7 +82,4 @@ Form2::Form2() : Form(WindowKey::About)
     }
 }
 
-void Form2::Form_Load()
-{
-    SetOnTop(this, true);
-}
+void Form2::Form_Load() { SetOnTop(this, true); }

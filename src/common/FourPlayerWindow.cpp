@@ -10,8 +10,8 @@
 
 #include <QMenuBar>
 
-FourPlayerWindow::FourPlayerWindow(WindowKey key, double clientWidthTw, double clientHeightTw,
-                                   bool minimizeButton, const std::array<QRectF, 4> &players)
+FourPlayerWindow::FourPlayerWindow(WindowKey key, double clientWidthTw, double clientHeightTw, bool minimizeButton,
+                                   const std::array<QRectF, 4> &players)
     : Form(key), m_key(key)
 {
     setWindowTitle(QStringLiteral("Kijkraam 2005"));
@@ -21,14 +21,14 @@ FourPlayerWindow::FourPlayerWindow(WindowKey key, double clientWidthTw, double c
     mnuFile = Menus::menu(bar, "mnuFile", QStringLiteral("&Bestand"));
     mnuOpties = Menus::item(mnuFile, "mnuOpties", QStringLiteral("&Opties"), this,
                             [] { Forms::show(WindowKey::Options); });
-    mnuAbout = Menus::item(mnuFile, "mnuAbout", QStringLiteral("&About"), this,
-                           [] { Forms::show(WindowKey::About); });
+    mnuAbout = Menus::item(mnuFile, "mnuAbout", QStringLiteral("&About"), this, [] { Forms::show(WindowKey::About); });
     mnu007 = Menus::separator(mnuFile, "mnu007");
     mnuExit = Menus::item(mnuFile, "mnuExit", QStringLiteral("&Sluiten"), this, &FourPlayerWindow::mnuExit_Click);
     mnuView = Menus::menu(bar, "mnuView", QStringLiteral("&Beeld"));
     QAction **fullScreen[] = {&mnuFullScreen, &mnuFullScreen2, &mnuFullScreen3, &mnuFullScreen4};
     for (int slot = 1; slot <= 4; ++slot) {
-        const QByteArray itemName = slot == 1 ? QByteArray("mnuFullScreen") : "mnuFullScreen" + QByteArray::number(slot);
+        const QByteArray itemName = slot == 1 ? QByteArray("mnuFullScreen")
+                                              : "mnuFullScreen" + QByteArray::number(slot);
         *fullScreen[slot - 1] = Menus::item(mnuView, itemName.constData(),
                                             QStringLiteral("&Stream%1 Full Screen").arg(slot), this,
                                             [this, slot] { mnuFullScreen_Click(slot); });
@@ -41,7 +41,7 @@ FourPlayerWindow::FourPlayerWindow(WindowKey key, double clientWidthTw, double c
     // windows: no stretching, no context menu.
     QWidget *c = client();
     WindowsMediaPlayer **members[] = {&WindowsMediaPlayer1, &WindowsMediaPlayer2, &WindowsMediaPlayer3,
-                                    &WindowsMediaPlayer4};
+                                      &WindowsMediaPlayer4};
     for (int n = 0; n < 4; ++n) {
         auto *p = new WindowsMediaPlayer(c);
         p->setObjectName(QStringLiteral("WindowsMediaPlayer%1").arg(n + 1));
@@ -76,11 +76,16 @@ void FourPlayerWindow::addOnTopItem()
 WindowsMediaPlayer *FourPlayerWindow::player(int slot) const
 {
     switch (slot) {
-    case 1: return WindowsMediaPlayer1;
-    case 2: return WindowsMediaPlayer2;
-    case 3: return WindowsMediaPlayer3;
-    case 4: return WindowsMediaPlayer4;
-    default: return nullptr;
+    case 1:
+        return WindowsMediaPlayer1;
+    case 2:
+        return WindowsMediaPlayer2;
+    case 3:
+        return WindowsMediaPlayer3;
+    case 4:
+        return WindowsMediaPlayer4;
+    default:
+        return nullptr;
     }
 }
 

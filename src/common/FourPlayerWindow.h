@@ -18,8 +18,7 @@ class WindowsMediaPlayer;
 class FourPlayerWindow : public Form {
     Q_OBJECT
 public:
-    WindowsMediaPlayer *WindowsMediaPlayer1, *WindowsMediaPlayer2, *WindowsMediaPlayer3,
-        *WindowsMediaPlayer4;
+    WindowsMediaPlayer *WindowsMediaPlayer1, *WindowsMediaPlayer2, *WindowsMediaPlayer3, *WindowsMediaPlayer4;
     TextField *Text1, *Adres1, *Adres2, *Adres3, *Adres4;
 
     QMenu *mnuFile, *mnuView;

@@ -14,8 +14,8 @@ QFont font(const QString &family, double points, bool bold, bool italic)
     return f;
 }
 
-QLabel *caption(QWidget *parent, const char *name, const QString &text, const QFont &font,
-                const QColor &textColour, const QColor &background, Qt::Alignment alignment)
+QLabel *caption(QWidget *parent, const char *name, const QString &text, const QFont &font, const QColor &textColour,
+                const QColor &background, Qt::Alignment alignment)
 {
     auto *l = new QLabel(text, parent);
     l->setObjectName(QLatin1String(name));
@@ -30,8 +30,7 @@ QLabel *caption(QWidget *parent, const char *name, const QString &text, const QF
     return l;
 }
 
-QLabel *boldOnBlack(QWidget *parent, const char *name, const QString &text, double points,
-                    const QColor &textColour)
+QLabel *boldOnBlack(QWidget *parent, const char *name, const QString &text, double points, const QColor &textColour)
 {
     return caption(parent, name, text, font(QStringLiteral("MS Sans Serif"), points, true), textColour, Qt::black);
 }

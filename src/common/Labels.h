@@ -16,13 +16,11 @@ namespace Labels {
 QFont font(const QString &family, double points, bool bold = false, bool italic = false);
 
 // A label; an invalid `background` leaves it transparent.
-QLabel *caption(QWidget *parent, const char *name, const QString &text, const QFont &font,
-                const QColor &textColour, const QColor &background = QColor(),
-                Qt::Alignment alignment = Qt::AlignLeft | Qt::AlignTop);
+QLabel *caption(QWidget *parent, const char *name, const QString &text, const QFont &font, const QColor &textColour,
+                const QColor &background = QColor(), Qt::Alignment alignment = Qt::AlignLeft | Qt::AlignTop);
 
 // The bold "MS Sans Serif" labels on black of the options, addresses and
 // snapshot windows.
-QLabel *boldOnBlack(QWidget *parent, const char *name, const QString &text, double points,
-                    const QColor &textColour);
+QLabel *boldOnBlack(QWidget *parent, const char *name, const QString &text, double points, const QColor &textColour);
 
 } // namespace Labels

@@ -55,11 +55,16 @@ Adressen::Adressen() : Form(WindowKey::StreamAddresses)
 TextField *Adressen::field(int slot) const
 {
     switch (slot) {
-    case 1: return Text1;
-    case 2: return Text2;
-    case 3: return Text3;
-    case 4: return Text4;
-    default: return nullptr;
+    case 1:
+        return Text1;
+    case 2:
+        return Text2;
+    case 3:
+        return Text3;
+    case 4:
+        return Text4;
+    default:
+        return nullptr;
     }
 }
 

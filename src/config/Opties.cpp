@@ -22,8 +22,8 @@ Opties::Opties() : Form(WindowKey::Options)
         placeTw(l, 240, top, width, height);
         return l;
     };
-    auto button = [this, c](const char *name, const QString &caption, double left, double top,
-                            double width, double height, void (Opties::*handler)()) {
+    auto button = [this, c](const char *name, const QString &caption, double left, double top, double width,
+                            double height, void (Opties::*handler)()) {
         auto *b = new QPushButton(caption, c);
         b->setObjectName(QLatin1String(name));
         b->setAutoDefault(false);

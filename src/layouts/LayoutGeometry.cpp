@@ -8,21 +8,29 @@ namespace LayoutGeometry {
 // pixel, and the client area is 15 wider than the row.
 const LayoutDesign Row = {
     WindowKey::Row,
-    11070, 2535,
-    240, 2685,
+    11070,
+    2535,
+    240,
+    2685,
     {{0, 0, 2775, 2535}, {2760, 0, 2775, 2535}, {5520, 0, 2775, 2535}, {8280, 0, 2775, 2535}},
     {2000, 500, {{0, 0, 500, 500}, {500, 0, 500, 500}, {1000, 0, 500, 500}, {1500, 0, 500, 500}}},
-    "mnuVerticaal", "&Verticaal", WindowKey::Column,
+    "mnuVerticaal",
+    "&Verticaal",
+    WindowKey::Column,
 };
 
 // The same players stacked at a pitch of 2520; the column fills the client area.
 const LayoutDesign Column = {
     WindowKey::Column,
-    2775, 10095,
-    6540, 735,
+    2775,
+    10095,
+    6540,
+    735,
     {{0, 0, 2775, 2535}, {0, 2520, 2775, 2535}, {0, 5040, 2775, 2535}, {0, 7560, 2775, 2535}},
     {500, 2000, {{0, 0, 500, 500}, {0, 500, 500, 500}, {0, 1000, 500, 500}, {0, 1500, 500, 500}}},
-    "mnuHorizontaal", "&Horizontaal", WindowKey::Row,
+    "mnuHorizontaal",
+    "&Horizontaal",
+    WindowKey::Row,
 };
 
 // WindowsMediaPlayer1 grows, Image1 moves with its lower-right corner.

@@ -1,8 +1,8 @@
 #include "layouts/LayoutWindow.h"
+#include "layouts/SizeSteps.h"
 #include "platform/Menus.h"
 #include "platform/TextField.h"
 #include "player/WindowsMediaPlayer.h"
-#include "layouts/SizeSteps.h"
 
 using namespace LayoutGeometry;
 
@@ -21,8 +21,8 @@ std::array<QRectF, 4> playerRects(const LayoutDesign &design)
 } // namespace
 
 LayoutWindow::LayoutWindow(bool horizontal)
-    : FourPlayerWindow(designOf(horizontal).key, designOf(horizontal).clientWidth,
-                       designOf(horizontal).clientHeight, false, playerRects(designOf(horizontal))),
+    : FourPlayerWindow(designOf(horizontal).key, designOf(horizontal).clientWidth, designOf(horizontal).clientHeight,
+                       false, playerRects(designOf(horizontal))),
       m_design(designOf(horizontal))
 {
     mnuStreep2 = Menus::separator(mnuView, "mnuStreep2");
@@ -38,8 +38,8 @@ LayoutWindow::LayoutWindow(bool horizontal)
     (horizontal ? mnuVerticaal : mnuHorizontaal) = toOther;
     addOnTopItem();
 
-    setTabChain({WindowsMediaPlayer1, WindowsMediaPlayer2, WindowsMediaPlayer3, WindowsMediaPlayer4,
-                 Adres4, Adres3, Adres2, Adres1, Text1});
+    setTabChain({WindowsMediaPlayer1, WindowsMediaPlayer2, WindowsMediaPlayer3, WindowsMediaPlayer4, Adres4, Adres3,
+                 Adres2, Adres1, Text1});
 
     placeClientAtTw(m_design.startLeft, m_design.startTop);
 }
@@ -50,8 +50,8 @@ void LayoutWindow::Form_Load() { loadStreams(); }
 
 bool LayoutWindow::stepSize(Step direction)
 {
-    return SizeSteps::take(this, m_design.step, {WindowsMediaPlayer1, WindowsMediaPlayer2, WindowsMediaPlayer3,
-                                                 WindowsMediaPlayer4},
+    return SizeSteps::take(this, m_design.step,
+                           {WindowsMediaPlayer1, WindowsMediaPlayer2, WindowsMediaPlayer3, WindowsMediaPlayer4},
                            MinPlayerTw, MinPlayerTw, direction);
 }
 

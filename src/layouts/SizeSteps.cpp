@@ -27,13 +27,12 @@ Limits limitsOf(const Form *window, double minControlWidth, double minControlHei
     l.minOuterWidth = window->menusWidthTw() + nonClient.width();
     const QPointF corner = window->frameTopLeftTw();
     const QRectF avail = window->availableAreaTw();
-    keepOnScreen(l, corner.x(), corner.y(),
-                 {avail.x(), avail.y(), avail.width(), avail.height()});
+    keepOnScreen(l, corner.x(), corner.y(), {avail.x(), avail.y(), avail.width(), avail.height()});
     return l;
 }
 
-bool take(Form *window, const StepAmounts &amounts, const std::vector<TwipGeometry *> &controls,
-          double minControlWidth, double minControlHeight, Step direction)
+bool take(Form *window, const StepAmounts &amounts, const std::vector<TwipGeometry *> &controls, double minControlWidth,
+          double minControlHeight, Step direction)
 {
     const WindowState now = stateOf(window, controls);
     const WindowState next = step(amounts, now, direction);

@@ -14,8 +14,7 @@ namespace DataPlaces {
 
 bool inSystemTree(const QString &dir)
 {
-    static const QStringList trees = {"/usr", "/opt", "/bin", "/sbin", "/lib", "/lib32", "/lib64",
-                                      "/libx32", "/snap"};
+    static const QStringList trees = {"/usr", "/opt", "/bin", "/sbin", "/lib", "/lib32", "/lib64", "/libx32", "/snap"};
     const QString clean = QDir::cleanPath(dir);
     for (const QString &tree : trees) {
         if (clean == tree || clean.startsWith(tree + QLatin1Char('/')))
@@ -31,15 +30,13 @@ bool besideProgram(const QString &programDir, bool programDirWritable)
 
 QString userSettingsDir(const QString &xdgConfigHome, const QString &home)
 {
-    const QString base = QDir::isAbsolutePath(xdgConfigHome) ? xdgConfigHome
-                                                             : home + QStringLiteral("/.config");
+    const QString base = QDir::isAbsolutePath(xdgConfigHome) ? xdgConfigHome : home + QStringLiteral("/.config");
     return QDir::cleanPath(base + QStringLiteral("/kijkraam"));
 }
 
 QString userSnapshotDir(const QString &picturesDir, const QString &home)
 {
-    const QString base = QDir::isAbsolutePath(picturesDir) ? picturesDir
-                                                           : home + QStringLiteral("/Pictures");
+    const QString base = QDir::isAbsolutePath(picturesDir) ? picturesDir : home + QStringLiteral("/Pictures");
     return QDir::cleanPath(base + QStringLiteral("/Kijkraam"));
 }
 
@@ -51,10 +48,7 @@ bool writableDir(const QString &dir)
     return QFileInfo(dir).isDir() && ::access(QFile::encodeName(dir).constData(), W_OK | X_OK) == 0;
 }
 
-bool keepsBeside(const QString &programDir)
-{
-    return besideProgram(programDir, writableDir(programDir));
-}
+bool keepsBeside(const QString &programDir) { return besideProgram(programDir, writableDir(programDir)); }
 
 Place settingsPlace(const QString &programDir, bool beside)
 {
@@ -67,8 +61,7 @@ Place snapshotPlace(const QString &programDir, bool beside)
 {
     if (beside)
         return {programDir, false};
-    return {userSnapshotDir(QStandardPaths::writableLocation(QStandardPaths::PicturesLocation),
-                            QDir::homePath()),
+    return {userSnapshotDir(QStandardPaths::writableLocation(QStandardPaths::PicturesLocation), QDir::homePath()),
             true};
 }
 

@@ -17,8 +17,8 @@ namespace {
 
 xcb_atom_t atomNamed(xcb_connection_t *c, const char *name)
 {
-    xcb_intern_atom_reply_t *reply =
-        xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, uint16_t(std::strlen(name)), name), nullptr);
+    xcb_intern_atom_reply_t *reply = xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, uint16_t(std::strlen(name)), name),
+                                                           nullptr);
     const xcb_atom_t atom = reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
     std::free(reply);
     return atom;
@@ -29,8 +29,8 @@ QList<quint32> property32(xcb_connection_t *c, xcb_window_t window, xcb_atom_t p
                           uint32_t maxValues)
 {
     QList<quint32> values;
-    xcb_get_property_reply_t *reply =
-        xcb_get_property_reply(c, xcb_get_property(c, 0, window, property, type, 0, maxValues), nullptr);
+    xcb_get_property_reply_t *reply = xcb_get_property_reply(
+        c, xcb_get_property(c, 0, window, property, type, 0, maxValues), nullptr);
     if (reply && reply->type == type && reply->format == 32) {
         const auto *data = static_cast<const quint32 *>(xcb_get_property_value(reply));
         values = QList<quint32>(data, data + xcb_get_property_value_length(reply) / 4);
@@ -94,8 +94,8 @@ void awaitServerSize(QWindow *window, const QSize &size)
     QElapsedTimer waited;
     waited.start();
     for (;;) {
-        xcb_get_geometry_reply_t *geometry =
-            xcb_get_geometry_reply(c, xcb_get_geometry(c, xcb_window_t(window->winId())), nullptr);
+        xcb_get_geometry_reply_t *geometry = xcb_get_geometry_reply(
+            c, xcb_get_geometry(c, xcb_window_t(window->winId())), nullptr);
         const bool done = !geometry || QSize(geometry->width, geometry->height) == wanted;
         std::free(geometry);
         if (done || waited.elapsed() >= 100)
@@ -117,12 +117,11 @@ Form::Form(const QString &name, QWidget *parent) : QMainWindow(parent)
 
 Form::~Form() = default;
 
-void Form::setDesign(double clientWidthTw, double clientHeightTw, Frame frame,
-                     bool minimizeButton, bool maximizeButton)
+void Form::setDesign(double clientWidthTw, double clientHeightTw, Frame frame, bool minimizeButton, bool maximizeButton)
 {
     m_frame = frame;
-    Qt::WindowFlags flags = Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
-                            | Qt::WindowCloseButtonHint | Qt::CustomizeWindowHint;
+    Qt::WindowFlags flags = Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint
+                            | Qt::CustomizeWindowHint;
     if (minimizeButton)
         flags |= Qt::WindowMinimizeButtonHint;
     if (maximizeButton)
@@ -142,8 +141,7 @@ QSizeF Form::nonClientTw() const
 {
     const int menuPx = menuHeightPx();
     const QMargins frame = frameMarginsPx();
-    return QSizeF(Twips::fromPx(frame.left() + frame.right()),
-                  Twips::fromPx(frame.top() + frame.bottom() + menuPx));
+    return QSizeF(Twips::fromPx(frame.left() + frame.right()), Twips::fromPx(frame.top() + frame.bottom() + menuPx));
 }
 
 int Form::menuHeightPx() const
@@ -185,8 +183,7 @@ void Form::setOuterHeightTw(double tw)
 void Form::applySize()
 {
     const int menuPx = menuHeightPx();
-    const QSize size(qMax(1, Twips::toPx(m_clientTw.width())),
-                     qMax(1, Twips::toPx(m_clientTw.height())) + menuPx);
+    const QSize size(qMax(1, Twips::toPx(m_clientTw.width())), qMax(1, Twips::toPx(m_clientTw.height())) + menuPx);
     if (m_frame == Frame::FixedSingle) {
         setFixedSize(size);
     } else {

@@ -29,8 +29,7 @@ public:
     QWidget *client() const { return m_client; }
 
     // Design of the window: client area size, frame style, buttons.
-    void setDesign(double clientWidthTw, double clientHeightTw, Frame frame,
-                   bool minimizeButton, bool maximizeButton);
+    void setDesign(double clientWidthTw, double clientHeightTw, Frame frame, bool minimizeButton, bool maximizeButton);
 
     double clientWidthTw() const { return m_clientTw.width(); }
     double clientHeightTw() const { return m_clientTw.height(); }

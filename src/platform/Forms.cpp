@@ -50,10 +50,7 @@ void dispose(Form *form)
 
 namespace Forms {
 
-void registerFactory(WindowKey key, Factory factory)
-{
-    registry().factories.insert(key, std::move(factory));
-}
+void registerFactory(WindowKey key, Factory factory) { registry().factories.insert(key, std::move(factory)); }
 
 Form *find(WindowKey key)
 {

@@ -4,10 +4,7 @@
 namespace ProgramDir {
 Seam<StandIn> seam;
 
-QString path()
-{
-    return seam.get().dir.isEmpty() ? QCoreApplication::applicationDirPath() : seam.get().dir;
-}
+QString path() { return seam.get().dir.isEmpty() ? QCoreApplication::applicationDirPath() : seam.get().dir; }
 bool overridden() { return !seam.get().dir.isEmpty(); }
 bool overriddenReadOnly() { return seam.get().readOnly && overridden(); }
-}
+} // namespace ProgramDir

@@ -19,4 +19,4 @@ struct StandIn {
 extern Seam<StandIn> seam;
 bool overridden();
 bool overriddenReadOnly();
-}
+} // namespace ProgramDir

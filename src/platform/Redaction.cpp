@@ -16,8 +16,8 @@ const QRegularExpression &addressStart()
 
 bool endsAuthority(QChar c)
 {
-    return c.isSpace() || c == u'/' || c == u'?' || c == u'#' || c == u'"' || c == u'\'' || c == u'<'
-           || c == u'>' || c == u'`' || c == u'\\' || c == u'(' || c == u')';
+    return c.isSpace() || c == u'/' || c == u'?' || c == u'#' || c == u'"' || c == u'\'' || c == u'<' || c == u'>'
+           || c == u'`' || c == u'\\' || c == u'(' || c == u')';
 }
 
 // Where the password of "user:password" starts, or -1: the first ':' (or

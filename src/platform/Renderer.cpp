@@ -23,8 +23,7 @@ bool openGLRunsInSoftware()
     surface.create();
     if (!context.create() || !context.makeCurrent(&surface))
         return true;
-    const QByteArray renderer =
-        reinterpret_cast<const char *>(context.functions()->glGetString(GL_RENDERER));
+    const QByteArray renderer = reinterpret_cast<const char *>(context.functions()->glGetString(GL_RENDERER));
     context.doneCurrent();
     return renderer.contains("llvmpipe") || renderer.contains("softpipe") || renderer.contains("Software")
            || renderer.contains("SWR");

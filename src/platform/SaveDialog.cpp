@@ -13,10 +13,7 @@ SaveDialog::Shown g_lastShown;
 Seam<std::optional<SaveDialog::Answer>> SaveDialog::answerSeam;
 SaveDialog::Shown SaveDialog::lastShown() { return g_lastShown; }
 
-SaveDialog::SaveDialog(const QString &name, QObject *parent) : QObject(parent)
-{
-    setObjectName(name);
-}
+SaveDialog::SaveDialog(const QString &name, QObject *parent) : QObject(parent) { setObjectName(name); }
 
 QStringList SaveDialog::nameFilters(const QString &filter)
 {

@@ -19,10 +19,11 @@
 // take(), which leaves the program's own value in its place.
 #include <utility>
 
-template <typename T>
-class Seam {
+template <typename T> class Seam {
 public:
-    explicit Seam(T real = T(), void (*changed)() = nullptr) : m_real(real), m_value(std::move(real)), m_changed(changed) {}
+    explicit Seam(T real = T(), void (*changed)() = nullptr)
+        : m_real(real), m_value(std::move(real)), m_changed(changed)
+    {}
     Seam(const Seam &) = delete;
     Seam &operator=(const Seam &) = delete;
 

@@ -10,8 +10,7 @@
 class TextField : public QLineEdit {
     Q_OBJECT
 public:
-    explicit TextField(const QString &name, QWidget *parent, bool hidden = false)
-        : QLineEdit(parent)
+    explicit TextField(const QString &name, QWidget *parent, bool hidden = false) : QLineEdit(parent)
     {
         setObjectName(name);
         setMaxLength(std::numeric_limits<int>::max());

@@ -14,10 +14,26 @@ public:
     double Top() const { return m_top; }
     double Width() const { return m_width; }
     double Height() const { return m_height; }
-    void setLeft(double tw) { m_left = tw; placed(); }
-    void setTop(double tw) { m_top = tw; placed(); }
-    void setWidth(double tw) { m_width = tw; placed(); }
-    void setHeight(double tw) { m_height = tw; placed(); }
+    void setLeft(double tw)
+    {
+        m_left = tw;
+        placed();
+    }
+    void setTop(double tw)
+    {
+        m_top = tw;
+        placed();
+    }
+    void setWidth(double tw)
+    {
+        m_width = tw;
+        placed();
+    }
+    void setHeight(double tw)
+    {
+        m_height = tw;
+        placed();
+    }
     void placeTw(double left, double top, double width, double height)
     {
         m_left = left;

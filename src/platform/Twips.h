@@ -6,4 +6,4 @@ namespace Twips {
 constexpr double PerPixel = 15.0;
 inline int toPx(double tw) { return int(std::lround(tw / PerPixel)); }
 inline double fromPx(int px) { return px * PerPixel; }
-}
+} // namespace Twips

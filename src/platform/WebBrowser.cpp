@@ -20,8 +20,8 @@ const QString EngineName = QStringLiteral("de browser-engine (Qt WebEngine)");
 // A page is read and thrown away: at most this much of it, in pieces of this size.
 constexpr qint64 MaxPageBytes = 4 * 1024 * 1024;
 constexpr qint64 ReadPiece = 64 * 1024;
-constexpr int MaxRedirects = 20;      // as many as the engine follows
-constexpr int PageTimeoutMs = 30000;  // no data for this long: the page failed
+constexpr int MaxRedirects = 20;     // as many as the engine follows
+constexpr int PageTimeoutMs = 30000; // no data for this long: the page failed
 // The status line and headers of each answer must be complete this soon
 // after the request (or the redirect) went out: a server that sends headers
 // without end, or one header line without end, keeps the transfer alive
@@ -42,7 +42,8 @@ QString whyEnded(WebViewModule::RenderEnd end, int exitCode)
         return QStringLiteral("het weergaveproces van de browser is afgebroken.");
     default:
         return QStringLiteral("het weergaveproces van de browser kon niet starten of stopte met een fout "
-                              "(afsluitcode %1).").arg(exitCode);
+                              "(afsluitcode %1).")
+            .arg(exitCode);
     }
 }
 
@@ -166,7 +167,8 @@ void WebBrowser::showPage(const QUrl &url)
         WebViewModule *module = WebViewModule::instance(&error);
         if (!module) {
             ComponentFailure::report(EngineName, QStringLiteral("de module van de browser kon niet worden geladen "
-                                                                "(%1).").arg(error));
+                                                                "(%1).")
+                                                     .arg(error));
             return;
         }
         static bool composed = false;

@@ -53,13 +53,13 @@ WebViewModule *WebViewModule::instance(QString *error)
     }
     if (!library) {
         if (failure.isEmpty())
-            failure = QStringLiteral("%1 niet gevonden in %2").arg(QLatin1String(KIJKRAAM_WEBVIEW_LIBRARY),
-                                                                 dirs.join(QLatin1Char(':')));
+            failure = QStringLiteral("%1 niet gevonden in %2")
+                          .arg(QLatin1String(KIJKRAAM_WEBVIEW_LIBRARY), dirs.join(QLatin1Char(':')));
     } else if (auto entry = reinterpret_cast<WebViewModuleEntry>(::dlsym(library, KIJKRAAM_WEBVIEW_ENTRY))) {
         module = entry();
     } else {
-        failure = QStringLiteral("%1 mist %2").arg(QLatin1String(KIJKRAAM_WEBVIEW_LIBRARY),
-                                                 QLatin1String(KIJKRAAM_WEBVIEW_ENTRY));
+        failure = QStringLiteral("%1 mist %2")
+                      .arg(QLatin1String(KIJKRAAM_WEBVIEW_LIBRARY), QLatin1String(KIJKRAAM_WEBVIEW_ENTRY));
     }
     if (!module && failure.isEmpty())
         failure = QStringLiteral("%1 gaf geen module").arg(QLatin1String(KIJKRAAM_WEBVIEW_LIBRARY));

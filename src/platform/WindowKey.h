@@ -15,7 +15,7 @@ enum class WindowKey {
     Stream2,
     Stream3,
     Stream4,
-    Column,          // "verticaal": the four players in one column
+    Column, // "verticaal": the four players in one column
 };
 
 namespace WindowKeys {

@@ -149,8 +149,8 @@ void AdaptiveStream::reconsider()
     if (!m_variants.isEmpty() && m_current >= 0) {
         const int next = VariantChoice::choose(m_variants, size);
         if (next != m_current && next >= 0) {
-            qCDebug(lcAdaptive).noquote() << "variant" << next << m_variants[next].size
-                                          << m_variants[next].url.toString() << "for" << size;
+            qCDebug(lcAdaptive).noquote()
+                << "variant" << next << m_variants[next].size << m_variants[next].url.toString() << "for" << size;
             m_current = next;
             emit load(m_variants[next].url.toString(), true);
         }

@@ -70,8 +70,8 @@ QByteArray headText(const QByteArray &head)
 
 bool isSpace(QChar c)
 {
-    return c == QLatin1Char(' ') || c == QLatin1Char('\t') || c == QLatin1Char('\n')
-        || c == QLatin1Char('\r') || c == QLatin1Char('\f') || c == QLatin1Char('\v');
+    return c == QLatin1Char(' ') || c == QLatin1Char('\t') || c == QLatin1Char('\n') || c == QLatin1Char('\r')
+           || c == QLatin1Char('\f') || c == QLatin1Char('\v');
 }
 
 bool isNameStart(QChar c)
@@ -149,9 +149,9 @@ QString decodeEntities(const QString &value)
 }
 
 struct Tag {
-    QString name;                           // lower case
-    bool end = false;                       // </name>
-    bool selfClosing = false;               // <name/>
+    QString name;                              // lower case
+    bool end = false;                          // </name>
+    bool selfClosing = false;                  // <name/>
     QList<QPair<QString, QString>> attributes; // lower-case names, decoded values
 };
 
@@ -238,8 +238,7 @@ private:
             } else if (c == QLatin1Char('>')) {
                 ++m_pos;
                 return true;
-            } else if (c == QLatin1Char('/') && m_pos + 1 < n
-                       && m_text.at(m_pos + 1) == QLatin1Char('>')) {
+            } else if (c == QLatin1Char('/') && m_pos + 1 < n && m_text.at(m_pos + 1) == QLatin1Char('>')) {
                 tag->selfClosing = true;
                 m_pos += 2;
                 return true;
@@ -324,10 +323,9 @@ private:
 bool isNetworkScheme(const QString &scheme)
 {
     static const QStringList schemes = {
-        QStringLiteral("http"), QStringLiteral("https"), QStringLiteral("mms"),
-        QStringLiteral("mmsh"), QStringLiteral("mmst"),  QStringLiteral("rtsp"),
-        QStringLiteral("rtspt"), QStringLiteral("rtspu"), QStringLiteral("rtsps"),
-        QStringLiteral("rtmp"),
+        QStringLiteral("http"),  QStringLiteral("https"), QStringLiteral("mms"),   QStringLiteral("mmsh"),
+        QStringLiteral("mmst"),  QStringLiteral("rtsp"),  QStringLiteral("rtspt"), QStringLiteral("rtspu"),
+        QStringLiteral("rtsps"), QStringLiteral("rtmp"),
     };
     return schemes.contains(scheme.toLower());
 }
@@ -352,10 +350,7 @@ QString attribute(const Tag &tag, QLatin1String name)
 // characters; reading stops when it is spent.
 class Builder {
 public:
-    explicit Builder(const QUrl &documentUrl)
-        : m_document(documentUrl), m_fromNetwork(!documentUrl.isLocalFile())
-    {
-    }
+    explicit Builder(const QUrl &documentUrl) : m_document(documentUrl), m_fromNetwork(!documentUrl.isLocalFile()) {}
 
     bool full() const { return m_playlist.items.size() >= MaxItems || m_budget <= 0; }
 
@@ -505,11 +500,11 @@ private:
 
     QUrl m_document;
     bool m_fromNetwork;
-    QUrl m_playlistBaseTag;              // the playlist's BASE as written
-    std::optional<QUrl> m_playlistBase;  // ... and made absolute, once needed
+    QUrl m_playlistBaseTag;             // the playlist's BASE as written
+    std::optional<QUrl> m_playlistBase; // ... and made absolute, once needed
     bool m_inEntry = false;
     QStringList m_entryRefs;
-    QUrl m_entryBase;                    // the entry's BASE as written
+    QUrl m_entryBase; // the entry's BASE as written
     qint64 m_budget = MaxResolvedChars;
     Playlist m_playlist;
 };

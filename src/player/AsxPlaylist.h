@@ -75,8 +75,7 @@ Playlist parse(const QByteArray &data, const QUrl &documentUrl);
 // addresses are MMS over HTTP and come back as mmsh:// addresses, except
 // those named like a playlist (isPlaylistName): a playlist is fetched over
 // http, only a stream is MMS.
-Playlist parseReference(const QByteArray &data, const QUrl &documentUrl,
-                        const QByteArray &contentType = QByteArray());
+Playlist parseReference(const QByteArray &data, const QUrl &documentUrl, const QByteArray &contentType = QByteArray());
 
 // A playlist of entries, each with its addresses to try in turn, under the
 // same rules as parse(): relative addresses resolve against `documentUrl`,
@@ -95,7 +94,6 @@ bool isPlaylistName(const QUrl &url);
 
 // parse() or parseReference(), whichever formatOf() the data says; an empty,
 // invalid playlist for anything else.
-Playlist read(const QByteArray &data, const QUrl &documentUrl,
-              const QByteArray &contentType = QByteArray());
+Playlist read(const QByteArray &data, const QUrl &documentUrl, const QByteArray &contentType = QByteArray());
 
 } // namespace Asx

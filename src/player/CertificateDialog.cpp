@@ -22,8 +22,7 @@ QMessageBox *box(QWidget *parent, QMessageBox::Icon icon, const QString &text)
 
 void ask(QWidget *parent, const QString &host, const QSslCertificate &certificate, std::function<void()> trusted)
 {
-    const QString fingerprint =
-        CertificateTrust::fingerprintText(certificate.digest(QCryptographicHash::Sha256));
+    const QString fingerprint = CertificateTrust::fingerprintText(certificate.digest(QCryptographicHash::Sha256));
     QMessageBox *question = box(parent, QMessageBox::Warning,
                                 tr("%1 toont een certificaat dat dit systeem niet vertrouwt.\n\n"
                                    "SHA-256-vingerafdruk:\n%2\n\n"
@@ -37,19 +36,18 @@ void ask(QWidget *parent, const QString &host, const QSslCertificate &certificat
     QPushButton *no = question->addButton(tr("Annuleren"), QMessageBox::RejectRole);
     question->setDefaultButton(no);
     question->setEscapeButton(no);
-    QObject::connect(question, &QMessageBox::buttonClicked, question,
-                     [parent = QPointer<QWidget>(parent), yes, host, certificate, trusted](QAbstractButton *button) {
-                         if (button != yes)
-                             return;
-                         QString error;
-                         if (CertificateStore::trust(host, certificate, &error)) {
-                             trusted();
-                             return;
-                         }
-                         box(parent, QMessageBox::Critical,
-                             tr("Het certificaat kan niet worden onthouden: %1").arg(error))
-                             ->open();
-                     });
+    QObject::connect(
+        question, &QMessageBox::buttonClicked, question,
+        [parent = QPointer<QWidget>(parent), yes, host, certificate, trusted](QAbstractButton *button) {
+            if (button != yes)
+                return;
+            QString error;
+            if (CertificateStore::trust(host, certificate, &error)) {
+                trusted();
+                return;
+            }
+            box(parent, QMessageBox::Critical, tr("Het certificaat kan niet worden onthouden: %1").arg(error))->open();
+        });
     question->open();
 }
 } // namespace

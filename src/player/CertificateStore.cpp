@@ -35,9 +35,9 @@ QByteArray readAll(const QString &path)
 QString stampOf(const QString &path)
 {
     const QFileInfo info(path);
-    return info.exists() ? QStringLiteral("%1|%2|%3;").arg(path).arg(info.size()).arg(
-                               info.lastModified().toMSecsSinceEpoch())
-                         : QStringLiteral("%1|none;").arg(path);
+    return info.exists()
+               ? QStringLiteral("%1|%2|%3;").arg(path).arg(info.size()).arg(info.lastModified().toMSecsSinceEpoch())
+               : QStringLiteral("%1|none;").arg(path);
 }
 
 // Written in full or not at all, readable by the user alone.
@@ -64,8 +64,8 @@ QByteArray sha256Of(const QSslCertificate &certificate)
 // The bundle again from what it held, `added` and the system's store.
 bool rebuild(const CertificateTrust::TrustList &list, const QByteArray &added, QString *error)
 {
-    const QByteArray bundle =
-        CertificateTrust::engineBundle(readAll(systemStore()), readAll(bundlePath()), added, list);
+    const QByteArray bundle = CertificateTrust::engineBundle(readAll(systemStore()), readAll(bundlePath()), added,
+                                                             list);
     if (!writePrivate(bundlePath(), bundle, error))
         return false;
     g_builtFrom = stampOf(trustFilePath()) + stampOf(systemStore());
@@ -105,7 +105,8 @@ bool userTrusts(const QString &host, const QSslCertificate &leaf, const QList<QS
 
 QString systemStore()
 {
-    return systemStoreSeam.get().isEmpty() ? QStringLiteral("/etc/ssl/certs/ca-certificates.crt") : systemStoreSeam.get();
+    return systemStoreSeam.get().isEmpty() ? QStringLiteral("/etc/ssl/certs/ca-certificates.crt")
+                                           : systemStoreSeam.get();
 }
 
 // Another store: the bundle is made anew.

@@ -25,10 +25,7 @@ QString untrustedReason(const QString &host)
     return QCoreApplication::translate("CertificateTrust", "Certificaat niet vertrouwd: %1").arg(host);
 }
 
-QString fingerprintText(const QByteArray &sha256)
-{
-    return QString::fromLatin1(sha256.toHex(':').toUpper());
-}
+QString fingerprintText(const QByteArray &sha256) { return QString::fromLatin1(sha256.toHex(':').toUpper()); }
 
 QByteArray parseFingerprint(const QString &text)
 {

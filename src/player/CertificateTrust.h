@@ -8,8 +8,8 @@
 // changes is asked about again: the new one has another fingerprint.
 #include <QByteArray>
 #include <QList>
-#include <QStringList>
 #include <QString>
+#include <QStringList>
 #include <QUrl>
 
 namespace CertificateTrust {
@@ -45,8 +45,8 @@ public:
 
 private:
     struct Line {
-        QByteArray raw;     // as read: comments, blank and unreadable lines are kept
-        QString host;       // empty unless the line names a host and a fingerprint
+        QByteArray raw; // as read: comments, blank and unreadable lines are kept
+        QString host;   // empty unless the line names a host and a fingerprint
         QByteArray sha256;
     };
     QList<Line> m_lines;

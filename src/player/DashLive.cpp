@@ -13,7 +13,9 @@ namespace {
 struct Template {
     QString media, init;
     qint64 timescale = 1, startNumber = 1, duration = 0, pto = 0;
-    struct S { qint64 t = -1, d = 0, r = 0; };
+    struct S {
+        qint64 t = -1, d = 0, r = 0;
+    };
     QList<S> timeline;
     bool hasTimeline = false;
 };
@@ -36,8 +38,8 @@ struct Mpd {
 double isoSeconds(const QString &duration)
 {
     // PnDTnHnMnS, as MPDs write durations.
-    static const QRegularExpression re(
-        QStringLiteral("^P(?:(\\d+(?:\\.\\d+)?)D)?(?:T(?:(\\d+(?:\\.\\d+)?)H)?(?:(\\d+(?:\\.\\d+)?)M)?(?:(\\d+(?:\\.\\d+)?)S)?)?$"));
+    static const QRegularExpression re(QStringLiteral(
+        "^P(?:(\\d+(?:\\.\\d+)?)D)?(?:T(?:(\\d+(?:\\.\\d+)?)H)?(?:(\\d+(?:\\.\\d+)?)M)?(?:(\\d+(?:\\.\\d+)?)S)?)?$"));
     const QRegularExpressionMatch m = re.match(duration.trimmed());
     if (!m.hasMatch())
         return -1;
@@ -82,10 +84,7 @@ void readTemplate(QXmlStreamReader &xml, Template &tpl)
     }
 }
 
-QUrl withBase(QXmlStreamReader &xml, const QUrl &base)
-{
-    return base.resolved(QUrl(xml.readElementText().trimmed()));
-}
+QUrl withBase(QXmlStreamReader &xml, const QUrl &base) { return base.resolved(QUrl(xml.readElementText().trimmed())); }
 
 Mpd read(const QByteArray &body, const QUrl &url)
 {
@@ -96,7 +95,8 @@ Mpd read(const QByteArray &body, const QUrl &url)
     const QXmlStreamAttributes top = xml.attributes();
     mpd.live = top.value(QLatin1String("type")) == QLatin1String("dynamic");
     mpd.availabilityStartMs = QDateTime::fromString(top.value(QLatin1String("availabilityStartTime")).toString(),
-                                                    Qt::ISODateWithMs).toMSecsSinceEpoch();
+                                                    Qt::ISODateWithMs)
+                                  .toMSecsSinceEpoch();
     const double depth = isoSeconds(top.value(QLatin1String("timeShiftBufferDepth")).toString());
     if (depth > 0)
         mpd.timeShiftSeconds = depth;
@@ -136,7 +136,8 @@ Mpd read(const QByteArray &body, const QUrl &url)
                         Rep rep;
                         rep.id = ra.value(QLatin1String("id")).toString();
                         const QString mime = ra.hasAttribute(QLatin1String("mimeType"))
-                                                 ? ra.value(QLatin1String("mimeType")).toString() : setMime;
+                                                 ? ra.value(QLatin1String("mimeType")).toString()
+                                                 : setMime;
                         rep.kind = !kind.isEmpty() ? kind : mime.section(QLatin1Char('/'), 0, 0);
                         rep.codecs = ra.value(QLatin1String("codecs")).toString();
                         rep.width = ra.value(QLatin1String("width")).toInt();
@@ -187,7 +188,8 @@ QString fill(const QString &pattern, const Rep &rep, qint64 number, qint64 time)
             out += rep.id;
         else
             out += QStringLiteral("%1").arg(name == QLatin1String("Number") ? number
-                                            : name == QLatin1String("Time") ? time : rep.bandwidth,
+                                            : name == QLatin1String("Time") ? time
+                                                                            : rep.bandwidth,
                                             width, 10, QLatin1Char('0'));
     }
     out += pattern.mid(at);
@@ -262,7 +264,9 @@ QByteArray media(const QByteArray &body, const QUrl &url, const QString &id, qin
     if (!mpd.live || !rep)
         return QByteArray();
     const Template &tpl = rep->tpl;
-    struct Seg { qint64 number, time, duration; };
+    struct Seg {
+        qint64 number, time, duration;
+    };
     QList<Seg> segs;
     constexpr int MaxListed = 12; // the newest ones: a live playlist's window
     if (tpl.hasTimeline) {
@@ -294,8 +298,8 @@ QByteArray media(const QByteArray &body, const QUrl &url, const QString &id, qin
     for (const Seg &s : segs)
         longest = qMax(longest, s.duration);
     QByteArray out = "#EXTM3U\n#EXT-X-VERSION:7\n#EXT-X-TARGETDURATION:"
-                     + QByteArray::number(qint64(std::ceil(double(longest) / tpl.timescale))) + "\n#EXT-X-MEDIA-SEQUENCE:"
-                     + QByteArray::number(segs.first().number) + "\n";
+                     + QByteArray::number(qint64(std::ceil(double(longest) / tpl.timescale)))
+                     + "\n#EXT-X-MEDIA-SEQUENCE:" + QByteArray::number(segs.first().number) + "\n";
     if (!tpl.init.isEmpty())
         out += "#EXT-X-MAP:URI=" + quoted(rep->base.resolved(QUrl(fill(tpl.init, *rep, 0, 0)))) + "\n";
     for (const Seg &s : segs)

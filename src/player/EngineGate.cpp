@@ -194,10 +194,13 @@ private:
     void onTimer()
     {
         switch (m_stage) {
-        case Waiting: return connectUpstream();
+        case Waiting:
+            return connectUpstream();
         case Request:
-        case Head: return refuse("504 Gateway Timeout");
-        default: return;
+        case Head:
+            return refuse("504 Gateway Timeout");
+        default:
+            return;
         }
     }
 
@@ -256,11 +259,16 @@ private:
         if (!m_upstream)
             return;
         switch (m_stage) {
-        case Head: return readHead();
-        case Playlist: return readPlaylist();
+        case Head:
+            return readHead();
+        case Playlist:
+            return readPlaylist();
         case Relay:
-        case Tunnel: return pump();
-        default: m_upstream->readAll(); return;
+        case Tunnel:
+            return pump();
+        default:
+            m_upstream->readAll();
+            return;
         }
     }
 
@@ -286,8 +294,8 @@ private:
         m_length = headerValue(lines, "content-length").toLongLong(&ok);
         if (!ok)
             m_length = -1;
-        if (m_status == 404 && m_method == "GET" && m_clock.elapsed() + GateRules::NotFoundRetryMs
-                                                        < GateRules::NotFoundHoldMs) {
+        if (m_status == 404 && m_method == "GET"
+            && m_clock.elapsed() + GateRules::NotFoundRetryMs < GateRules::NotFoundHoldMs) {
             // Perhaps not there yet (a live stream's next segment): ask again soon.
             dropUpstream();
             m_stage = Waiting;
@@ -303,7 +311,8 @@ private:
             sendHead(0);
             return finishClient();
         }
-        const bool noBody = m_method == "HEAD" || m_status == 204 || m_status == 304 || (m_status >= 100 && m_status < 200);
+        const bool noBody = m_method == "HEAD" || m_status == 204 || m_status == 304
+                            || (m_status >= 100 && m_status < 200);
         if (noBody) {
             dropUpstream();
             sendHead(m_length);
@@ -322,7 +331,8 @@ private:
         if (m_body.size() > GateRules::MaxPlaylistBytes)
             return refuse("502 Playlist Too Large");
         const bool complete = (m_length >= 0 && m_body.size() >= m_length)
-                              || (m_upstream->state() != QAbstractSocket::ConnectedState && !m_upstream->bytesAvailable());
+                              || (m_upstream->state() != QAbstractSocket::ConnectedState
+                                  && !m_upstream->bytesAvailable());
         if (m_sniffing) {
             if (m_body.size() < 16 && !complete)
                 return;

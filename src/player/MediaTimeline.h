@@ -40,7 +40,7 @@ public:
 private:
     double m_position = 0, m_duration = 0;
     bool m_seekable = false;
-    bool m_reported = false;   // a report with a position came
+    bool m_reported = false;    // a report with a position came
     double m_firstDuration = 0; // the first length reported
     double m_positionAtFirstDuration = 0;
     bool m_grew = false;

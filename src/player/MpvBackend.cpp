@@ -1,6 +1,6 @@
 #include "player/MpvBackend.h"
-#include "player/CertificateStore.h"
 #include "player/AdaptiveStream.h"
+#include "player/CertificateStore.h"
 #include "player/EngineGate.h"
 #include "player/EngineOptions.h"
 #include "player/MpvSoftwareWidget.h"
@@ -28,8 +28,18 @@ namespace {
 std::atomic<int> g_liveCores{0};
 
 enum ReplyId : uint64_t {
-    ObservePause = 1, ObserveCacheWait, ObserveCachePct, ObserveTime, ObserveDuration, ObserveSeekable,
-    ReplyDropped, ReplyDecoderDropped, ObserveIcyTitle, ReplyTracks, ObserveWidth, ObserveHeight,
+    ObservePause = 1,
+    ObserveCacheWait,
+    ObserveCachePct,
+    ObserveTime,
+    ObserveDuration,
+    ObserveSeekable,
+    ReplyDropped,
+    ReplyDecoderDropped,
+    ObserveIcyTitle,
+    ReplyTracks,
+    ObserveWidth,
+    ObserveHeight,
     ObserveHwdec
 };
 // The engine's lines of one try kept to tell why it failed.
@@ -78,8 +88,9 @@ QStringList sharedLinesFor(const QString &address, qint64 since)
         if (line.at < since)
             continue;
         const bool namesOne = line.text.contains(QLatin1String("://")) || line.text.contains(QLatin1String("hostname"));
-        if (namesOne && (host.isEmpty() || !line.text.contains(host)
-                         || (!hostPort.isEmpty() && line.text.contains(host + u':') && !line.text.contains(hostPort))))
+        if (namesOne
+            && (host.isEmpty() || !line.text.contains(host)
+                || (!hostPort.isEmpty() && line.text.contains(host + u':') && !line.text.contains(hostPort))))
             continue;
         lines << line.text;
     }
@@ -88,7 +99,6 @@ QStringList sharedLinesFor(const QString &address, qint64 since)
 } // namespace
 
 int MpvBackend::liveCores() { return g_liveCores.load(); }
-
 
 MpvBackend::MpvBackend()
 {
@@ -164,11 +174,14 @@ MpvBackend::MpvBackend()
     mpv_observe_property(m_mpv, ObserveHeight, "dheight", MPV_FORMAT_INT64);
     mpv_observe_property(m_mpv, ObserveHwdec, "hwdec-current", MPV_FORMAT_STRING);
     mpv_observe_property(m_mpv, ObserveIcyTitle, "metadata/by-key/icy-title", MPV_FORMAT_STRING);
-    mpv_set_wakeup_callback(m_mpv, [](void *ctx) {
-        auto *self = static_cast<MpvBackend *>(ctx);
-        if (!self->m_wakeupPending.exchange(true))
-            QMetaObject::invokeMethod(self, &MpvBackend::drainEvents, Qt::QueuedConnection);
-    }, this);
+    mpv_set_wakeup_callback(
+        m_mpv,
+        [](void *ctx) {
+            auto *self = static_cast<MpvBackend *>(ctx);
+            if (!self->m_wakeupPending.exchange(true))
+                QMetaObject::invokeMethod(self, &MpvBackend::drainEvents, Qt::QueuedConnection);
+        },
+        this);
     if (const int error = mpv_initialize(m_mpv); error < 0) {
         m_startError = QString::fromUtf8(mpv_error_string(error));
         mpv_terminate_destroy(m_mpv);
@@ -275,8 +288,7 @@ void MpvBackend::open(const QString &url)
     }
     setFlag("pause", false);
     // A certificate trusted (or withdrawn) since the last open counts now.
-    mpv_set_property_string(m_mpv, "tls-ca-file",
-                            QFile::encodeName(CertificateStore::engineAuthorities()).constData());
+    mpv_set_property_string(m_mpv, "tls-ca-file", QFile::encodeName(CertificateStore::engineAuthorities()).constData());
     m_switching = m_ytdlMissing = false;
     ++m_endSerial;
     const RtspTransport::DecoderOpen target = RtspTransport::forDecoder(url);
@@ -373,7 +385,6 @@ void MpvBackend::setStretchToFit(bool stretch)
     // video is never drawn larger than its own size.
     mpv_set_property_string(m_mpv, "video-unscaled", stretch ? "no" : "downscale-big");
 }
-
 
 void MpvBackend::drainEvents()
 {
@@ -482,9 +493,15 @@ void MpvBackend::handle(const mpv_event *event)
         }
         const bool has = prop->format != MPV_FORMAT_NONE && prop->data;
         switch (event->reply_userdata) {
-        case ObservePause: m_paused = has && *static_cast<int *>(prop->data); break;
-        case ObserveCacheWait: m_pausedForCache = has && *static_cast<int *>(prop->data); break;
-        case ObserveCachePct: m_cachePercent = has ? int(*static_cast<int64_t *>(prop->data)) : 0; break;
+        case ObservePause:
+            m_paused = has && *static_cast<int *>(prop->data);
+            break;
+        case ObserveCacheWait:
+            m_pausedForCache = has && *static_cast<int *>(prop->data);
+            break;
+        case ObserveCachePct:
+            m_cachePercent = has ? int(*static_cast<int64_t *>(prop->data)) : 0;
+            break;
         case ObserveTime:
             m_position = has ? *static_cast<double *>(prop->data) : 0;
             emit timeChanged(m_position, m_duration, m_seekable);
@@ -526,7 +543,8 @@ void MpvBackend::handle(const mpv_event *event)
             m_decoderDropped = has ? *static_cast<int64_t *>(prop->data) : 0;
             logFrames();
             return;
-        default: break;
+        default:
+            break;
         }
         break;
     }

@@ -62,7 +62,7 @@ private:
     QPointer<QWidget> m_video;
     MpvVideoSurface *m_surface = nullptr; // the same widget, while m_video lives
     std::atomic<bool> m_wakeupPending{false};
-    QString m_pendingUrl;   // waits for the render context
+    QString m_pendingUrl; // waits for the render context
     bool m_renderReady = false;
     bool m_loaded = false;  // a file is loaded (between FILE_LOADED and END_FILE)
     bool m_opening = false; // between loadfile and FILE_LOADED
@@ -83,11 +83,11 @@ private:
     QString m_title; // a radio's now-playing title
     QTimer m_timePoll;
     QStringList m_rejectedOptions;
-    qint64 m_dropped = 0, m_decoderDropped = 0; // mpv's counters, while frames are logged
+    qint64 m_dropped = 0, m_decoderDropped = 0;           // mpv's counters, while frames are logged
     std::optional<PlayerLog::FrameCounts> m_loggedFrames; // none yet: the first counts are logged
-    EngineGate *m_gate = nullptr;         // the engine's way to the network; lives in its own thread
-    AdaptiveStream *m_adaptive = nullptr; // which variant of an adaptive stream fits the video area
-    bool m_switching = false;             // another variant of what plays is being opened
+    EngineGate *m_gate = nullptr;                         // the engine's way to the network; lives in its own thread
+    AdaptiveStream *m_adaptive = nullptr;                 // which variant of an adaptive stream fits the video area
+    bool m_switching = false;                             // another variant of what plays is being opened
     // Decoding fitted to what is shown: the source's picture size, whether
     // the software decoder decodes it, whether it skips the loop filter
     // (VariantChoice::skipLoopFilter), which of two equal hwdec values is set.
@@ -96,7 +96,7 @@ private:
     bool m_softwareDecoding = false;
     bool m_skippingLoopFilter = false;
     bool m_hwdecFlipped = false;
-    bool m_ytdlMissing = false;           // the address needed yt-dlp, which is not there
-    quint64 m_endSerial = 0;              // a failure's reason waits for its log lines
+    bool m_ytdlMissing = false; // the address needed yt-dlp, which is not there
+    quint64 m_endSerial = 0;    // a failure's reason waits for its log lines
     static constexpr int ReasonSettleMs = 150;
 };

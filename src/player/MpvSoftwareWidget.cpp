@@ -5,8 +5,7 @@
 #include <cstdlib>
 #include <mpv/render.h>
 
-MpvSoftwareWidget::MpvSoftwareWidget(mpv_handle *mpv, QWidget *parent)
-    : QWidget(parent), MpvVideoSurface(this, mpv)
+MpvSoftwareWidget::MpvSoftwareWidget(mpv_handle *mpv, QWidget *parent) : QWidget(parent), MpvVideoSurface(this, mpv)
 {
     setAttribute(Qt::WA_OpaquePaintEvent);
     mpv_render_param params[] = {
@@ -91,8 +90,9 @@ void MpvSoftwareWidget::paintEvent(QPaintEvent *event)
     if (m_hasFrame)
         countPainted();
     if (m_hasFrame && m_image.width() >= int(width() * devicePixelRatioF()))
-        painter.drawImage(event->rect(), m_image, QRectF(QPointF(event->rect().topLeft()) * devicePixelRatioF(),
-                                                         QSizeF(event->rect().size()) * devicePixelRatioF()));
+        painter.drawImage(event->rect(), m_image,
+                          QRectF(QPointF(event->rect().topLeft()) * devicePixelRatioF(),
+                                 QSizeF(event->rect().size()) * devicePixelRatioF()));
     else
         painter.fillRect(event->rect(), Qt::black);
 }

@@ -53,7 +53,8 @@ void MpvVideoSurface::updateCallback(void *ctx)
     // Called on one of mpv's threads: only post to the widget's thread.
     auto *self = static_cast<MpvVideoSurface *>(ctx);
     if (!self->m_updatePending.exchange(true))
-        QMetaObject::invokeMethod(self->m_widget, [self] { self->takeUpdate(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            self->m_widget, [self] { self->takeUpdate(); }, Qt::QueuedConnection);
 }
 
 void MpvVideoSurface::takeUpdate()

@@ -12,8 +12,7 @@ void *getProcAddress(void *, const char *name)
 }
 } // namespace
 
-MpvVideoWidget::MpvVideoWidget(mpv_handle *mpv, QWidget *parent)
-    : QOpenGLWidget(parent), MpvVideoSurface(this, mpv)
+MpvVideoWidget::MpvVideoWidget(mpv_handle *mpv, QWidget *parent) : QOpenGLWidget(parent), MpvVideoSurface(this, mpv)
 {
     setAttribute(Qt::WA_OpaquePaintEvent);
     connect(this, &QOpenGLWidget::frameSwapped, this, [this] {
@@ -33,8 +32,8 @@ void MpvVideoWidget::initializeGL()
     // Qt destroys the GL context when the widget moves to a window that does
     // not share contexts; mpv's renderer must go first.
     disconnect(m_contextGone);
-    m_contextGone = connect(context(), &QOpenGLContext::aboutToBeDestroyed, this,
-                            &MpvVideoWidget::contextGone, Qt::DirectConnection);
+    m_contextGone = connect(context(), &QOpenGLContext::aboutToBeDestroyed, this, &MpvVideoWidget::contextGone,
+                            Qt::DirectConnection);
     if (hasRenderContext() || !hasCore())
         return;
     mpv_opengl_init_params glInit{&getProcAddress, nullptr};

@@ -1,6 +1,6 @@
 #include "player/PlayerBackend.h"
-#include "player/MpvBackend.h"
 #include "platform/ComponentFailure.h"
+#include "player/MpvBackend.h"
 
 Seam<PlayerBackend::Factory> PlayerBackend::factorySeam;
 

@@ -29,7 +29,7 @@ public:
     virtual QWidget *videoWidget(QWidget *parent) = 0;
 
     virtual void open(const QString &url) = 0; // load and play one address
-    virtual void stop() = 0;                    // unload the media
+    virtual void stop() = 0;                   // unload the media
     virtual void setPaused(bool paused) = 0;
     virtual void seek(double seconds) = 0;
     virtual void setVolume(int volume) = 0; // 0..100

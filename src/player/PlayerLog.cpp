@@ -30,9 +30,10 @@ void PlayerLog::status(const QWidget *player, const QString &text)
 
 void PlayerLog::frames(const QWidget *player, const FrameCounts &counts)
 {
-    qCDebug(lcFrames).noquote() << line(player, QStringLiteral("frames rendered %1 shown %2 dropped %3 decoder-dropped %4")
-                                                    .arg(counts.rendered)
-                                                    .arg(counts.shown)
-                                                    .arg(counts.dropped)
-                                                    .arg(counts.decoderDropped));
+    qCDebug(lcFrames).noquote() << line(player,
+                                        QStringLiteral("frames rendered %1 shown %2 dropped %3 decoder-dropped %4")
+                                            .arg(counts.rendered)
+                                            .arg(counts.shown)
+                                            .arg(counts.dropped)
+                                            .arg(counts.decoderDropped));
 }

@@ -22,7 +22,7 @@ Q_DECLARE_LOGGING_CATEGORY(lcFrames)
 namespace PlayerLog {
 
 struct FrameCounts {
-    quint64 rendered = 0, shown = 0; // by the video surface
+    quint64 rendered = 0, shown = 0;        // by the video surface
     qint64 dropped = 0, decoderDropped = 0; // by the decoder
     bool operator==(const FrameCounts &o) const
     {

@@ -159,7 +159,9 @@ void PlaylistFetcher::failWithStatus()
     const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     const QString reason = StatusReasons::fromNetwork(
         reply->error(), status, reply->url().host(),
-        QStringLiteral("HTTP %1 %2").arg(status).arg(reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString()));
+        QStringLiteral("HTTP %1 %2")
+            .arg(status)
+            .arg(reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString()));
     const QUrl url = reply->url();
     ServerAnswer::Answer said = replyOf(reply);
     said.head = reply->read(FetchAnswer::SniffBytes);
@@ -252,7 +254,8 @@ void PlaylistFetcher::decide(bool complete)
     const QUrl url = m_reply ? m_reply->url() : m_url;
     const ServerAnswer::Answer said = replyOf(m_reply);
     if (!m_isPlaylist) {
-        if (Playlists::formatOf(m_body.left(FetchAnswer::SniffBytes), url, said.contentType) == Playlists::Format::None) {
+        if (Playlists::formatOf(m_body.left(FetchAnswer::SniffBytes), url, said.contentType)
+            == Playlists::Format::None) {
             // Media, not a playlist: stop downloading, the decoder opens it itself.
             const QByteArray head = m_body.left(FetchAnswer::SniffBytes);
             const bool whole = complete && m_body.size() <= FetchAnswer::SniffBytes;

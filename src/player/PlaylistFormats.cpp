@@ -33,7 +33,7 @@ bool isMpegUrlType(const QByteArray &contentType)
 {
     const QByteArray type = contentType.split(';').value(0).trimmed().toLower();
     return type == "audio/x-mpegurl" || type == "audio/mpegurl" || type == "application/x-mpegurl"
-        || type == "application/vnd.apple.mpegurl";
+           || type == "application/vnd.apple.mpegurl";
 }
 
 // A bare list of addresses: text without control characters whose first
@@ -152,8 +152,7 @@ Asx::Playlist readPls(const QByteArray &data, const QUrl &documentUrl)
         if (ok && files.size() < Asx::MaxItems)
             files.append({number, line.mid(equals + 1).trimmed().toString()});
     }
-    std::stable_sort(files.begin(), files.end(),
-                     [](const auto &a, const auto &b) { return a.first < b.first; });
+    std::stable_sort(files.begin(), files.end(), [](const auto &a, const auto &b) { return a.first < b.first; });
     QList<QStringList> entries;
     for (const auto &file : std::as_const(files))
         entries << QStringList{file.second};

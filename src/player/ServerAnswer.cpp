@@ -24,15 +24,14 @@ bool isFramedStreamType(const QByteArray &contentType)
 bool isWindowsMediaType(const QByteArray &contentType)
 {
     const QByteArray type = mediaType(contentType);
-    return isFramedStreamType(type) || type == "video/x-ms-asf" || type == "video/x-ms-wmv"
-        || type == "audio/x-ms-wma" || type == "audio/x-ms-wax";
+    return isFramedStreamType(type) || type == "video/x-ms-asf" || type == "video/x-ms-wmv" || type == "audio/x-ms-wma"
+           || type == "audio/x-ms-wax";
 }
 
 bool isWindowsMediaServer(const QByteArray &server, const QByteArray &pragma)
 {
     const QByteArray name = server.toLower();
-    return (name.contains("cougar") || name.contains("wmserver"))
-        && pragma.toLower().contains("features=");
+    return (name.contains("cougar") || name.contains("wmserver")) && pragma.toLower().contains("features=");
 }
 
 Kind classify(const Answer &answer)
@@ -56,8 +55,7 @@ Kind classify(const Answer &answer)
 
 QUrl mmshAddress(const QUrl &url)
 {
-    if (!url.isValid() || url.scheme().compare(QLatin1String("http"), Qt::CaseInsensitive) != 0
-        || url.host().isEmpty())
+    if (!url.isValid() || url.scheme().compare(QLatin1String("http"), Qt::CaseInsensitive) != 0 || url.host().isEmpty())
         return QUrl();
     QUrl mmsh = url;
     mmsh.setScheme(QStringLiteral("mmsh"));

@@ -21,11 +21,11 @@ enum class Kind {
 };
 
 struct Answer {
-    int status = 0;          // HTTP status code
-    QByteArray contentType;  // the Content-Type header as sent, parameters and all
-    QByteArray server;       // the Server header
-    QByteArray pragma;       // every Pragma header, joined with ", "
-    QByteArray head;         // the first bytes of the body (a few hundred are enough)
+    int status = 0;         // HTTP status code
+    QByteArray contentType; // the Content-Type header as sent, parameters and all
+    QByteArray server;      // the Server header
+    QByteArray pragma;      // every Pragma header, joined with ", "
+    QByteArray head;        // the first bytes of the body (a few hundred are enough)
 };
 
 // The order of the checks: a failed status; a body that starts with the MMS

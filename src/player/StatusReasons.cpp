@@ -54,15 +54,18 @@ const std::vector<Row> &rows()
         row(R"(\bNot Found\b)", Cause::NotFound);
         row(R"(certificate|\bTLS\b.*(verif|handshake|trust)|\bX\.?509\b)", Cause::CertificateNotTrusted, ci);
         row(R"(Failed to resolve hostname|Name or service not known|Temporary failure in name resolution|)"
-            R"(No address associated with hostname|Host not found|unknown host)", Cause::HostUnknown, ci);
+            R"(No address associated with hostname|Host not found|unknown host)",
+            Cause::HostUnknown, ci);
         row(R"(Connection refused)", Cause::ConnectionRefused, ci);
         row(R"(Network is unreachable|No route to host)", Cause::NetworkUnreachable, ci);
         row(R"(timed out|\btimeout\b|time-out)", Cause::TimedOut, ci);
         row(R"(No such file or directory|Cannot open file|File not found)", Cause::FileNotFound, ci);
         row(R"(Decompression failed)", Cause::BadCompression, ci);
         row(R"(Failed to recognize file format|unrecognized file format|Invalid data found when processing input|)"
-            R"(Unknown (?:input )?format|no demuxer)", Cause::NotPlayable, ci);
-        row(R"(Connection reset|Broken pipe|Remote host closed|connection closed|End of file)", Cause::ClosedByServer, ci);
+            R"(Unknown (?:input )?format|no demuxer)",
+            Cause::NotPlayable, ci);
+        row(R"(Connection reset|Broken pipe|Remote host closed|connection closed|End of file)", Cause::ClosedByServer,
+            ci);
         return t;
     }();
     return table;
@@ -72,11 +75,23 @@ const std::vector<Row> &rows()
 // engine made of it afterwards.
 int rank(Cause cause)
 {
-    static const Cause order[] = {Cause::NameOrPasswordWrong, Cause::Forbidden, Cause::NotFound, Cause::ServerError,
-                                  Cause::Refused, Cause::CertificateNotTrusted, Cause::HostUnknown,
-                                  Cause::ConnectionRefused, Cause::NetworkUnreachable, Cause::TimedOut,
-                                  Cause::FileNotFound, Cause::BadCompression, Cause::NotPlayable,
-                                  Cause::ClosedByServer, Cause::LocalRedirect, Cause::YtDlpNeeded, Cause::Unknown};
+    static const Cause order[] = {Cause::NameOrPasswordWrong,
+                                  Cause::Forbidden,
+                                  Cause::NotFound,
+                                  Cause::ServerError,
+                                  Cause::Refused,
+                                  Cause::CertificateNotTrusted,
+                                  Cause::HostUnknown,
+                                  Cause::ConnectionRefused,
+                                  Cause::NetworkUnreachable,
+                                  Cause::TimedOut,
+                                  Cause::FileNotFound,
+                                  Cause::BadCompression,
+                                  Cause::NotPlayable,
+                                  Cause::ClosedByServer,
+                                  Cause::LocalRedirect,
+                                  Cause::YtDlpNeeded,
+                                  Cause::Unknown};
     for (int i = 0; i < int(std::size(order)); ++i)
         if (order[i] == cause)
             return i;
@@ -126,26 +141,41 @@ QString hostOf(const QStringList &lines, const QString &address)
 QString text(Cause cause, const QString &what)
 {
     switch (cause) {
-    case Cause::FileNotFound: return nl("bestand niet gevonden");
-    case Cause::NotFound: return nl("niet gevonden op de server (HTTP 404)");
-    case Cause::Forbidden: return nl("de server weigert de toegang (HTTP 403)");
-    case Cause::NameOrPasswordWrong: return nl("naam of wachtwoord onjuist");
+    case Cause::FileNotFound:
+        return nl("bestand niet gevonden");
+    case Cause::NotFound:
+        return nl("niet gevonden op de server (HTTP 404)");
+    case Cause::Forbidden:
+        return nl("de server weigert de toegang (HTTP 403)");
+    case Cause::NameOrPasswordWrong:
+        return nl("naam of wachtwoord onjuist");
     case Cause::ServerError:
         return nl("fout in de server (HTTP %1)").arg(what.isEmpty() || what.contains(u'X') ? nl("5xx") : what);
     case Cause::Refused:
-        return nl("de server weigert het verzoek (HTTP %1)").arg(what.isEmpty() || what.contains(u'X') ? nl("4xx") : what);
-    case Cause::ConnectionRefused: return nl("verbinding geweigerd");
-    case Cause::TimedOut: return nl("geen antwoord van de server (time-out)");
+        return nl("de server weigert het verzoek (HTTP %1)")
+            .arg(what.isEmpty() || what.contains(u'X') ? nl("4xx") : what);
+    case Cause::ConnectionRefused:
+        return nl("verbinding geweigerd");
+    case Cause::TimedOut:
+        return nl("geen antwoord van de server (time-out)");
     case Cause::HostUnknown:
         return what.isEmpty() ? nl("onbekende servernaam") : nl("onbekende servernaam: %1").arg(what);
-    case Cause::NotPlayable: return nl("geen stream die dit programma kan afspelen");
-    case Cause::CertificateNotTrusted: return nl("Certificaat niet vertrouwd: %1").arg(what);
-    case Cause::YtDlpNeeded: return nl("yt-dlp is nodig voor webpagina's");
-    case Cause::ClosedByServer: return nl("de server verbrak de verbinding");
-    case Cause::LocalRedirect: return nl("de server verwijst door naar een adres dat niet gevolgd wordt");
-    case Cause::BadCompression: return nl("de server stuurde ingepakte gegevens die niet uit te pakken zijn");
-    case Cause::NetworkUnreachable: return nl("netwerk niet bereikbaar");
-    case Cause::Unknown: break;
+    case Cause::NotPlayable:
+        return nl("geen stream die dit programma kan afspelen");
+    case Cause::CertificateNotTrusted:
+        return nl("Certificaat niet vertrouwd: %1").arg(what);
+    case Cause::YtDlpNeeded:
+        return nl("yt-dlp is nodig voor webpagina's");
+    case Cause::ClosedByServer:
+        return nl("de server verbrak de verbinding");
+    case Cause::LocalRedirect:
+        return nl("de server verwijst door naar een adres dat niet gevolgd wordt");
+    case Cause::BadCompression:
+        return nl("de server stuurde ingepakte gegevens die niet uit te pakken zijn");
+    case Cause::NetworkUnreachable:
+        return nl("netwerk niet bereikbaar");
+    case Cause::Unknown:
+        break;
     }
     return nl("onbekende fout");
 }
@@ -174,9 +204,8 @@ QString fromEngine(const QStringList &lines, const QString &address)
 {
     QString status;
     const Cause cause = bestOf(lines, &status);
-    const QString what = cause == Cause::HostUnknown || cause == Cause::CertificateNotTrusted
-                             ? hostOf(lines, address)
-                             : status;
+    const QString what = cause == Cause::HostUnknown || cause == Cause::CertificateNotTrusted ? hostOf(lines, address)
+                                                                                              : status;
     return withDetail(text(cause, what), lines);
 }
 
@@ -187,21 +216,39 @@ QString fromNetwork(int networkError, int httpStatus, const QString &host, const
         return withDetail(text(causeOfStatus(QString::number(httpStatus)), QString::number(httpStatus)), detail);
     Cause cause = Cause::Unknown;
     switch (QNetworkReply::NetworkError(networkError)) {
-    case QNetworkReply::ConnectionRefusedError: cause = Cause::ConnectionRefused; break;
-    case QNetworkReply::RemoteHostClosedError: cause = Cause::ClosedByServer; break;
-    case QNetworkReply::HostNotFoundError: cause = Cause::HostUnknown; break;
+    case QNetworkReply::ConnectionRefusedError:
+        cause = Cause::ConnectionRefused;
+        break;
+    case QNetworkReply::RemoteHostClosedError:
+        cause = Cause::ClosedByServer;
+        break;
+    case QNetworkReply::HostNotFoundError:
+        cause = Cause::HostUnknown;
+        break;
     case QNetworkReply::TimeoutError:
     case QNetworkReply::OperationCanceledError: // the transfer time-out ends a fetch this way
         cause = Cause::TimedOut;
         break;
-    case QNetworkReply::SslHandshakeFailedError: cause = Cause::CertificateNotTrusted; break;
+    case QNetworkReply::SslHandshakeFailedError:
+        cause = Cause::CertificateNotTrusted;
+        break;
     case QNetworkReply::TemporaryNetworkFailureError:
-    case QNetworkReply::NetworkSessionFailedError: cause = Cause::NetworkUnreachable; break;
-    case QNetworkReply::AuthenticationRequiredError: cause = Cause::NameOrPasswordWrong; break;
-    case QNetworkReply::ContentAccessDenied: cause = Cause::Forbidden; break;
-    case QNetworkReply::ContentNotFoundError: cause = Cause::NotFound; break;
+    case QNetworkReply::NetworkSessionFailedError:
+        cause = Cause::NetworkUnreachable;
+        break;
+    case QNetworkReply::AuthenticationRequiredError:
+        cause = Cause::NameOrPasswordWrong;
+        break;
+    case QNetworkReply::ContentAccessDenied:
+        cause = Cause::Forbidden;
+        break;
+    case QNetworkReply::ContentNotFoundError:
+        cause = Cause::NotFound;
+        break;
     case QNetworkReply::ProtocolUnknownError:
-    case QNetworkReply::InsecureRedirectError: cause = Cause::LocalRedirect; break;
+    case QNetworkReply::InsecureRedirectError:
+        cause = Cause::LocalRedirect;
+        break;
     default: {
         // Qt's text may still tell (say "Decompression failed: ...").
         QString status;

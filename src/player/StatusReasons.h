@@ -19,12 +19,12 @@ enum class Cause {
     ConnectionRefused,
     TimedOut,
     HostUnknown,
-    NotPlayable,         // no stream the program can play
+    NotPlayable, // no stream the program can play
     CertificateNotTrusted,
-    YtDlpNeeded,         // a web page, and no yt-dlp to find its video
+    YtDlpNeeded, // a web page, and no yt-dlp to find its video
     ClosedByServer,
-    LocalRedirect,       // a redirect to an address that is not followed (a local file)
-    BadCompression,      // packed data that does not unpack
+    LocalRedirect,  // a redirect to an address that is not followed (a local file)
+    BadCompression, // packed data that does not unpack
     NetworkUnreachable,
     Unknown,
 };

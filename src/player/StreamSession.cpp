@@ -1,6 +1,6 @@
 #include "player/StreamSession.h"
-#include "player/PlaylistSource.h"
 #include "platform/Redaction.h"
+#include "player/PlaylistSource.h"
 #include "player/StatusReasons.h"
 
 StreamSession::StreamSession(PlayerBackend *engine, PlaylistSource *source, SessionClock &clock,

@@ -81,9 +81,9 @@ private:
     QPointer<PlaylistSource> m_source;
     SessionClock &m_clock;
     const SessionTiming m_timing;
-    std::unique_ptr<SessionTimer> m_openTimer;      // an address that does not play in time has failed
-    std::unique_ptr<SessionTimer> m_stallTimer;     // a stream that played and waits too long has dropped
-    std::unique_ptr<SessionTimer> m_progressTimer;  // a playing stream whose position stands still has dropped
+    std::unique_ptr<SessionTimer> m_openTimer;     // an address that does not play in time has failed
+    std::unique_ptr<SessionTimer> m_stallTimer;    // a stream that played and waits too long has dropped
+    std::unique_ptr<SessionTimer> m_progressTimer; // a playing stream whose position stands still has dropped
     std::unique_ptr<SessionTimer> m_reconnectTimer;
 
     QString m_address;

@@ -14,7 +14,7 @@ public:
     explicit TransportBar(QWidget *player);
 
     void setMode(const QString &uiMode); // "full" and "mini" show the bar, "full" also the position
-    void setRunning(bool running);        // the play button pauses while running
+    void setRunning(bool running);       // the play button pauses while running
     void setMuted(bool muted);
     void setVolume(int volume);
     void setProgress(double position, double duration, bool seekable);

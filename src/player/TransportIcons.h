@@ -6,4 +6,4 @@
 namespace TransportIcons {
 enum Kind { Play, Pause, Stop, Sound, Muted };
 QIcon icon(Kind kind);
-}
+} // namespace TransportIcons

@@ -23,8 +23,8 @@ bool covers(const Variant &variant, const QSize &area)
 
 int choose(const QList<Variant> &variants, const QSize &area)
 {
-    int best = -1;      // smallest that covers
-    int largest = -1;   // largest of all
+    int best = -1;    // smallest that covers
+    int largest = -1; // largest of all
     int smallest = -1;
     for (int i = 0; i < variants.size(); ++i) {
         const qint64 pixels = pixelsOf(variants[i]);

@@ -17,10 +17,10 @@
 namespace VariantChoice {
 
 struct Variant {
-    QUrl url;            // HLS: the variant's media playlist; empty for a track
-    QSize size;          // the picture; invalid when not known
+    QUrl url;             // HLS: the variant's media playlist; empty for a track
+    QSize size;           // the picture; invalid when not known
     qint64 bandwidth = 0; // bits per second; 0 when not known
-    int track = 0;       // the engine's track number, for tracks
+    int track = 0;        // the engine's track number, for tracks
 };
 
 // Bits per second per picture element that a variant of known bandwidth and

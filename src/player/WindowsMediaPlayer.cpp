@@ -1,9 +1,9 @@
 #include "player/WindowsMediaPlayer.h"
 #include "player/CertificateDialog.h"
 #include "player/PlayerBackend.h"
-#include "player/PlaylistFetcher.h"
 #include "player/PlayerFrame.h"
 #include "player/PlayerLog.h"
+#include "player/PlaylistFetcher.h"
 #include "player/SoundGroup.h"
 #include "player/StreamSession.h"
 #include "player/TransportBar.h"
@@ -274,9 +274,9 @@ void WindowsMediaPlayer::contextMenuEvent(QContextMenuEvent *event)
         // Trust the one certificate that host presents, then try again.
         if (!menu.isEmpty())
             menu.addSeparator();
-        QAction *trust = menu.addAction(CertificateDialog::menuText(m_untrustedHost), this, [this, host = m_untrustedHost] {
-            CertificateDialog::offer(this, host, [this] { controls.play(); });
-        });
+        QAction *trust = menu.addAction(
+            CertificateDialog::menuText(m_untrustedHost), this,
+            [this, host = m_untrustedHost] { CertificateDialog::offer(this, host, [this] { controls.play(); }); });
         trust->setObjectName(QStringLiteral("trustCertificateAction"));
     }
     menu.exec(event->globalPos());

@@ -5,8 +5,8 @@
 // is a StreamSession's; this widget adds the video, the transport bar, focus,
 // full screen, the context menu and "one sound at a time" among the players
 // of its window (SoundGroup).
-#include "player/PlayState.h"
 #include "platform/TwipGeometry.h"
+#include "player/PlayState.h"
 
 #include <QWidget>
 

@@ -27,7 +27,7 @@ QString resolve(int slot, const QString &stored);
 // Settings section of a slot: "Stream1" .. "Stream4".
 QString sectionOf(int slot);
 
-QString counterPage();  // loaded at every load of the main window
-QString tickerPage();   // shown below the grid when "Nieuws" is "Ja"
+QString counterPage(); // loaded at every load of the main window
+QString tickerPage();  // shown below the grid when "Nieuws" is "Ja"
 
 } // namespace Addresses

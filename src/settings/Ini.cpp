@@ -27,10 +27,7 @@ constexpr qint64 MaxFileBytes = 64 * 1024 * 1024;
 
 const QByteArray Bom("\xEF\xBB\xBF", 3);
 
-bool isBlankChar(char c)
-{
-    return c == ' ' || c == '\t' || c == '\v' || c == '\f';
-}
+bool isBlankChar(char c) { return c == ' ' || c == '\t' || c == '\v' || c == '\f'; }
 
 // Trims spaces and tabs (not NUL, not other bytes) from both ends.
 QByteArray trimmed(const QByteArray &bytes)
@@ -103,8 +100,7 @@ QString normalizedName(const QString &name)
 
 bool hasLineBreakOrNul(const QString &text)
 {
-    return text.contains(QLatin1Char('\r')) || text.contains(QLatin1Char('\n'))
-        || text.contains(QChar(0));
+    return text.contains(QLatin1Char('\r')) || text.contains(QLatin1Char('\n')) || text.contains(QChar(0));
 }
 
 // Names that would read back as something else once written are refused:
@@ -120,7 +116,7 @@ bool validKeyName(const QString &key)
 {
     const QString name = normalizedName(key);
     return !name.isEmpty() && !name.contains(QLatin1Char('=')) && !hasLineBreakOrNul(key)
-        && !name.startsWith(QLatin1Char(';')) && !name.startsWith(QLatin1Char('['));
+           && !name.startsWith(QLatin1Char(';')) && !name.startsWith(QLatin1Char('['));
 }
 
 // A value is written on one line: it ends at its first line break or NUL, so
@@ -467,10 +463,7 @@ QString iniIn(const QString &dir)
 
 } // namespace
 
-QString settingsPath()
-{
-    return iniIn(DataPlaces::settings().dir);
-}
+QString settingsPath() { return iniIn(DataPlaces::settings().dir); }
 
 // With settings in the user's directory, an ini.ini beside the program (one
 // the user cannot write, say on a read-only medium) still serves until the
@@ -500,8 +493,7 @@ bool WriteSetting(const QString &section, const QString &key, const QString &val
     return writeSetting(path, startFrom, section, key, value);
 }
 
-QString ReadSettingFrom(const QString &path, const QString &section, const QString &key,
-                        const QString &defaultValue)
+QString ReadSettingFrom(const QString &path, const QString &section, const QString &key, const QString &defaultValue)
 {
     QByteArray bytes;
     if (readFile(path, &bytes, false) != ReadResult::Read)
@@ -509,8 +501,7 @@ QString ReadSettingFrom(const QString &path, const QString &section, const QStri
     return IniDocument::parse(bytes).value(section, key).value_or(defaultValue);
 }
 
-bool WriteSettingTo(const QString &path, const QString &section, const QString &key,
-                    const QString &value)
+bool WriteSettingTo(const QString &path, const QString &section, const QString &key, const QString &value)
 {
     return writeSetting(path, QString(), section, key, value);
 }
@@ -530,8 +521,7 @@ bool writeSetting(const QString &path, const QString &startFrom, const QString &
         return false; // never replace a file we could not read in full
 
     QByteArray start = old;
-    if (read == ReadResult::Missing && !startFrom.isEmpty()
-        && readFile(startFrom, &start, true) != ReadResult::Read)
+    if (read == ReadResult::Missing && !startFrom.isEmpty() && readFile(startFrom, &start, true) != ReadResult::Read)
         start.clear();
     IniDocument doc = IniDocument::parse(start);
     doc.setValue(section, key, value);

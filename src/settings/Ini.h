@@ -46,12 +46,12 @@ public:
 
 private:
     struct Line {
-        QByteArray raw;     // the line without its line ending
-        QByteArray ending;  // "\r\n", "\n" or "\r" as read; empty on a last line without one
+        QByteArray raw;    // the line without its line ending
+        QByteArray ending; // "\r\n", "\n" or "\r" as read; empty on a last line without one
     };
-    int findSection(const QString &section) const;   // line index of the header, or -1
+    int findSection(const QString &section) const;          // line index of the header, or -1
     int findKey(int sectionLine, const QString &key) const; // line index, or -1
-    int sectionEnd(int sectionLine) const; // index after the last non-blank line of the section
+    int sectionEnd(int sectionLine) const;                  // index after the last non-blank line of the section
     bool sameName(const QByteArray &fileBytes, const QString &wanted) const;
     QString decode(const QByteArray &bytes) const;
     QByteArray encode(const QString &text) const;
@@ -78,9 +78,7 @@ QString ReadSetting(const QString &section, const QString &key, const QString &d
 bool WriteSetting(const QString &section, const QString &key, const QString &value);
 
 // The same two operations on any file; used by the above and by tests.
-QString ReadSettingFrom(const QString &path, const QString &section, const QString &key,
-                        const QString &defaultValue);
-bool WriteSettingTo(const QString &path, const QString &section, const QString &key,
-                    const QString &value);
+QString ReadSettingFrom(const QString &path, const QString &section, const QString &key, const QString &defaultValue);
+bool WriteSettingTo(const QString &path, const QString &section, const QString &key, const QString &value);
 
 } // namespace INI

@@ -11,10 +11,7 @@ const Key Autostart{QStringLiteral("Kijkraam"), QStringLiteral("Autostart"), QSt
 const Key AutosaveSnapshot{QStringLiteral("Kijkraam"), QStringLiteral("Autosave_Snapshot"), QStringLiteral("Ja")};
 const Key Nieuws{QStringLiteral("Kijkraam"), QStringLiteral("Nieuws"), QStringLiteral("Nee")};
 
-Key address(int slot)
-{
-    return {Addresses::sectionOf(slot), QStringLiteral("Adres"), Addresses::Auto};
-}
+Key address(int slot) { return {Addresses::sectionOf(slot), QStringLiteral("Adres"), Addresses::Auto}; }
 
 QString read(const Key &key) { return INI::ReadSetting(key.section, key.key, key.defaultValue); }
 

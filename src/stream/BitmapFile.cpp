@@ -18,10 +18,7 @@ QImage opaque(const QImage &picture)
     return picture.format() == QImage::Format_RGB32 ? picture : picture.convertToFormat(QImage::Format_RGB32);
 }
 
-bool saveTo(QIODevice *device, const QImage &picture)
-{
-    return opaque(picture).save(device, "BMP");
-}
+bool saveTo(QIODevice *device, const QImage &picture) { return opaque(picture).save(device, "BMP"); }
 
 constexpr int MaxCopies = 999;
 
@@ -54,7 +51,8 @@ QString writeNew(const QImage &picture, const QString &dir, const std::function<
     QFile temp;
     for (int attempt = 0; attempt < 8 && !temp.isOpen(); ++attempt) {
         tempPath = dir + QDir::separator()
-                   + QStringLiteral(".snapshot-%1.part").arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0'));
+                   + QStringLiteral(".snapshot-%1.part")
+                         .arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0'));
         temp.setFileName(tempPath);
         if (temp.open(QIODevice::WriteOnly | QIODevice::NewOnly))
             break;

@@ -26,7 +26,4 @@ void SnapshotButton::paintEvent(QPaintEvent *)
     painter.drawEllipse(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5));
 }
 
-bool SnapshotButton::hitButton(const QPoint &pos) const
-{
-    return rect().contains(pos);
-}
+bool SnapshotButton::hitButton(const QPoint &pos) const { return rect().contains(pos); }

@@ -1,7 +1,7 @@
 #include "stream/SnapshotCapture.h"
 #include "platform/Clipboard.h"
-#include "platform/Forms.h"
 #include "platform/DataPlaces.h"
+#include "platform/Forms.h"
 #include "player/PlayerFrame.h"
 #include "settings/SettingKeys.h"
 #include "stream/BitmapFile.h"
@@ -28,8 +28,7 @@ QString saveAutomatic(const QImage &picture, int slot, const QString &dir, const
 {
     if (picture.isNull())
         return QString();
-    return BitmapFile::writeNew(picture, dir,
-                                [&](int copy) { return SnapshotNames::path(dir, slot, now, copy); });
+    return BitmapFile::writeNew(picture, dir, [&](int copy) { return SnapshotNames::path(dir, slot, now, copy); });
 }
 
 void takeSnapshot(QWidget *streamWindow, int slot, const QString &autosave)

@@ -73,7 +73,4 @@ void SnapshotWindow::Command1_Click()
     BitmapFile::write(m_picture, Snapshot->FileName);
 }
 
-void SnapshotWindow::Command3_Click()
-{
-    Forms::unload(WindowKey::Snapshot);
-}
+void SnapshotWindow::Command3_Click() { Forms::unload(WindowKey::Snapshot); }

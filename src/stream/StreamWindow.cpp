@@ -1,9 +1,9 @@
 #include "stream/StreamWindow.h"
 #include "common/OnTopBas.h"
+#include "layouts/SizeSteps.h"
 #include "platform/Forms.h"
 #include "platform/Menus.h"
 #include "platform/TextField.h"
-#include "layouts/SizeSteps.h"
 #include "player/WindowsMediaPlayer.h"
 #include "settings/Addresses.h"
 #include "settings/SettingKeys.h"
@@ -91,15 +91,9 @@ void StreamWindow::Form_Load()
     WindowsMediaPlayer1->setURL(Addresses::resolve(m_slot, Adres->Text()));
 }
 
-void StreamWindow::Image1_Click()
-{
-    SnapshotCapture::takeSnapshot(this, m_slot, Save->Text());
-}
+void StreamWindow::Image1_Click() { SnapshotCapture::takeSnapshot(this, m_slot, Save->Text()); }
 
-void StreamWindow::mnuSluiten_Click()
-{
-    Forms::unload(WindowKeys::stream(m_slot));
-}
+void StreamWindow::mnuSluiten_Click() { Forms::unload(WindowKeys::stream(m_slot)); }
 
 // The window, the player and the snapshot button by one step, or nothing.
 bool StreamWindow::stepSize(LayoutGeometry::Step direction)

@@ -33,10 +33,14 @@ constexpr int RenderNice = 10;
 WebViewModule::RenderEnd renderEnd(QWebEnginePage::RenderProcessTerminationStatus status)
 {
     switch (status) {
-    case QWebEnginePage::NormalTerminationStatus: return WebViewModule::RenderEnd::Normal;
-    case QWebEnginePage::CrashedTerminationStatus: return WebViewModule::RenderEnd::Crashed;
-    case QWebEnginePage::KilledTerminationStatus: return WebViewModule::RenderEnd::Killed;
-    default: return WebViewModule::RenderEnd::Abnormal;
+    case QWebEnginePage::NormalTerminationStatus:
+        return WebViewModule::RenderEnd::Normal;
+    case QWebEnginePage::CrashedTerminationStatus:
+        return WebViewModule::RenderEnd::Crashed;
+    case QWebEnginePage::KilledTerminationStatus:
+        return WebViewModule::RenderEnd::Killed;
+    default:
+        return WebViewModule::RenderEnd::Abnormal;
     }
 }
 
@@ -56,7 +60,8 @@ qint64 ownMemory(qint64 pid)
 // Every thread of the process: on Linux a priority belongs to a thread.
 void lowerPriority(qint64 pid)
 {
-    const QStringList tasks = QDir(QStringLiteral("/proc/%1/task").arg(pid)).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    const QStringList tasks = QDir(QStringLiteral("/proc/%1/task").arg(pid))
+                                  .entryList(QDir::Dirs | QDir::NoDotAndDotDot);
     for (const QString &task : tasks) {
         const id_t tid = id_t(task.toLongLong());
         if (::getpriority(PRIO_PROCESS, tid) < RenderNice)
@@ -73,10 +78,9 @@ class QuietPage final : public QWebEnginePage {
 public:
     explicit QuietPage(QObject *parent) : QWebEnginePage(parent)
     {
-        connect(this, &QWebEnginePage::featurePermissionRequested, this,
-                [this](const QUrl &origin, Feature feature) {
-                    setFeaturePermission(origin, feature, PermissionDeniedByUser);
-                });
+        connect(this, &QWebEnginePage::featurePermissionRequested, this, [this](const QUrl &origin, Feature feature) {
+            setFeaturePermission(origin, feature, PermissionDeniedByUser);
+        });
         connect(this, &QWebEnginePage::fullScreenRequested, this, [](QWebEngineFullScreenRequest r) { r.reject(); });
         connect(this, &QWebEnginePage::fileSystemAccessRequested, this,
                 [](QWebEngineFileSystemAccessRequest r) { r.reject(); });
@@ -109,8 +113,8 @@ public:
         : QObject(page), m_page(page)
     {
         QObject::connect(page, &QWebEnginePage::renderProcessTerminated, context,
-                         [this, ended = events.renderProcessEnded](QWebEnginePage::RenderProcessTerminationStatus status,
-                                                                   int exitCode) {
+                         [this, ended = events.renderProcessEnded](
+                             QWebEnginePage::RenderProcessTerminationStatus status, int exitCode) {
                              if (m_refused) {
                                  m_refused = false;
                                  // Empty and black, in a new render process.

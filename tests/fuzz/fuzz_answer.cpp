@@ -24,7 +24,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     answer.server = fields.value(2);
     answer.pragma = fields.value(3);
     answer.head = bytes.mid(qMin<qsizetype>(bytes.size(), fields.value(0).size() + fields.value(1).size()
-                                                               + fields.value(2).size() + fields.value(3).size() + 4));
+                                                              + fields.value(2).size() + fields.value(3).size() + 4));
     const ServerAnswer::Kind kind = ServerAnswer::classify(answer);
     if (kind != ServerAnswer::Kind::Failed && (answer.status < 200 || answer.status > 299))
         std::abort();

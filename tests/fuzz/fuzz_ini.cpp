@@ -42,7 +42,8 @@ QList<Line> splitLines(QByteArray bytes)
             ++end;
         Line line{bytes.mid(pos, end - pos), {}};
         if (end < bytes.size())
-            line.ending = bytes.mid(end, bytes[end] == '\r' && end + 1 < bytes.size() && bytes[end + 1] == '\n' ? 2 : 1);
+            line.ending = bytes.mid(end,
+                                    bytes[end] == '\r' && end + 1 < bytes.size() && bytes[end + 1] == '\n' ? 2 : 1);
         pos = end + line.ending.size();
         lines.append(line);
     }
@@ -65,7 +66,7 @@ bool onlyOneEdit(const QList<Line> &in, const QList<Line> &after)
     const bool replaced = removed == 1 && added == 1 && in[p].ending == after[p].ending;
     const bool inserted = removed == 0 && (added == 1 || added == 2);
     const bool endingGained = removed == 1 && q == 0 && p == in.size() - 1 && in[p].ending.isEmpty()
-        && (added == 2 || added == 3) && after[p].raw == in[p].raw && !after[p].ending.isEmpty();
+                              && (added == 2 || added == 3) && after[p].raw == in[p].raw && !after[p].ending.isEmpty();
     return same || replaced || inserted || endingGained;
 }
 

@@ -38,16 +38,26 @@ QByteArray address(Input &in)
     const uint8_t b = in.byte();
     const QByteArray n = QByteArray::number(b % 8);
     switch (b / 8 % 10) {
-    case 0: return "http://h/" + n + ".m3u";
-    case 1: return "http://h/" + n + ".asx";
-    case 2: return "http://h/" + n + ".pls";
-    case 3: return "http://h/" + n + ".xspf";
-    case 4: return "http://h/" + n;
-    case 5: return n + ".m3u"; // relative
-    case 6: return "mms://h/" + n;
-    case 7: return "rtsp://h/" + n;
-    case 8: return "file:///etc/" + n + ".m3u";
-    default: return "/etc/" + n;
+    case 0:
+        return "http://h/" + n + ".m3u";
+    case 1:
+        return "http://h/" + n + ".asx";
+    case 2:
+        return "http://h/" + n + ".pls";
+    case 3:
+        return "http://h/" + n + ".xspf";
+    case 4:
+        return "http://h/" + n;
+    case 5:
+        return n + ".m3u"; // relative
+    case 6:
+        return "mms://h/" + n;
+    case 7:
+        return "rtsp://h/" + n;
+    case 8:
+        return "file:///etc/" + n + ".m3u";
+    default:
+        return "/etc/" + n;
     }
 }
 
@@ -76,8 +86,9 @@ QByteArray body(Input &in)
     case 3:
         out = "<asx>";
         for (int i = 0; i < count; ++i)
-            out += in.byte() % 2 ? "<entryref href=\"" + address(in) + "\"/>"
-                                 : "<entry><ref href=\"" + address(in) + "\"/><ref href=\"" + address(in) + "\"/></entry>";
+            out += in.byte() % 2
+                       ? "<entryref href=\"" + address(in) + "\"/>"
+                       : "<entry><ref href=\"" + address(in) + "\"/><ref href=\"" + address(in) + "\"/></entry>";
         return out + "</asx>";
     case 4:
         out = "[Reference]\n";
@@ -97,7 +108,7 @@ bool isLocal(const QString &address)
 {
     const QUrl url(address);
     return url.isLocalFile() || address.startsWith(QLatin1Char('/'))
-        || url.scheme().compare(QLatin1String("file"), Qt::CaseInsensitive) == 0;
+           || url.scheme().compare(QLatin1String("file"), Qt::CaseInsensitive) == 0;
 }
 } // namespace
 

@@ -14,9 +14,9 @@
 
 #include <QFile>
 #include <QMessageBox>
-#include <QSignalSpy>
 #include <QProcess>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTimer>
 #include <cstdio>
@@ -133,8 +133,9 @@ private slots:
         QCOMPARE(child.exitStatus(), QProcess::NormalExit);
         QVERIFY2(child.exitCode() == 1, qPrintable(QStringLiteral("status %1: %2").arg(child.exitCode()).arg(out)));
         QVERIFY2(out.contains(QLatin1String("TITLE Kijkraam 2005")), qPrintable(out));
-        QVERIFY2(out.contains(QLatin1String("TEXT Kijkraam kan niet starten: de browser-engine (Qt WebEngine) werkt niet.")),
-                 qPrintable(out));
+        QVERIFY2(
+            out.contains(QLatin1String("TEXT Kijkraam kan niet starten: de browser-engine (Qt WebEngine) werkt niet.")),
+            qPrintable(out));
         QVERIFY2(out.contains(QLatin1String("Oorzaak: het weergaveproces van de browser")), qPrintable(out));
         QVERIFY2(out.contains(QLatin1String("Het programma wordt afgesloten.")), qPrintable(out));
     }

@@ -62,30 +62,63 @@ QList<int> statesOf(const QSignalSpy &spy)
 }
 
 // Which server a row needs: the HLS demo server, or one of TestServers.
-enum class Server { Hls, WindowsMedia, WmvFile, MpegTs, Mp3, Aac, Rtsp, RtspUdpOnly, RtspTcpOnly,
-                    MpegTsBasicAuth, MpegTsDigestAuth, RtspWithPassword, Mp3WithTitles, Https,
-                    Variants, Dash, Page };
+enum class Server {
+    Hls,
+    WindowsMedia,
+    WmvFile,
+    MpegTs,
+    Mp3,
+    Aac,
+    Rtsp,
+    RtspUdpOnly,
+    RtspTcpOnly,
+    MpegTsBasicAuth,
+    MpegTsDigestAuth,
+    RtspWithPassword,
+    Mp3WithTitles,
+    Https,
+    Variants,
+    Dash,
+    Page
+};
 
 TestServers::Kind kindOf(Server server)
 {
     switch (server) {
-    case Server::WindowsMedia: return TestServers::WindowsMediaStream;
-    case Server::WmvFile: return TestServers::ProgressiveWmv;
-    case Server::MpegTs: return TestServers::MpegTsOverHttp;
-    case Server::Mp3: return TestServers::Mp3OverHttp;
-    case Server::Aac: return TestServers::AacOverHttp;
-    case Server::Rtsp: return TestServers::Rtsp;
-    case Server::RtspUdpOnly: return TestServers::RtspUdpOnly;
-    case Server::RtspTcpOnly: return TestServers::RtspTcpOnly;
-    case Server::MpegTsBasicAuth: return TestServers::MpegTsBasicAuth;
-    case Server::MpegTsDigestAuth: return TestServers::MpegTsDigestAuth;
-    case Server::RtspWithPassword: return TestServers::RtspWithPassword;
-    case Server::Mp3WithTitles: return TestServers::Mp3WithTitles;
-    case Server::Https: return TestServers::HlsOverHttps;
-    case Server::Variants: return TestServers::HlsVariants;
-    case Server::Dash: return TestServers::LiveDash;
-    case Server::Page: return TestServers::VideoPage;
-    case Server::Hls: break;
+    case Server::WindowsMedia:
+        return TestServers::WindowsMediaStream;
+    case Server::WmvFile:
+        return TestServers::ProgressiveWmv;
+    case Server::MpegTs:
+        return TestServers::MpegTsOverHttp;
+    case Server::Mp3:
+        return TestServers::Mp3OverHttp;
+    case Server::Aac:
+        return TestServers::AacOverHttp;
+    case Server::Rtsp:
+        return TestServers::Rtsp;
+    case Server::RtspUdpOnly:
+        return TestServers::RtspUdpOnly;
+    case Server::RtspTcpOnly:
+        return TestServers::RtspTcpOnly;
+    case Server::MpegTsBasicAuth:
+        return TestServers::MpegTsBasicAuth;
+    case Server::MpegTsDigestAuth:
+        return TestServers::MpegTsDigestAuth;
+    case Server::RtspWithPassword:
+        return TestServers::RtspWithPassword;
+    case Server::Mp3WithTitles:
+        return TestServers::Mp3WithTitles;
+    case Server::Https:
+        return TestServers::HlsOverHttps;
+    case Server::Variants:
+        return TestServers::HlsVariants;
+    case Server::Dash:
+        return TestServers::LiveDash;
+    case Server::Page:
+        return TestServers::VideoPage;
+    case Server::Hls:
+        break;
     }
     return TestServers::Rtsp;
 }
@@ -116,11 +149,28 @@ void writeFile(const QString &path, const QByteArray &data)
 // signed by the test's authority (ca.pem), or by itself.
 bool makeCertificate(const QString &dir, const QString &name, bool bySelf)
 {
-    QStringList args{"req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes",
-                     "-days", "2", "-subj", "/CN=127.0.0.1", "-addext", "subjectAltName=IP:127.0.0.1",
-                     "-keyout", dir + "/new.key", "-out", dir + "/new.pem"};
+    QStringList args{"req",
+                     "-x509",
+                     "-newkey",
+                     "ec",
+                     "-pkeyopt",
+                     "ec_paramgen_curve:prime256v1",
+                     "-nodes",
+                     "-days",
+                     "2",
+                     "-subj",
+                     "/CN=127.0.0.1",
+                     "-addext",
+                     "subjectAltName=IP:127.0.0.1",
+                     "-keyout",
+                     dir + "/new.key",
+                     "-out",
+                     dir + "/new.pem"};
     if (!bySelf)
-        args << "-CA" << dir + "/ca.pem" << "-CAkey" << dir + "/ca.key" << "-addext" << "basicConstraints=critical,CA:FALSE";
+        args << "-CA" << dir + "/ca.pem"
+             << "-CAkey" << dir + "/ca.key"
+             << "-addext"
+             << "basicConstraints=critical,CA:FALSE";
     QProcess openssl;
     openssl.start(QStringLiteral("openssl"), args);
     return openssl.waitForFinished(20000) && openssl.exitCode() == 0
@@ -132,8 +182,9 @@ bool makeCertificate(const QString &dir, const QString &name, bool bySelf)
 QString fingerprintOf(const QString &pemFile)
 {
     const QList<QSslCertificate> certificate = QSslCertificate::fromPath(pemFile);
-    return certificate.isEmpty() ? QString()
-                                 : CertificateTrust::fingerprintText(certificate.first().digest(QCryptographicHash::Sha256));
+    return certificate.isEmpty()
+               ? QString()
+               : CertificateTrust::fingerprintText(certificate.first().digest(QCryptographicHash::Sha256));
 }
 
 // Opens the player's context menu and triggers the item of that name;
@@ -189,9 +240,9 @@ class TestCompat : public QObject {
             const QString dir = m_files.path();
             if (!QFile::exists(dir + "/ca.pem"))
                 QProcess::execute(QStringLiteral("openssl"),
-                              {"req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes",
-                               "-days", "2", "-subj", "/CN=Kijkraam test CA", "-keyout", dir + "/ca.key", "-out",
-                               dir + "/ca.pem"});
+                                  {"req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1",
+                                   "-nodes", "-days", "2", "-subj", "/CN=Kijkraam test CA", "-keyout", dir + "/ca.key",
+                                   "-out", dir + "/ca.pem"});
             if (!makeCertificate(dir, "host", false) || !makeCertificate(dir, "media", false))
                 return QString();
             m_systemStore.emplace(CertificateStore::systemStoreSeam, dir + "/ca.pem");
@@ -261,14 +312,15 @@ private slots:
     void plays_data()
     {
         QTest::addColumn<Server>("server");
-        QTest::addColumn<QString>("how");        // which address of the server (see addressFor)
+        QTest::addColumn<QString>("how"); // which address of the server (see addressFor)
         QTest::addColumn<bool>("audioOnly");
-        QTest::addColumn<bool>("file");          // a file: the position slider shows
-        QTest::addColumn<QByteArray>("setups");  // what the camera's log must say, in order
+        QTest::addColumn<bool>("file");         // a file: the position slider shows
+        QTest::addColumn<QByteArray>("setups"); // what the camera's log must say, in order
 
         QTest::newRow("HLS live (KR1.asx)") << Server::Hls << QString() << false << false << QByteArray();
         QTest::newRow("Windows Media: mms://") << Server::WindowsMedia << "offered:0" << false << false << QByteArray();
-        QTest::newRow("Windows Media: mmsh://") << Server::WindowsMedia << "offered:1" << false << false << QByteArray();
+        QTest::newRow("Windows Media: mmsh://")
+            << Server::WindowsMedia << "offered:1" << false << false << QByteArray();
         QTest::newRow("Windows Media: http:// (answered with a [Reference] file)")
             << Server::WindowsMedia << "offered:2" << false << false << QByteArray();
         QTest::newRow("Windows Media: KR4.asx, REF mms:// then http://")
@@ -421,8 +473,8 @@ private slots:
         QTest::addColumn<int>("offered");
         QTest::addColumn<QByteArray>("small"); // in a 300x230 video area
         QTest::addColumn<QByteArray>("large"); // full screen, 1920x1080
-        QTest::newRow("HLS master, three variants") << Server::Variants << 0 << QByteArray("/v0/seg_")
-                                                    << QByteArray("/v2/seg_");
+        QTest::newRow("HLS master, three variants")
+            << Server::Variants << 0 << QByteArray("/v0/seg_") << QByteArray("/v2/seg_");
         QTest::newRow("HLS master without RESOLUTION (bandwidth)")
             << Server::Variants << 1 << QByteArray("/v0/seg_") << QByteArray("/v2/seg_");
         QTest::newRow("live DASH, two video representations")
@@ -550,7 +602,8 @@ private slots:
     void untrustedCertificate_refusedUntilTrusted_data()
     {
         QTest::addColumn<int>("which"); // of the server's addresses
-        QTest::newRow("segments on a self-signed host behind a trusted playlist (the hosts it names are looked at)") << 0;
+        QTest::newRow("segments on a self-signed host behind a trusted playlist (the hosts it names are looked at)")
+            << 0;
         QTest::newRow("the self-signed host's own playlist (the program's first look)") << 1;
     }
     void untrustedCertificate_refusedUntilTrusted()

@@ -29,7 +29,11 @@ class TestConfig : public QObject {
             list << named<QLabel>(w, name);
         return list;
     }
-    static void closeNow(QWidget *w) { w->close(); TestEnv::flushDeletes(); }
+    static void closeNow(QWidget *w)
+    {
+        w->close();
+        TestEnv::flushDeletes();
+    }
     static QStringList fields(const QObject *a)
     {
         return {text(a, "Text1")->Text(), text(a, "Text2")->Text(), text(a, "Text3")->Text(), text(a, "Text4")->Text()};
@@ -92,7 +96,8 @@ private slots:
         QCOMPARE(named(a, "Command2")->geometry(), QRect(72, 152, 57, 25));
         QCOMPARE(named<QLabel>(a, "Label4")->text(), QStringLiteral("Stream4:"));
         checkLabels(labels(a, {"Label1", "Label2", "Label3", "Label4"}), 8.25, SystemColors::scrollBar());
-        QCOMPARE(tabChain(named(a, "Text1")), (QStringList{"Text1", "Text2", "Text3", "Text4", "Command1", "Command2"}));
+        QCOMPARE(tabChain(named(a, "Text1")),
+                 (QStringList{"Text1", "Text2", "Text3", "Text4", "Command1", "Command2"}));
         if (!qEnvironmentVariableIsEmpty("KIJKRAAM_SCREENSHOT_DIR")) {
             o->grab().save(qEnvironmentVariable("KIJKRAAM_SCREENSHOT_DIR") + QStringLiteral("/opties.png"));
             a->grab().save(qEnvironmentVariable("KIJKRAAM_SCREENSHOT_DIR") + QStringLiteral("/adressen.png"));
@@ -110,7 +115,10 @@ private slots:
 
         const QByteArray original = "; notitie\r\n[Kijkraam]\r\nAutostart=Nee\r\nautosave_snapshot=Ja\r\n"
                                     "Nieuws=Nee\r\n[Stream1]\r\nAdres=Auto\r\n";
-        struct Case { const char *button; QByteArray from, to, fresh; };
+        struct Case {
+            const char *button;
+            QByteArray from, to, fresh;
+        };
         const Case cases[] = {{"Command1", "Autostart=Nee", "Autostart=Ja", "Autostart=Ja"},
                               {"Command2", "Autostart=Nee", "Autostart=Nee", "Autostart=Nee"},
                               {"Command5", "snapshot=Ja", "snapshot=Ja", "Autosave_Snapshot=Ja"},
@@ -153,7 +161,8 @@ private slots:
         // Longer than a plain line edit holds (32,767 characters).
         const QByteArray longUrl = "http://127.0.0.1:9/" + QByteArray(40000, 'y');
         const QByteArray stored = "[Kijkraam]\nNieuws=Ja\n[stream1]\nADRES=Auto\n[Stream2]\nAdres=mms://a/b\n"
-                                  "[Stream3]\nAdres=\n[Stream4]\nAdres=" + longUrl + "\n";
+                                  "[Stream3]\nAdres=\n[Stream4]\nAdres="
+                                  + longUrl + "\n";
         env.writeIni(stored);
         click(opties(), "Command3");
         a = adressen();

@@ -89,7 +89,7 @@ class TestDesktop : public QObject {
     QProcess m_xvfb, m_openbox, m_program;
     QProcessEnvironment m_env;
     QString m_programFile;
-    QSet<qint64> m_children; // every process the program started, seen so far
+    QSet<qint64> m_children;     // every process the program started, seen so far
     QSet<QString> m_iconColours; // the fill colours of the program's icon
 
     // A tool on the desktop; its standard output.
@@ -147,15 +147,19 @@ class TestDesktop : public QObject {
             return false;
         tool(QStringLiteral("wmctrl"), {QStringLiteral("-i"), QStringLiteral("-a"), id});
         const qulonglong wanted = id.toULongLong(nullptr, 16);
-        const bool ok = waitUntil([&] {
-            return tool(QStringLiteral("xdotool"), {QStringLiteral("getactivewindow")}).trimmed().toULongLong() == wanted;
-        }, 5000);
+        const bool ok = waitUntil(
+            [&] {
+                return tool(QStringLiteral("xdotool"), {QStringLiteral("getactivewindow")}).trimmed().toULongLong()
+                       == wanted;
+            },
+            5000);
         QTest::qWait(300); // the program takes the keyboard focus
         return ok;
     }
     void keys(const QStringList &keys)
     {
-        tool(QStringLiteral("xdotool"), QStringList{QStringLiteral("key"), QStringLiteral("--delay"), QStringLiteral("120")} + keys);
+        tool(QStringLiteral("xdotool"),
+             QStringList{QStringLiteral("key"), QStringLiteral("--delay"), QStringLiteral("120")} + keys);
     }
 
     // One step of a row, then the windows expected afterwards.
@@ -185,13 +189,15 @@ class TestDesktop : public QObject {
         } else if (verb == QLatin1String("snapshot")) { // a click on Stream1's red button
             QVERIFY(activate(QStringLiteral("Stream1")));
             const QString id = idOf(QStringLiteral("Stream1"));
-            const QString shell = tool(QStringLiteral("xdotool"), {QStringLiteral("getwindowgeometry"), QStringLiteral("--shell"), id});
+            const QString shell = tool(QStringLiteral("xdotool"),
+                                       {QStringLiteral("getwindowgeometry"), QStringLiteral("--shell"), id});
             const int height = QRegularExpression(QStringLiteral("HEIGHT=(\\d+)")).match(shell).captured(1).toInt();
             // The client area (319 pixels high) lies below the menu bar;
             // the button at 368, 293 in it, 20 x 21.
             const int y = height - 319 + 293 + 10;
-            tool(QStringLiteral("xdotool"), {QStringLiteral("mousemove"), QStringLiteral("--window"), id,
-                                             QStringLiteral("378"), QString::number(y), QStringLiteral("click"), QStringLiteral("1")});
+            tool(QStringLiteral("xdotool"),
+                 {QStringLiteral("mousemove"), QStringLiteral("--window"), id, QStringLiteral("378"),
+                  QString::number(y), QStringLiteral("click"), QStringLiteral("1")});
         } else {
             QFAIL(qPrintable(QStringLiteral("unknown step ") + step));
         }
@@ -227,10 +233,14 @@ class TestDesktop : public QObject {
     {
         static const QRegularExpression parent(QStringLiteral("Parent window id: (0x[0-9a-f]+)"));
         if (frame)
-            id = parent.match(tool(QStringLiteral("xwininfo"), {QStringLiteral("-tree"), QStringLiteral("-id"), id})).captured(1);
+            id = parent.match(tool(QStringLiteral("xwininfo"), {QStringLiteral("-tree"), QStringLiteral("-id"), id}))
+                     .captured(1);
         const QString info = tool(QStringLiteral("xwininfo"), {QStringLiteral("-id"), id});
         auto value = [&](const char *key) {
-            return QRegularExpression(QLatin1String(key) + QStringLiteral(":\\s+(-?\\d+)")).match(info).captured(1).toInt();
+            return QRegularExpression(QLatin1String(key) + QStringLiteral(":\\s+(-?\\d+)"))
+                .match(info)
+                .captured(1)
+                .toInt();
         };
         return QRect(value("Absolute upper-left X"), value("Absolute upper-left Y"), value("Width"), value("Height"));
     }
@@ -239,10 +249,12 @@ class TestDesktop : public QObject {
     // light, on the screen.
     int clientTop(const QRect &own)
     {
-        const QString column = tool(QStringLiteral("import"), {QStringLiteral("-window"), QStringLiteral("root"), QStringLiteral("-crop"),
-                                                              QStringLiteral("1x60+%1+%2").arg(own.right() - 2).arg(own.y()),
-                                                              QStringLiteral("-depth"), QStringLiteral("8"), QStringLiteral("txt:-")});
-        static const QRegularExpression pixel(QStringLiteral("^0,(\\d+): \\((\\d+),(\\d+),(\\d+)"), QRegularExpression::MultilineOption);
+        const QString column = tool(QStringLiteral("import"),
+                                    {QStringLiteral("-window"), QStringLiteral("root"), QStringLiteral("-crop"),
+                                     QStringLiteral("1x60+%1+%2").arg(own.right() - 2).arg(own.y()),
+                                     QStringLiteral("-depth"), QStringLiteral("8"), QStringLiteral("txt:-")});
+        static const QRegularExpression pixel(QStringLiteral("^0,(\\d+): \\((\\d+),(\\d+),(\\d+)"),
+                                              QRegularExpression::MultilineOption);
         for (auto it = pixel.globalMatch(column); it.hasNext();) {
             const auto m = it.next();
             if (m.captured(2).toInt() + m.captured(3).toInt() + m.captured(4).toInt() < 450)
@@ -256,7 +268,8 @@ private slots:
     {
         for (const char *needed : {"Xvfb", "openbox", "wmctrl", "xdotool", "xprop"})
             if (QStandardPaths::findExecutable(QLatin1String(needed)).isEmpty())
-                QSKIP(qPrintable(QStringLiteral("%1 is not installed (scripts/setup installs it)").arg(QLatin1String(needed))));
+                QSKIP(qPrintable(
+                    QStringLiteral("%1 is not installed (scripts/setup installs it)").arg(QLatin1String(needed))));
         m_programFile = QCoreApplication::applicationDirPath() + QStringLiteral("/../kijkraam");
         QFile svg(QStringLiteral(KIJKRAAM_SOURCE_DIR "/resources/kijkraam.svg"));
         QVERIFY(svg.open(QIODevice::ReadOnly));
@@ -267,9 +280,9 @@ private slots:
         QVERIFY2(QFile::exists(m_programFile), qPrintable(m_programFile + QStringLiteral(" is not built")));
 
         // A screen of its own: openbox there changes no other test's windows.
-        m_xvfb.start(QStringLiteral("Xvfb"), {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
-                                              QStringLiteral("0"), QStringLiteral("1920x1080x24"), QStringLiteral("-nolisten"),
-                                              QStringLiteral("tcp")});
+        m_xvfb.start(QStringLiteral("Xvfb"),
+                     {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"), QStringLiteral("0"),
+                      QStringLiteral("1920x1080x24"), QStringLiteral("-nolisten"), QStringLiteral("tcp")});
         QVERIFY(m_xvfb.waitForStarted());
         QVERIFY(waitUntil([&] { return m_xvfb.canReadLine(); }, 15000));
         const QString display = QStringLiteral(":") + QString::fromLatin1(m_xvfb.readLine().trimmed());
@@ -280,8 +293,9 @@ private slots:
         m_openbox.setProcessEnvironment(m_env);
         m_openbox.start(QStringLiteral("openbox"), {});
         QVERIFY(m_openbox.waitForStarted());
-        QVERIFY(waitUntil([&] { return tool(QStringLiteral("wmctrl"), {QStringLiteral("-m")}).contains(QLatin1String("Openbox")); },
-                          15000));
+        QVERIFY(waitUntil(
+            [&] { return tool(QStringLiteral("wmctrl"), {QStringLiteral("-m")}).contains(QLatin1String("Openbox")); },
+            15000));
     }
 
     void cleanupTestCase()
@@ -320,16 +334,20 @@ private slots:
             << QStringList{"Kijkraam 2005|Stream1", "Stream1", ""} << false;
         QTest::newRow("Stream1's close box, main window's close box, About last")
             << QStringList{"vergroot1", "menu a", "close Stream1", "close Kijkraam 2005", "close About"}
-            << QStringList{"Kijkraam 2005|Stream1", "About|Kijkraam 2005|Stream1", "About|Kijkraam 2005", "About", ""} << false;
+            << QStringList{"Kijkraam 2005|Stream1", "About|Kijkraam 2005|Stream1", "About|Kijkraam 2005", "About", ""}
+            << false;
         QTest::newRow("snapshot window's Sluiten last")
-            << QStringList{"vergroot1", "snapshot", "close Kijkraam 2005", "keys Stream1 alt+s", "keys Snapshot Tab space"}
-            << QStringList{"Kijkraam 2005|Stream1", "Kijkraam 2005|Snapshot|Stream1", "Snapshot|Stream1", "Snapshot", ""} << false;
+            << QStringList{"vergroot1", "snapshot", "close Kijkraam 2005", "keys Stream1 alt+s",
+                           "keys Snapshot Tab space"}
+            << QStringList{"Kijkraam 2005|Stream1", "Kijkraam 2005|Snapshot|Stream1", "Snapshot|Stream1", "Snapshot",
+                           ""}
+            << false;
         QTest::newRow("main window's Sluiten ends everything at once")
             << QStringList{"vergroot1", "menu o", "menu s"}
             << QStringList{"Kijkraam 2005|Stream1", "Kijkraam 2005|Opties|Stream1", ""} << false;
         QTest::newRow("layout window's close box")
-            << QStringList{"menu Right h", "close Kijkraam 2005"}
-            << QStringList{"Kijkraam 2005", ""} << true; // the ticker's processes end too
+            << QStringList{"menu Right h", "close Kijkraam 2005"} << QStringList{"Kijkraam 2005", ""}
+            << true; // the ticker's processes end too
         Q_UNUSED(main)
     }
     void programEndsWithItsLastWindow()
@@ -346,7 +364,12 @@ private slots:
         // The ticker's page runs in processes of the program's own (the
         // counter page is asked for without them).
         if (ticker)
-            QVERIFY(waitUntil([&] { watchChildren(); return !m_children.isEmpty(); }, 20000));
+            QVERIFY(waitUntil(
+                [&] {
+                    watchChildren();
+                    return !m_children.isEmpty();
+                },
+                20000));
 
         if (QByteArray(QTest::currentDataTag()).startsWith("main window's close box")) {
             // Right after the start the keyboard is with the first player: a
@@ -365,18 +388,18 @@ private slots:
             QStringList expected = windowsAfter[i].split(QLatin1Char('|'), Qt::SkipEmptyParts);
             expected.sort();
             QVERIFY2(waitUntil([&] { return titles() == expected; }, 15000),
-                     qPrintable(QStringLiteral("after \"%1\": %2, expected %3").arg(steps[i], titles().join(QLatin1Char('|')),
-                                                                                  expected.join(QLatin1Char('|')))));
+                     qPrintable(QStringLiteral("after \"%1\": %2, expected %3")
+                                    .arg(steps[i], titles().join(QLatin1Char('|')), expected.join(QLatin1Char('|')))));
             if (!expected.isEmpty())
                 QCOMPARE(m_program.state(), QProcess::Running);
             // Every window hands the window manager the program's icon:
             // each colour of resources/kijkraam.svg is among its pixels
             // (openbox puts a grey icon of its own on a window without one).
             for (const auto &w : windows()) {
-                const QString icon = tool(QStringLiteral("xprop"), {QStringLiteral("-id"), w.first, QStringLiteral("-notype"),
-                                                                    QStringLiteral("-f"), QStringLiteral("_NET_WM_ICON"),
-                                                                    QStringLiteral("32x"), QStringLiteral("=$0+"),
-                                                                    QStringLiteral("_NET_WM_ICON")});
+                const QString icon = tool(QStringLiteral("xprop"),
+                                          {QStringLiteral("-id"), w.first, QStringLiteral("-notype"),
+                                           QStringLiteral("-f"), QStringLiteral("_NET_WM_ICON"), QStringLiteral("32x"),
+                                           QStringLiteral("=$0+"), QStringLiteral("_NET_WM_ICON")});
                 for (const QString &colour : std::as_const(m_iconColours))
                     QVERIFY2(icon.contains(QStringLiteral("0xff") + colour),
                              qPrintable(QStringLiteral("%1: no #%2 in its icon").arg(w.second, colour)));
@@ -389,13 +412,16 @@ private slots:
         QCOMPARE(m_program.exitStatus(), QProcess::NormalExit);
         QVERIFY2(m_program.exitCode() == 0, m_program.readAll().right(2000).constData());
         QStringList left;
-        QVERIFY(waitUntil([&] {
-            left.clear();
-            for (qint64 pid : std::as_const(m_children))
-                if (running(pid))
-                    left << QStringLiteral("%1 %2").arg(pid).arg(commandOf(pid));
-            return left.isEmpty();
-        }, 10000) || (qWarning() << left, false));
+        QVERIFY(waitUntil(
+                    [&] {
+                        left.clear();
+                        for (qint64 pid : std::as_const(m_children))
+                            if (running(pid))
+                                left << QStringLiteral("%1 %2").arg(pid).arg(commandOf(pid));
+                        return left.isEmpty();
+                    },
+                    10000)
+                || (qWarning() << left, false));
     }
 
     // Under a window manager each window with a place of its own opens with
@@ -409,10 +435,14 @@ private slots:
         QTest::addColumn<QSize>("client"); // client area; a height of 0: the outer height is designed
         QTest::addColumn<int>("outerHeight");
         QTest::newRow("Form1") << QString() << "Kijkraam 2005" << QPoint(213, 179) << QSize(561, 0) << 541;
-        QTest::newRow("Stream1") << "vergroot1" << "Stream1" << QPoint(305, 257) << QSize(392, 319) << 0;
-        QTest::newRow("Stream2") << "vergroot2" << "Stream2" << QPoint(305, 296) << QSize(392, 320) << 0;
-        QTest::newRow("Horizontaal") << "menu Right h" << "Kijkraam 2005" << QPoint(16, 179) << QSize(738, 169) << 0;
-        QTest::newRow("verticaal") << "menu Right v" << "Kijkraam 2005" << QPoint(436, 49) << QSize(185, 673) << 0;
+        QTest::newRow("Stream1") << "vergroot1"
+                                 << "Stream1" << QPoint(305, 257) << QSize(392, 319) << 0;
+        QTest::newRow("Stream2") << "vergroot2"
+                                 << "Stream2" << QPoint(305, 296) << QSize(392, 320) << 0;
+        QTest::newRow("Horizontaal") << "menu Right h"
+                                     << "Kijkraam 2005" << QPoint(16, 179) << QSize(738, 169) << 0;
+        QTest::newRow("verticaal") << "menu Right v"
+                                   << "Kijkraam 2005" << QPoint(436, 49) << QSize(185, 673) << 0;
     }
     void windowsOpenWhereDesigned()
     {
@@ -427,7 +457,12 @@ private slots:
         if (!step.isEmpty())
             act(step);
         QString id;
-        QVERIFY(waitUntil([&] { id = idOf(title); return !id.isEmpty() && id != main; }, 15000));
+        QVERIFY(waitUntil(
+            [&] {
+                id = idOf(title);
+                return !id.isEmpty() && id != main;
+            },
+            15000));
         const QRect first = geometryOf(id, true);
         QTest::qWait(1500);
         const QRect own = geometryOf(id), frame = geometryOf(id, true);

@@ -5,9 +5,9 @@
 #include "Pictures.h"
 #include "TestEnv.h"
 
+#include "platform/ComponentFailure.h"
 #include "platform/Form.h"
 #include "platform/Forms.h"
-#include "platform/ComponentFailure.h"
 #include "platform/WebBrowser.h"
 #include "player/MpvBackend.h"
 #include "player/WindowsMediaPlayer.h"
@@ -24,7 +24,10 @@
 #include <unistd.h>
 
 namespace {
-int threadCount() { return QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size(); }
+int threadCount()
+{
+    return QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size();
+}
 
 QList<WindowsMediaPlayer *> playersOf(Form *form)
 {
@@ -87,8 +90,8 @@ QList<pid_t> renderProcesses()
     for (auto it = all.cbegin(); it != all.cend(); ++it) {
         const Process &parent = all.value(it->parent);
         const bool renderer = it->command.contains("--type=renderer")
-            || (it->command.contains("--type=zygote") && parent.command.contains("--type=zygote")
-                && it->namespaces > parent.namespaces);
+                              || (it->command.contains("--type=zygote") && parent.command.contains("--type=zygote")
+                                  && it->namespaces > parent.namespaces);
         if (!renderer)
             continue;
         for (pid_t up = it->parent, depth = 0; up > 1 && depth < 64; up = all.value(up).parent, ++depth)
@@ -115,7 +118,10 @@ public:
         });
         listen(QHostAddress::LocalHost);
     }
-    QString url(const char *path) const { return QStringLiteral("http://127.0.0.1:%1%2").arg(serverPort()).arg(QLatin1String(path)); }
+    QString url(const char *path) const
+    {
+        return QStringLiteral("http://127.0.0.1:%1%2").arg(serverPort()).arg(QLatin1String(path));
+    }
     QList<QMap<QByteArray, QByteArray>> requests(const QByteArray &path) const { return m_requests.values(path); }
     int count(const QByteArray &path) const { return int(m_requests.count(path)); }
 
@@ -138,11 +144,13 @@ private:
         m_requests.insert(path, headers);
         QByteArray reply;
         if (path == "/moved")
-            reply = "HTTP/1.1 302 Found\r\nLocation: /counted\r\nSet-Cookie: visitor=42; Path=/\r\nContent-Length: 0\r\n\r\n";
+            reply = "HTTP/1.1 302 Found\r\nLocation: /counted\r\nSet-Cookie: visitor=42; Path=/\r\nContent-Length: "
+                    "0\r\n\r\n";
         else if (path == "/loop")
             reply = "HTTP/1.1 302 Found\r\nLocation: /loop\r\nContent-Length: 0\r\n\r\n";
         else
-            reply = "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nContent-Length: 25\r\n\r\n<html><p>teller</p></html>";
+            reply =
+                "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nContent-Length: 25\r\n\r\n<html><p>teller</p></html>";
         socket->write(reply);
     }
 
@@ -192,7 +200,8 @@ private slots:
         for (int load = 1; load <= 2; ++load) {
             Form *main = Forms::show(WindowKey::Main);
             QVERIFY(QTest::qWaitForWindowExposed(main));
-            QTRY_COMPARE_WITH_TIMEOUT(m_server->stats().value(QStringLiteral("/kwa/KR5/count.php")).toInt(), load, 20000);
+            QTRY_COMPARE_WITH_TIMEOUT(m_server->stats().value(QStringLiteral("/kwa/KR5/count.php")).toInt(), load,
+                                      20000);
             Forms::unload(WindowKey::Main);
             TestEnv::flushDeletes();
         }
@@ -206,7 +215,8 @@ private slots:
         TestEnv env;
         env.writeIni("[Kijkraam]\r\nNieuws=Ja\r\n");
         QStringList reports;
-        const auto handler = ComponentFailure::handlerSeam.standIn([&reports](const QString &c, const QString &r) { reports << c + r; });
+        const auto handler = ComponentFailure::handlerSeam.standIn(
+            [&reports](const QString &c, const QString &r) { reports << c + r; });
         Form *main = Forms::show(WindowKey::Main);
         auto *ticker = named<WebBrowser>(main, "WebBrowser2");
         QSignalSpy loaded(ticker, &WebBrowser::loadFinished);
@@ -372,9 +382,9 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(MpvBackend::liveCores(), 0, 15000);
         // Threads of the decoders are gone (the browser engine and the
         // network keep a few of their own).
-        QTRY_VERIFY2_WITH_TIMEOUT(threadCount() <= threadsBefore + 25,
-                                  qPrintable(QStringLiteral("%1 threads, %2 before").arg(threadCount()).arg(threadsBefore)),
-                                  15000);
+        QTRY_VERIFY2_WITH_TIMEOUT(
+            threadCount() <= threadsBefore + 25,
+            qPrintable(QStringLiteral("%1 threads, %2 before").arg(threadCount()).arg(threadsBefore)), 15000);
     }
 };
 

@@ -29,7 +29,10 @@ WindowsMediaPlayer *player(const QObject *form, int slot)
     return named<WindowsMediaPlayer>(form, QStringLiteral("WindowsMediaPlayer%1").arg(slot));
 }
 QString field(const QObject *form, const char *name) { return named<TextField>(form, QLatin1String(name))->Text(); }
-QString location(const QObject *form, const char *name) { return named<WebBrowser>(form, QLatin1String(name))->LocationURL(); }
+QString location(const QObject *form, const char *name)
+{
+    return named<WebBrowser>(form, QLatin1String(name))->LocationURL();
+}
 QAction *item(const QObject *form, const char *name) { return named<QAction>(form, QLatin1String(name)); }
 QStringList captions(const QMenu *menu)
 {
@@ -181,9 +184,9 @@ private slots:
         // Menus in screen order with their captions.
         auto *file = named<QMenu>(form, "mnuFile");
         auto *view = named<QMenu>(form, "mnuView");
-        QCOMPARE(captions(view), (QStringList{"&Stream1 Full Screen", "&Stream2 Full Screen", "&Stream3 Full Screen",
-                                              "&Stream4 Full Screen", "-", "&Horizontaal", "&Verticaal", "-",
-                                              "Always On &Top"}));
+        QCOMPARE(captions(view),
+                 (QStringList{"&Stream1 Full Screen", "&Stream2 Full Screen", "&Stream3 Full Screen",
+                              "&Stream4 Full Screen", "-", "&Horizontaal", "&Verticaal", "-", "Always On &Top"}));
         QCOMPARE(captions(file), (QStringList{"&Opties", "&About", "-", "&Sluiten"}));
         QCOMPARE(file->title(), QStringLiteral("&Bestand"));
         QCOMPARE(view->title(), QStringLiteral("&Beeld"));
@@ -205,10 +208,25 @@ private slots:
         QVERIFY2(focus == player(form, 1) || player(form, 1)->isAncestorOf(focus),
                  qPrintable(focus ? focus->objectName() : QStringLiteral("none")));
         // The chain through the window's own controls, in design order.
-        const QStringList design = {"WindowsMediaPlayer1", "WindowsMediaPlayer2", "WindowsMediaPlayer3",
-                                    "WindowsMediaPlayer4", "Command1", "Command2", "Command3", "Command4",
-                                    "Text1", "Adres1", "Adres2", "Adres3", "Adres4", "WebBrowser1",
-                                    "Picture3", "Picture2", "Picture1", "WebBrowser2", "Ticker"};
+        const QStringList design = {"WindowsMediaPlayer1",
+                                    "WindowsMediaPlayer2",
+                                    "WindowsMediaPlayer3",
+                                    "WindowsMediaPlayer4",
+                                    "Command1",
+                                    "Command2",
+                                    "Command3",
+                                    "Command4",
+                                    "Text1",
+                                    "Adres1",
+                                    "Adres2",
+                                    "Adres3",
+                                    "Adres4",
+                                    "WebBrowser1",
+                                    "Picture3",
+                                    "Picture2",
+                                    "Picture1",
+                                    "WebBrowser2",
+                                    "Ticker"};
         QStringList chain;
         QWidget *w = player(form, 1);
         do {
@@ -365,8 +383,12 @@ private slots:
             QVERIFY(l->font().stretch() == QFont::AnyStretch || l->font().stretch() == QFont::Unstretched);
             const QSize text = QFontMetrics(l->font()).size(0, l->text());
             QVERIFY2(text.width() <= l->width() && text.height() <= l->height(),
-                     qPrintable(QStringLiteral("%1: %2x%3 in %4x%5").arg(l->text()).arg(text.width())
-                                    .arg(text.height()).arg(l->width()).arg(l->height())));
+                     qPrintable(QStringLiteral("%1: %2x%3 in %4x%5")
+                                    .arg(l->text())
+                                    .arg(text.width())
+                                    .arg(text.height())
+                                    .arg(l->width())
+                                    .arg(l->height())));
         }
     }
 
@@ -415,14 +437,11 @@ private slots:
     {
         QTest::addColumn<QStringList>("steps");
         // "close X": the close box; "unload X": a window's own close command.
-        QTest::newRow("main close box, then Stream1's Sluiten")
-            << QStringList{"close Form1", "unload Stream1"};
-        QTest::newRow("Stream1's close box, then the main window's")
-            << QStringList{"close Stream1", "close Form1"};
+        QTest::newRow("main close box, then Stream1's Sluiten") << QStringList{"close Form1", "unload Stream1"};
+        QTest::newRow("Stream1's close box, then the main window's") << QStringList{"close Stream1", "close Form1"};
         QTest::newRow("main, options, About, stream")
             << QStringList{"close Form1", "close Opties", "close Form2", "close Stream1"};
-        QTest::newRow("snapshot window last")
-            << QStringList{"close Form1", "unload Stream1", "unload Snapshot"};
+        QTest::newRow("snapshot window last") << QStringList{"close Form1", "unload Stream1", "unload Snapshot"};
         QTest::newRow("layout window by its close box")
             << QStringList{"switch Horizontaal", "close Stream1", "close Horizontaal"};
     }

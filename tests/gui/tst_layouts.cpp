@@ -79,16 +79,22 @@ class TestLayouts : public QObject {
     static QString offFormula(Form *w, int k, double outerW, double outerH)
     {
         const bool row = w->objectName() == QLatin1String("Horizontaal");
-        QString expected = QStringLiteral("%1x%2 ").arg(outerW + (row ? 2000 : 500) * k).arg(outerH + (row ? 500 : 2000) * k);
+        QString expected =
+            QStringLiteral("%1x%2 ").arg(outerW + (row ? 2000 : 500) * k).arg(outerH + (row ? 500 : 2000) * k);
         for (int n = 0; n < 4; ++n) {
             const int along = n * ((row ? 2760 : 2520) + 500 * k);
-            expected += QStringLiteral("%1,%2,%3,%4 ").arg(row ? along : 0).arg(row ? 0 : along).arg(2775 + 500 * k).arg(2535 + 500 * k);
+            expected += QStringLiteral("%1,%2,%3,%4 ")
+                            .arg(row ? along : 0)
+                            .arg(row ? 0 : along)
+                            .arg(2775 + 500 * k)
+                            .arg(2535 + 500 * k);
         }
         const QString actual = snapshot(w);
         if (!actual.startsWith(expected))
             return actual + QStringLiteral(" want ") + expected;
         const QSize px(Twips::toPx(w->clientWidthTw()), Twips::toPx(w->clientHeightTw()));
-        return w->client()->size() == px ? QString() : QStringLiteral("client not %1x%2").arg(px.width()).arg(px.height());
+        return w->client()->size() == px ? QString()
+                                         : QStringLiteral("client not %1x%2").arg(px.width()).arg(px.height());
     }
 
 private slots:
@@ -123,7 +129,8 @@ private slots:
             QCOMPARE(p->URL(), urls[slot - 1]);
             QCOMPARE(p->statusText() == QStringLiteral("Gesloten"), row);
         }
-        QCOMPARE(FakeBackend::of(playerOf(w, 2))->calls.last(), row ? QStringLiteral("stop") : QStringLiteral("open auto"));
+        QCOMPARE(FakeBackend::of(playerOf(w, 2))->calls.last(),
+                 row ? QStringLiteral("stop") : QStringLiteral("open auto"));
         QCOMPARE(field(w, "Adres1"), QStringLiteral("Auto"));
         QVERIFY(!named(w, "Adres1")->isVisible() && !named(w, "Text1")->isVisible());
         // The keyboard starts with player 1; Tab goes through the players in slot order.
@@ -135,7 +142,8 @@ private slots:
         for (QWidget *c = playerOf(w, 1); chain.size() < 4; c = c->nextInFocusChain())
             if (c->objectName().startsWith(QLatin1String("WindowsMediaPlayer")))
                 chain << c->objectName();
-        QCOMPARE(chain, (QStringList{"WindowsMediaPlayer1", "WindowsMediaPlayer2", "WindowsMediaPlayer3", "WindowsMediaPlayer4"}));
+        QCOMPARE(chain, (QStringList{"WindowsMediaPlayer1", "WindowsMediaPlayer2", "WindowsMediaPlayer3",
+                                     "WindowsMediaPlayer4"}));
         QStringList menus;
         for (QMenu *m : {named<QMenu>(w, "mnuFile"), named<QMenu>(w, "mnuView")}) {
             menus << m->title();
@@ -190,7 +198,10 @@ private slots:
         const QRect avail = w->screen()->availableGeometry(), frame = w->frameGeometry();
         QVERIFY2(k >= 1, "no room for one enlarge step on the test screen");
         QVERIFY2(avail.contains(frame), qPrintable(QStringLiteral("window %1,%2 %3x%4 leaves the screen")
-                                                       .arg(frame.x()).arg(frame.y()).arg(frame.width()).arg(frame.height())));
+                                                       .arg(frame.x())
+                                                       .arg(frame.y())
+                                                       .arg(frame.width())
+                                                       .arg(frame.height())));
         QVERIFY((frame.right() + (row ? 2000 : 500) / 15.0 > avail.right() + 1)
                 || (frame.bottom() + (row ? 500 : 2000) / 15.0 > avail.bottom() + 1));
         for (int i = 0; i < k; ++i)
@@ -213,9 +224,10 @@ private slots:
         named<QPushButton>(main, "Command1")->click();
         item(main, "mnuOpties")->trigger();
         QList<QPointer<Form>> children{Forms::find(WindowKey::Stream1), Forms::find(WindowKey::Options)};
-        const char *hops[][3] = {{"Form1", "mnuHorizontaal", "Horizontaal"}, {"Horizontaal", "mnuVerticaal", "verticaal"},
-                                 {"verticaal", "mnuHorizontaal", "Horizontaal"}, {"Horizontaal", "mnuNormaal", "Form1"},
-                                 {"Form1", "mnuVerticaal", "verticaal"},          {"verticaal", "mnuNormaal", "Form1"}};
+        const char *hops[][3] = {
+            {"Form1", "mnuHorizontaal", "Horizontaal"},     {"Horizontaal", "mnuVerticaal", "verticaal"},
+            {"verticaal", "mnuHorizontaal", "Horizontaal"}, {"Horizontaal", "mnuNormaal", "Form1"},
+            {"Form1", "mnuVerticaal", "verticaal"},         {"verticaal", "mnuNormaal", "Form1"}};
         for (int round = 1; round <= 6; ++round) {
             const QString to = QLatin1String(hops[round - 1][2]);
             env.writeIni(iniFor(round, round % 2 ? "Ja" : "Nee")); // read again at each load
@@ -235,13 +247,15 @@ private slots:
                 std::function<void()> onHide;
                 bool eventFilter(QObject *, QEvent *e) override
                 {
-                    if (e->type() == QEvent::Hide && onHide) std::exchange(onHide, nullptr)();
+                    if (e->type() == QEvent::Hide && onHide)
+                        std::exchange(onHide, nullptr)();
                     return false;
                 }
             } filter;
             filter.onHide = [&] {
                 Form *next = Forms::find(windowKey(to));
-                seenAtHide = QStringLiteral("%1 %2 %3").arg(next && next->isVisible() ? "shown" : "hidden")
+                seenAtHide = QStringLiteral("%1 %2 %3")
+                                 .arg(next && next->isVisible() ? "shown" : "hidden")
                                  .arg(playerOf(next, 4) ? playerOf(next, 4)->URL() : QString())
                                  .arg(std::count_if(old.begin(), old.end(), [](auto &p) { return !p.isNull(); }));
             };

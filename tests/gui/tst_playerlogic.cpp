@@ -67,7 +67,8 @@ QStringList rightClickAndPick(WindowsMediaPlayer *player, const QString &text)
 QStringList g_playerLines;
 void keepPlayerLine(QtMsgType, const QMessageLogContext &context, const QString &text)
 {
-    if (context.category && (qstrcmp(context.category, "kijkraam.player") == 0 || qstrcmp(context.category, "default") == 0))
+    if (context.category
+        && (qstrcmp(context.category, "kijkraam.player") == 0 || qstrcmp(context.category, "default") == 0))
         g_playerLines << text;
 }
 
@@ -208,7 +209,10 @@ private slots:
         QVERIFY(status->text().startsWith(QStringLiteral("Kan niet")));
         const int left = status->mapTo(&window, status->contentsRect().topLeft()).x();
         QVERIFY2(left + status->fontMetrics().horizontalAdvance(status->text()) <= button->x(),
-                 qPrintable(QStringLiteral("%1 + %2 > %3").arg(left).arg(status->fontMetrics().horizontalAdvance(status->text())).arg(button->x())));
+                 qPrintable(QStringLiteral("%1 + %2 > %3")
+                                .arg(left)
+                                .arg(status->fontMetrics().horizontalAdvance(status->text()))
+                                .arg(button->x())));
         // A text that fits is shown whole.
         player->setURL(QString());
         QCOMPARE(status->text(), QStringLiteral("Geen adres"));
@@ -253,12 +257,12 @@ private slots:
         qInstallMessageHandler(previous);
         QLoggingCategory::setFilterRules(QString());
         const QString who = QStringLiteral("Form1/WindowsMediaPlayer1 ");
-        QCOMPARE(g_playerLines,
-                 (QStringList{who + "playState 9", who + "status Verbinden met wm.example...", who + "playState 10",
-                              who + "status " + failed, who + "playState 9", who + "status Verbinden met radio.example...",
-                              who + "playState 3", who + "status Afspelen", who + "status Afspelen: Artiest - Nummer",
-                              who + "status Afspelen: Nog een", who + "status Afspelen",
-                              "engine: Failed to open mms://kijker@wm.example/live."}));
+        QCOMPARE(g_playerLines, (QStringList{who + "playState 9", who + "status Verbinden met wm.example...",
+                                             who + "playState 10", who + "status " + failed, who + "playState 9",
+                                             who + "status Verbinden met radio.example...", who + "playState 3",
+                                             who + "status Afspelen", who + "status Afspelen: Artiest - Nummer",
+                                             who + "status Afspelen: Nog een", who + "status Afspelen",
+                                             "engine: Failed to open mms://kijker@wm.example/live."}));
     }
 
     void fullScreen_byDoubleClickOnTheVideo_backByEscOrDoubleClick()
@@ -374,15 +378,16 @@ private slots:
         player->setGeometry(0, 0, 300, 250);
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
-        QCOMPARE(rightClickAndPick(player, QString()),
-                 (QStringList{QStringLiteral("&Afspelen"), QStringLiteral("&Stoppen"), QStringLiteral("&Volledig scherm")}));
+        QCOMPARE(
+            rightClickAndPick(player, QString()),
+            (QStringList{QStringLiteral("&Afspelen"), QStringLiteral("&Stoppen"), QStringLiteral("&Volledig scherm")}));
         // With a second player in the window, the solo follows the component's items.
         auto *second = new WindowsMediaPlayer(&window);
         second->setGeometry(300, 0, 100, 250);
         second->show();
         QCOMPARE(rightClickAndPick(player, QStringLiteral("Alleen dit geluid")),
-                 (QStringList{QStringLiteral("&Afspelen"), QStringLiteral("&Stoppen"), QStringLiteral("&Volledig scherm"),
-                              QStringLiteral("Alleen dit geluid")}));
+                 (QStringList{QStringLiteral("&Afspelen"), QStringLiteral("&Stoppen"),
+                              QStringLiteral("&Volledig scherm"), QStringLiteral("Alleen dit geluid")}));
         QVERIFY(FakeBackend::of(second)->mute_ && !FakeBackend::of(player)->mute_);
         // A player alone without its own menu offers none.
         delete second;
@@ -393,10 +398,13 @@ private slots:
     void engineThatCannotStart_isReportedOnce()
     {
         QStringList reports;
-        const auto handler = ComponentFailure::handlerSeam.standIn([&reports](const QString &component, const QString &reason) {
-            reports << component + QStringLiteral(": ") + reason;
-        });
-        { WindowsMediaPlayer working; }
+        const auto handler = ComponentFailure::handlerSeam.standIn(
+            [&reports](const QString &component, const QString &reason) {
+                reports << component + QStringLiteral(": ") + reason;
+            });
+        {
+            WindowsMediaPlayer working;
+        }
         QVERIFY(reports.isEmpty());
         const auto factory = PlayerBackend::factorySeam.standIn([] {
             auto *b = new FakeBackend;

@@ -15,18 +15,15 @@
 
 #include <QFile>
 #include <QLoggingCategory>
-#include <QRegularExpression>
 #include <QOpenGLWidget>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QVBoxLayout>
 #include <optional>
 
 namespace {
-QImage videoFrame(WindowsMediaPlayer *player)
-{
-    return player->videoSurface()->grab().toImage();
-}
+QImage videoFrame(WindowsMediaPlayer *player) { return player->videoSurface()->grab().toImage(); }
 
 void writeFile(const QString &path, const QByteArray &data)
 {
@@ -154,7 +151,8 @@ private slots:
         QSignalSpy states(player, &WindowsMediaPlayer::playStateChanged);
         player->setURL(QStringLiteral("http://127.0.0.1:1/kwa/KR5/KR1.asx"));
         QTRY_COMPARE_WITH_TIMEOUT(player->playState(), int(PlayState::Ready), 10000);
-        QVERIFY2(player->statusText().startsWith(QStringLiteral("Kan niet openen: ")), qPrintable(player->statusText()));
+        QVERIFY2(player->statusText().startsWith(QStringLiteral("Kan niet openen: ")),
+                 qPrintable(player->statusText()));
 
         // A network playlist may not point at local files.
         player->setURL(m_server->url(QStringLiteral("/media/local.asx")));
@@ -197,7 +195,8 @@ private slots:
         static const QRegularExpression counters(QStringLiteral(
             "^window/WindowsMediaPlayer1 frames rendered (\\d+) shown (\\d+) dropped (\\d+) decoder-dropped (\\d+)$"));
         QTRY_VERIFY_WITH_TIMEOUT(!frameLines.lines().isEmpty()
-                                     && counters.match(frameLines.lines().last()).captured(2).toInt() >= 10, 10000);
+                                     && counters.match(frameLines.lines().last()).captured(2).toInt() >= 10,
+                                 10000);
         const QRegularExpressionMatch last = counters.match(frameLines.lines().last());
         QVERIFY2(last.captured(2).toInt() <= last.captured(1).toInt(), qPrintable(last.captured(0)));
         QCOMPARE(last.captured(3).toInt() + last.captured(4).toInt(), 0);
@@ -245,7 +244,8 @@ private slots:
         const auto server = Addresses::serverSeam.standIn(m_server->base());
         QByteArray ini = "[Kijkraam]\r\nAutostart=Ja\r\nNieuws=Ja\r\n";
         for (int slot = 1; slot <= 4; ++slot)
-            ini += QStringLiteral("[Stream%1]\r\nAdres=%2\r\n").arg(slot).arg(m_server->url("/media/clip.wmv")).toUtf8();
+            ini +=
+                QStringLiteral("[Stream%1]\r\nAdres=%2\r\n").arg(slot).arg(m_server->url("/media/clip.wmv")).toUtf8();
         env.writeIni(ini);
         auto *form = qobject_cast<Form1 *>(Forms::show(WindowKey::Main));
         QVERIFY(QTest::qWaitForWindowExposed(form));

@@ -56,8 +56,7 @@ QMessageBox *visibleQuestion()
 // dialog waits in the dialog's own event loop, so the test acts from a
 // timer. An action never starts an event loop of its own inside the timer
 // (timers would stop firing there); it posts what opens one.
-template <typename W>
-void when(std::function<W *()> find, std::function<void(W *)> action)
+template <typename W> void when(std::function<W *()> find, std::function<void(W *)> action)
 {
     auto *timer = new QTimer;
     timer->setInterval(20);
@@ -84,7 +83,8 @@ class TestSnapshot : public QObject {
     {
         QByteArray ini = "[Kijkraam]\r\n" + autosaveLine;
         for (int slot = 1; slot <= 4; ++slot)
-            ini += QStringLiteral("[Stream%1]\r\nAdres=%2\r\n").arg(slot).arg(m_server->url("/media/clip.wmv")).toUtf8();
+            ini +=
+                QStringLiteral("[Stream%1]\r\nAdres=%2\r\n").arg(slot).arg(m_server->url("/media/clip.wmv")).toUtf8();
         return ini;
     }
 
@@ -93,7 +93,8 @@ class TestSnapshot : public QObject {
     {
         auto *w = qobject_cast<StreamWindow *>(Forms::show(WindowKeys::stream(slot)));
         QVERIFY(w && QTest::qWaitForWindowExposed(w));
-        QTRY_VERIFY_WITH_TIMEOUT(named<WindowsMediaPlayer>(w, "WindowsMediaPlayer1")->playState() == int(PlayState::Playing), 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            named<WindowsMediaPlayer>(w, "WindowsMediaPlayer1")->playState() == int(PlayState::Playing), 20000);
         QTRY_VERIFY_WITH_TIMEOUT(litShare(w->grab().toImage(), videoRect(w)) > 0.5, 10000);
         *out = w;
     }
@@ -200,7 +201,8 @@ private slots:
         const QImage first = shown->picture();
         QCOMPARE(first.size(), w2->size() * w2->devicePixelRatio());
         QVERIFY(litShare(first, videoRect(w2)) > 0.5);
-        QVERIFY(named<QLabel>(shown, "Image1")->hasScaledContents() && named<QLabel>(shown, "Image1")->pixmap().size() == first.size());
+        QVERIFY(named<QLabel>(shown, "Image1")->hasScaledContents()
+                && named<QLabel>(shown, "Image1")->pixmap().size() == first.size());
         if (QByteArray(QTest::currentDataTag()) != "Nee")
             return;
 
@@ -287,19 +289,20 @@ private slots:
 
         QString offered, question;
         bool modal = false, backInDialog = false;
-        when<QFileDialog>([] { return SaveDialog::showing(); }, [&](QFileDialog *d) {
-            offered = d->selectedFiles().value(0);
-            modal = d->isModal();
-            when<QMessageBox>(visibleQuestion, [&, d](QMessageBox *box) {
-                question = box->text();
-                box->button(QMessageBox::No)->click();
-                QTimer::singleShot(0, d, [&backInDialog, d] {
-                    backInDialog = d->isVisible();
-                    d->reject();
-                });
-            });
-            QMetaObject::invokeMethod(d, "accept", Qt::QueuedConnection);
-        });
+        when<QFileDialog>([] { return SaveDialog::showing(); },
+                          [&](QFileDialog *d) {
+                              offered = d->selectedFiles().value(0);
+                              modal = d->isModal();
+                              when<QMessageBox>(visibleQuestion, [&, d](QMessageBox *box) {
+                                  question = box->text();
+                                  box->button(QMessageBox::No)->click();
+                                  QTimer::singleShot(0, d, [&backInDialog, d] {
+                                      backInDialog = d->isVisible();
+                                      d->reject();
+                                  });
+                              });
+                              QMetaObject::invokeMethod(d, "accept", Qt::QueuedConnection);
+                          });
         button(preview(), "Command1")->click();
         QCOMPARE(offered, chosen);
         QVERIFY(modal);
@@ -308,10 +311,12 @@ private slots:
         QCOMPARE(QFileInfo(chosen).size(), qint64(10));
 
         // "Yes" replaces it.
-        when<QFileDialog>([] { return SaveDialog::showing(); }, [&](QFileDialog *d) {
-            when<QMessageBox>(visibleQuestion, [](QMessageBox *box) { box->button(QMessageBox::Yes)->click(); });
-            QMetaObject::invokeMethod(d, "accept", Qt::QueuedConnection);
-        });
+        when<QFileDialog>([] { return SaveDialog::showing(); },
+                          [&](QFileDialog *d) {
+                              when<QMessageBox>(visibleQuestion,
+                                                [](QMessageBox *box) { box->button(QMessageBox::Yes)->click(); });
+                              QMetaObject::invokeMethod(d, "accept", Qt::QueuedConnection);
+                          });
         button(preview(), "Command1")->click();
         QCOMPARE(QImage(chosen).size(), picture.size());
     }

@@ -17,8 +17,10 @@ private slots:
     {
         for (int slot = 1; slot <= 4; ++slot)
             QCOMPARE(SnapshotNames::prefix(slot), QStringLiteral("SnapshotStream%1_").arg(slot));
-        QCOMPARE(SnapshotNames::fileName(1, at(2026, 12, 6, 23, 42, 59)), QStringLiteral("SnapshotStream1_06-12-26_234259.bmp"));
-        QCOMPARE(SnapshotNames::fileName(3, at(2027, 3, 1, 9, 5, 7)), QStringLiteral("SnapshotStream3_01-03-27_090507.bmp"));
+        QCOMPARE(SnapshotNames::fileName(1, at(2026, 12, 6, 23, 42, 59)),
+                 QStringLiteral("SnapshotStream1_06-12-26_234259.bmp"));
+        QCOMPARE(SnapshotNames::fileName(3, at(2027, 3, 1, 9, 5, 7)),
+                 QStringLiteral("SnapshotStream3_01-03-27_090507.bmp"));
         // Around midnight and the turn of the year; years keep two digits.
         QCOMPARE(SnapshotNames::stamp(at(2026, 12, 31, 23, 59, 59)), QStringLiteral("31-12-26_235959"));
         QCOMPARE(SnapshotNames::stamp(at(2027, 1, 1, 0, 0, 0)), QStringLiteral("01-01-27_000000"));
@@ -30,7 +32,8 @@ private slots:
         QCOMPARE(SnapshotNames::fileName(2, t, 17), QStringLiteral("SnapshotStream2_06-12-26_234259_17.bmp"));
         // The separator is always inserted: at the root there are two in a row.
         const QString sep = QDir::separator();
-        QCOMPARE(SnapshotNames::path(QStringLiteral("/opt/kr"), 4, t), "/opt/kr" + sep + "SnapshotStream4_06-12-26_234259.bmp");
+        QCOMPARE(SnapshotNames::path(QStringLiteral("/opt/kr"), 4, t),
+                 "/opt/kr" + sep + "SnapshotStream4_06-12-26_234259.bmp");
         QCOMPARE(SnapshotNames::path(QStringLiteral("/"), 1, t), "/" + sep + "SnapshotStream1_06-12-26_234259.bmp");
     }
 
@@ -57,7 +60,8 @@ private slots:
         QDir(dir.path()).mkdir(SnapshotNames::fileName(3, t, 3)); // a directory takes a name too
         QVERIFY(SnapshotCapture::saveAutomatic(picture, 3, dir.path(), t).endsWith("_090507_4.bmp"));
         QCOMPARE(QImage(first).size(), QSize(37, 23));
-        QVERIFY(SnapshotCapture::saveAutomatic(picture, 4, dir.path(), t).endsWith("SnapshotStream4_01-03-27_090507.bmp"));
+        QVERIFY(
+            SnapshotCapture::saveAutomatic(picture, 4, dir.path(), t).endsWith("SnapshotStream4_01-03-27_090507.bmp"));
 
         // No picture, or a "directory" that is a plain file (unwritable even
         // for root): nothing is written and no temporary file is left.

@@ -23,8 +23,8 @@ QString field(const QObject *w, const char *name) { return named<TextField>(w, Q
 // The six values a size step changes, in twips.
 QList<double> sizesOf(Form *w)
 {
-    return {w->outerWidthTw(), w->outerHeightTw(), playerOf(w)->Width(), playerOf(w)->Height(),
-            buttonOf(w)->Left(), buttonOf(w)->Top()};
+    return {w->outerWidthTw(),     w->outerHeightTw(),  playerOf(w)->Width(),
+            playerOf(w)->Height(), buttonOf(w)->Left(), buttonOf(w)->Top()};
 }
 QList<double> plus(QList<double> values, double delta)
 {
@@ -54,7 +54,8 @@ private slots:
         env.writeIni("[Kijkraam]\r\nAutosave_Snapshot=Nee\r\n[Stream1]\r\nAdres=auto\r\n[Stream2]\r\nAdres=\r\n"
                      "[Stream3]\r\nAdres=rtsp://127.0.0.1:9/drie\r\n");
         const QString adres[] = {"auto", "", "rtsp://127.0.0.1:9/drie", "Auto"};
-        const QString url[] = {"auto", "", "rtsp://127.0.0.1:9/drie", QStringLiteral(KIJKRAAM_SERVER "/kwa/KR5/KR4.asx")};
+        const QString url[] = {"auto", "", "rtsp://127.0.0.1:9/drie",
+                               QStringLiteral(KIJKRAAM_SERVER "/kwa/KR5/KR4.asx")};
         const QSize clientPx[] = {{392, 319}, {392, 320}, {392, 320}, {393, 320}};
         for (int slot = 1; slot <= 4; ++slot) {
             Form *w = open(slot);
@@ -106,7 +107,8 @@ private slots:
         // Slots 1 and 2 put their client area at a fixed place; 3 and 4 do not.
         QTRY_COMPARE(Forms::find(WindowKey::Stream1)->client()->mapToGlobal(QPoint(0, 0)), QPoint(305, 257));
         QTRY_COMPARE(Forms::find(WindowKey::Stream2)->client()->mapToGlobal(QPoint(0, 0)), QPoint(305, 296));
-        QVERIFY(!Forms::find(WindowKey::Stream3)->hasDesignPosition() && !Forms::find(WindowKey::Stream4)->hasDesignPosition());
+        QVERIFY(!Forms::find(WindowKey::Stream3)->hasDesignPosition()
+                && !Forms::find(WindowKey::Stream4)->hasDesignPosition());
         QCOMPARE(env.readIni().count("Adres"), 3); // reading wrote nothing
     }
 
@@ -168,8 +170,10 @@ private slots:
         QVERIFY(steps >= 1 && steps < 200);
         QTest::qWait(20);
         const QRect frame = w->frameGeometry();
-        QVERIFY2(avail.contains(frame), qPrintable(QStringLiteral("%1,%2 %3x%4").arg(frame.x()).arg(frame.y())
-                                                       .arg(frame.width()).arg(frame.height())));
+        QVERIFY2(
+            avail.contains(frame),
+            qPrintable(
+                QStringLiteral("%1,%2 %3x%4").arg(frame.x()).arg(frame.y()).arg(frame.width()).arg(frame.height())));
         QVERIFY(avail.contains(QRect(buttonOf(w)->mapToGlobal(QPoint(0, 0)), buttonOf(w)->size())));
         // One more step would have passed the right or the bottom edge.
         QVERIFY(frame.right() + 500 / 15 > avail.right() || frame.bottom() + 500 / 15 > avail.bottom());

@@ -8,10 +8,7 @@
 #include <QThread>
 #include <QTimer>
 
-DemoServer::DemoServer(const QStringList &extraArgs) : m_args(extraArgs)
-{
-    start(0);
-}
+DemoServer::DemoServer(const QStringList &extraArgs) : m_args(extraArgs) { start(0); }
 
 DemoServer::~DemoServer() { stop(); }
 
@@ -87,8 +84,8 @@ QByteArray DemoServer::get(const QString &path)
 
 bool DemoServer::setFault(const QString &prefix, const QString &mode)
 {
-    const QByteArray reply = get(QStringLiteral("/control/fault?path=%1&mode=%2")
-                                     .arg(QString::fromUtf8(QUrl::toPercentEncoding(prefix)), mode));
+    const QByteArray reply = get(
+        QStringLiteral("/control/fault?path=%1&mode=%2").arg(QString::fromUtf8(QUrl::toPercentEncoding(prefix)), mode));
     return !reply.isEmpty();
 }
 
@@ -99,15 +96,30 @@ QJsonObject DemoServer::stats() { return QJsonDocument::fromJson(get(QStringLite
 bool DemoServer::makeWmv(const QString &path, double seconds, const QString &size, const QString &source)
 {
     QProcess ffmpeg;
-    ffmpeg.start(QStringLiteral("ffmpeg"),
-                 {QStringLiteral("-nostdin"), QStringLiteral("-loglevel"), QStringLiteral("error"), QStringLiteral("-y"),
-                  QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
-                  QStringLiteral("%1=size=%2:rate=25").arg(source, size),
-                  QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
-                  QStringLiteral("sine=frequency=440:sample_rate=44100"),
-                  QStringLiteral("-t"), QString::number(seconds),
-                  QStringLiteral("-c:v"), QStringLiteral("wmv2"), QStringLiteral("-b:v"), QStringLiteral("600k"),
-                  QStringLiteral("-c:a"), QStringLiteral("wmav2"), QStringLiteral("-b:a"), QStringLiteral("64k"),
-                  QStringLiteral("-f"), QStringLiteral("asf"), path});
+    ffmpeg.start(QStringLiteral("ffmpeg"), {QStringLiteral("-nostdin"),
+                                            QStringLiteral("-loglevel"),
+                                            QStringLiteral("error"),
+                                            QStringLiteral("-y"),
+                                            QStringLiteral("-f"),
+                                            QStringLiteral("lavfi"),
+                                            QStringLiteral("-i"),
+                                            QStringLiteral("%1=size=%2:rate=25").arg(source, size),
+                                            QStringLiteral("-f"),
+                                            QStringLiteral("lavfi"),
+                                            QStringLiteral("-i"),
+                                            QStringLiteral("sine=frequency=440:sample_rate=44100"),
+                                            QStringLiteral("-t"),
+                                            QString::number(seconds),
+                                            QStringLiteral("-c:v"),
+                                            QStringLiteral("wmv2"),
+                                            QStringLiteral("-b:v"),
+                                            QStringLiteral("600k"),
+                                            QStringLiteral("-c:a"),
+                                            QStringLiteral("wmav2"),
+                                            QStringLiteral("-b:a"),
+                                            QStringLiteral("64k"),
+                                            QStringLiteral("-f"),
+                                            QStringLiteral("asf"),
+                                            path});
     return ffmpeg.waitForFinished(60000) && ffmpeg.exitStatus() == QProcess::NormalExit && ffmpeg.exitCode() == 0;
 }

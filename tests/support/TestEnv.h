@@ -42,8 +42,7 @@ private:
 // The control of that objectName inside `root` (a window, a menu, ...). A
 // control that is not there ends the test program with its name: every
 // control named in the window design must exist.
-template <typename T = QWidget>
-T *named(const QObject *root, const QString &name)
+template <typename T = QWidget> T *named(const QObject *root, const QString &name)
 {
     T *found = root ? root->findChild<T *>(name) : nullptr;
     if (!found)
@@ -61,7 +60,11 @@ WindowKey windowKey(const QString &name);
 class Restore {
 public:
     explicit Restore(std::function<void()> undo) : m_undo(std::move(undo)) {}
-    ~Restore() { if (m_undo) m_undo(); }
+    ~Restore()
+    {
+        if (m_undo)
+            m_undo();
+    }
     Restore(const Restore &) = delete;
     Restore &operator=(const Restore &) = delete;
 
@@ -70,15 +73,15 @@ private:
 };
 
 // Main of a GUI test: the application is prepared exactly as the program's.
-#define KIJKRAAM_GUI_TEST_MAIN(TestObject)                                                  \
-    int main(int argc, char *argv[])                                                        \
-    {                                                                                       \
-        kijkraamTestPrepare();                                                              \
-        QApplication app(argc, argv);                                                       \
-        kijkraamTestInit();                                                                 \
-        TestObject tc;                                                                      \
-        QTEST_SET_MAIN_SOURCE_PATH                                                          \
-        return QTest::qExec(&tc, argc, argv);                                               \
+#define KIJKRAAM_GUI_TEST_MAIN(TestObject)                                                                             \
+    int main(int argc, char *argv[])                                                                                   \
+    {                                                                                                                  \
+        kijkraamTestPrepare();                                                                                         \
+        QApplication app(argc, argv);                                                                                  \
+        kijkraamTestInit();                                                                                            \
+        TestObject tc;                                                                                                 \
+        QTEST_SET_MAIN_SOURCE_PATH                                                                                     \
+        return QTest::qExec(&tc, argc, argv);                                                                          \
     }
 
 void kijkraamTestPrepare();

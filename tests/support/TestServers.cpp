@@ -40,23 +40,40 @@ TestServers::~TestServers() { stopAll(); }
 QString TestServers::name(Kind kind)
 {
     switch (kind) {
-    case MpegTsOverHttp: return QStringLiteral("MPEG-TS over HTTP");
-    case Mp3OverHttp: return QStringLiteral("MP3 over HTTP");
-    case AacOverHttp: return QStringLiteral("AAC over HTTP");
-    case Rtsp: return QStringLiteral("RTSP");
-    case RtspUdpOnly: return QStringLiteral("RTSP, UDP only");
-    case RtspTcpOnly: return QStringLiteral("RTSP, TCP only");
-    case ProgressiveWmv: return QStringLiteral("WMV file over HTTP");
-    case WindowsMediaStream: return QStringLiteral("Windows Media stream");
-    case Mp3WithTitles: return QStringLiteral("MP3 radio with titles");
-    case MpegTsBasicAuth: return QStringLiteral("MPEG-TS, Basic authentication");
-    case MpegTsDigestAuth: return QStringLiteral("MPEG-TS, Digest authentication");
-    case RtspWithPassword: return QStringLiteral("RTSP with a password");
-    case HlsOverHttps: return QStringLiteral("HLS over HTTPS");
-    case HlsVariants: return QStringLiteral("HLS master of three variants");
-    case LiveDash: return QStringLiteral("live MPEG-DASH");
-    case VideoPage: return QStringLiteral("web page with a video");
-    case HostileHls: return QStringLiteral("hostile HLS server");
+    case MpegTsOverHttp:
+        return QStringLiteral("MPEG-TS over HTTP");
+    case Mp3OverHttp:
+        return QStringLiteral("MP3 over HTTP");
+    case AacOverHttp:
+        return QStringLiteral("AAC over HTTP");
+    case Rtsp:
+        return QStringLiteral("RTSP");
+    case RtspUdpOnly:
+        return QStringLiteral("RTSP, UDP only");
+    case RtspTcpOnly:
+        return QStringLiteral("RTSP, TCP only");
+    case ProgressiveWmv:
+        return QStringLiteral("WMV file over HTTP");
+    case WindowsMediaStream:
+        return QStringLiteral("Windows Media stream");
+    case Mp3WithTitles:
+        return QStringLiteral("MP3 radio with titles");
+    case MpegTsBasicAuth:
+        return QStringLiteral("MPEG-TS, Basic authentication");
+    case MpegTsDigestAuth:
+        return QStringLiteral("MPEG-TS, Digest authentication");
+    case RtspWithPassword:
+        return QStringLiteral("RTSP with a password");
+    case HlsOverHttps:
+        return QStringLiteral("HLS over HTTPS");
+    case HlsVariants:
+        return QStringLiteral("HLS master of three variants");
+    case LiveDash:
+        return QStringLiteral("live MPEG-DASH");
+    case VideoPage:
+        return QStringLiteral("web page with a video");
+    case HostileHls:
+        return QStringLiteral("hostile HLS server");
     }
     return QString();
 }
@@ -93,8 +110,12 @@ QString TestServers::start(Kind kind, int port)
     case RtspUdpOnly:
     case RtspTcpOnly: {
         static const char *const kinds[] = {"mpegts", "mp3", "aac", "rtsp"};
-        args = QStringList{streamServer, QString::fromLatin1(kinds[qMin<int>(kind, Rtsp)]), QStringLiteral("--port"),
-                           QString::number(port), QStringLiteral("--size"), Size};
+        args = QStringList{streamServer,
+                           QString::fromLatin1(kinds[qMin<int>(kind, Rtsp)]),
+                           QStringLiteral("--port"),
+                           QString::number(port),
+                           QStringLiteral("--size"),
+                           Size};
         if (kind == RtspUdpOnly || kind == RtspTcpOnly)
             args << QStringLiteral("--transports") << QString::fromLatin1(kind == RtspUdpOnly ? "udp" : "tcp");
         break;
@@ -103,8 +124,14 @@ QString TestServers::start(Kind kind, int port)
     case MpegTsBasicAuth:
     case MpegTsDigestAuth:
     case RtspWithPassword:
-        args = QStringList{streamServer, QLatin1String(kind == Mp3WithTitles ? "mp3" : kind == RtspWithPassword ? "rtsp" : "mpegts"),
-                           QStringLiteral("--port"), QString::number(port), QStringLiteral("--size"), Size};
+        args = QStringList{streamServer,
+                           QLatin1String(kind == Mp3WithTitles      ? "mp3"
+                                         : kind == RtspWithPassword ? "rtsp"
+                                                                    : "mpegts"),
+                           QStringLiteral("--port"),
+                           QString::number(port),
+                           QStringLiteral("--size"),
+                           Size};
         if (kind == Mp3WithTitles)
             args << QStringLiteral("--titles") << QStringLiteral("3");
         else
@@ -116,8 +143,13 @@ QString TestServers::start(Kind kind, int port)
             qWarning("TestServers: could not make %s", qPrintable(clip));
             return QString();
         }
-        args = QStringList{demoServer, QStringLiteral("--port"), QString::number(port), QStringLiteral("--no-live"),
-                           QStringLiteral("--media"), m_media.path(), QStringLiteral("--asx-target"),
+        args = QStringList{demoServer,
+                           QStringLiteral("--port"),
+                           QString::number(port),
+                           QStringLiteral("--no-live"),
+                           QStringLiteral("--media"),
+                           m_media.path(),
+                           QStringLiteral("--asx-target"),
                            QStringLiteral("1=media/clip.wmv")};
         break;
     }
@@ -131,18 +163,35 @@ QString TestServers::start(Kind kind, int port)
         break;
     }
     case WindowsMediaStream:
-        args = QStringList{demoServer, QStringLiteral("--port"), QString::number(port), QStringLiteral("--slots"),
-                           QStringLiteral("4"), QStringLiteral("--wm-slot"), QStringLiteral("4"),
-                           QStringLiteral("--size"), Size};
+        args = QStringList{demoServer,
+                           QStringLiteral("--port"),
+                           QString::number(port),
+                           QStringLiteral("--slots"),
+                           QStringLiteral("4"),
+                           QStringLiteral("--wm-slot"),
+                           QStringLiteral("4"),
+                           QStringLiteral("--size"),
+                           Size};
         break;
     case HlsOverHttps:
         if (m_tls.size() != 4) {
             qWarning("TestServers: HLS over HTTPS needs setTls()");
             return QString();
         }
-        args = QStringList{streamServer, QStringLiteral("https"), QStringLiteral("--port"), QString::number(port),
-                           QStringLiteral("--size"), Size, QStringLiteral("--cert"), m_tls[0], QStringLiteral("--key"),
-                           m_tls[1], QStringLiteral("--media-cert"), m_tls[2], QStringLiteral("--media-key"), m_tls[3]};
+        args = QStringList{streamServer,
+                           QStringLiteral("https"),
+                           QStringLiteral("--port"),
+                           QString::number(port),
+                           QStringLiteral("--size"),
+                           Size,
+                           QStringLiteral("--cert"),
+                           m_tls[0],
+                           QStringLiteral("--key"),
+                           m_tls[1],
+                           QStringLiteral("--media-cert"),
+                           m_tls[2],
+                           QStringLiteral("--media-key"),
+                           m_tls[3]};
         break;
     }
 
@@ -234,8 +283,8 @@ QStringList TestServers::addresses(Kind kind) const
         return {http + QStringLiteral("/media/clip.wmv"), http + QStringLiteral("/kwa/KR5/KR1.asx")};
     case WindowsMediaStream:
         return {QStringLiteral("mms://") + hostPort + QStringLiteral("/wm/live"),
-                QStringLiteral("mmsh://") + hostPort + QStringLiteral("/wm/live"),
-                http + QStringLiteral("/wm/live"), http + QStringLiteral("/kwa/KR5/KR4.asx")};
+                QStringLiteral("mmsh://") + hostPort + QStringLiteral("/wm/live"), http + QStringLiteral("/wm/live"),
+                http + QStringLiteral("/kwa/KR5/KR4.asx")};
     case HlsOverHttps:
         return {r.address, r.media + QStringLiteral("/live.m3u8"),
                 QString(r.address).replace(QLatin1String("/live.m3u8"), QLatin1String("/master.m3u8"))};

@@ -73,7 +73,8 @@ private slots:
         QTest::newRow("no RESOLUTION, full screen") << byRate << QSize(1920, 1080) << 0;
         QTest::newRow("equal pictures: the lower bandwidth first")
             << QList<Variant>{v(640, 360, 1500000), v(640, 360, 800000)} << QSize(281, 241) << 1;
-        QTest::newRow("nothing known at all: the first") << QList<Variant>{v(0, 0, 0), v(0, 0, 0)} << QSize(300, 200) << 0;
+        QTest::newRow("nothing known at all: the first")
+            << QList<Variant>{v(0, 0, 0), v(0, 0, 0)} << QSize(300, 200) << 0;
         QTest::newRow("no variants") << QList<Variant>{} << QSize(300, 200) << -1;
     }
     void choice()
@@ -86,7 +87,10 @@ private slots:
 
     void loopFilter()
     {
-        struct Row { QSize source, area; bool skip; } rows[] = {
+        struct Row {
+            QSize source, area;
+            bool skip;
+        } rows[] = {
             {{640, 360}, {281, 241}, true},     // a tile shows a fifth of 360p
             {{640, 360}, {320, 180}, true},     // exactly a quarter
             {{640, 360}, {321, 181}, false},    // just more than a quarter
@@ -98,8 +102,11 @@ private slots:
         };
         for (const Row &r : rows)
             QVERIFY2(VariantChoice::skipLoopFilter(r.source, r.area) == r.skip,
-                     qPrintable(QStringLiteral("%1x%2 in %3x%4").arg(r.source.width()).arg(r.source.height())
-                                    .arg(r.area.width()).arg(r.area.height())));
+                     qPrintable(QStringLiteral("%1x%2 in %3x%4")
+                                    .arg(r.source.width())
+                                    .arg(r.source.height())
+                                    .arg(r.area.width())
+                                    .arg(r.area.height())));
     }
 
     void readMaster()
@@ -107,7 +114,8 @@ private slots:
         const QUrl base(QStringLiteral("http://tv.example/live/master.m3u8?token=1"));
         const QList<Variant> vs = VariantChoice::readMaster(
             "\xEF\xBB\xBF#EXTM3U\r\n#EXT-X-VERSION:3\r\n"
-            "#EXT-X-STREAM-INF:BANDWIDTH=900000,RESOLUTION=640x360,CODECS=\"avc1.4d401e,mp4a.40.2\"\r\nlow/index.m3u8\r\n"
+            "#EXT-X-STREAM-INF:BANDWIDTH=900000,RESOLUTION=640x360,CODECS=\"avc1.4d401e,mp4a.40.2\"\r\nlow/"
+            "index.m3u8\r\n"
             "#EXT-X-STREAM-INF:BANDWIDTH=64000,CODECS=\"mp4a.40.2\"\r\naudio.m3u8\r\n"
             "#EXT-X-STREAM-INF:BANDWIDTH=5000000\r\n\r\nhttps://cdn.example/hi.m3u8\r\n"
             "#EXT-X-STREAM-INF:BANDWIDTH=1\r\nfile:///etc/passwd\r\n",
@@ -137,16 +145,16 @@ private slots:
         QVERIFY(DashLive::isLiveMpd(LiveMpd));
         QVERIFY(!DashLive::isLiveMpd(QByteArray(LiveMpd).replace("dynamic", "static")));
         const QByteArray master = DashLive::master(LiveMpd, mpd);
-        QCOMPARE(master,
-                 "#EXTM3U\n#EXT-X-VERSION:7\n"
-                 "#EXT-X-MEDIA:TYPE=AUDIO,GROUP-ID=\"sound\",NAME=\"2\",DEFAULT=YES,AUTOSELECT=YES,"
-                 "URI=\"http://127.0.0.1:8000/live/live.mpd?kijkraam-hls=2\"\n"
-                 "#EXT-X-STREAM-INF:BANDWIDTH=713036,RESOLUTION=320x240,AUDIO=\"sound\"\n"
-                 "http://127.0.0.1:8000/live/live.mpd?kijkraam-hls=0\n"
-                 "#EXT-X-STREAM-INF:BANDWIDTH=2282436,RESOLUTION=640x480,AUDIO=\"sound\"\n"
-                 "http://127.0.0.1:8000/live/live.mpd?kijkraam-hls=1\n");
+        QCOMPARE(master, "#EXTM3U\n#EXT-X-VERSION:7\n"
+                         "#EXT-X-MEDIA:TYPE=AUDIO,GROUP-ID=\"sound\",NAME=\"2\",DEFAULT=YES,AUTOSELECT=YES,"
+                         "URI=\"http://127.0.0.1:8000/live/live.mpd?kijkraam-hls=2\"\n"
+                         "#EXT-X-STREAM-INF:BANDWIDTH=713036,RESOLUTION=320x240,AUDIO=\"sound\"\n"
+                         "http://127.0.0.1:8000/live/live.mpd?kijkraam-hls=0\n"
+                         "#EXT-X-STREAM-INF:BANDWIDTH=2282436,RESOLUTION=640x480,AUDIO=\"sound\"\n"
+                         "http://127.0.0.1:8000/live/live.mpd?kijkraam-hls=1\n");
         const QByteArray single = DashLive::master(LiveMpd, mpd, QStringLiteral("1"));
-        QVERIFY(single.contains("kijkraam-hls=1\n") && !single.contains("kijkraam-hls=0\n") && single.contains("kijkraam-hls=2\""));
+        QVERIFY(single.contains("kijkraam-hls=1\n") && !single.contains("kijkraam-hls=0\n")
+                && single.contains("kijkraam-hls=2\""));
         // SegmentTimeline: numbered from startNumber, the times as listed.
         QCOMPARE(DashLive::media(LiveMpd, mpd, QStringLiteral("0"), 0),
                  "#EXTM3U\n#EXT-X-VERSION:7\n#EXT-X-TARGETDURATION:2\n#EXT-X-MEDIA-SEQUENCE:3\n"
@@ -164,7 +172,7 @@ private slots:
         const QByteArray fixed = DashLive::media(LiveMpd, mpd, QStringLiteral("1"), start + 21000);
         QVERIFY2(fixed.contains("#EXT-X-MEDIA-SEQUENCE:6\n"), fixed.constData());
         QVERIFY2(fixed.endsWith("seg-1-230400.m4s\n"), fixed.constData()); // the tenth, 18 s to 20 s
-        QCOMPARE(fixed.count("#EXTINF"), 5);                                   // ten seconds of them
+        QCOMPARE(fixed.count("#EXTINF"), 5);                               // ten seconds of them
         QVERIFY(DashLive::media(LiveMpd, mpd, QStringLiteral("9"), 0).isEmpty());
     }
 
@@ -191,10 +199,11 @@ private slots:
         QVERIFY(GateRules::isPlaylistAnswer("text/plain", QUrl(QStringLiteral("http://h/live.MPD"))));
         QVERIFY(!GateRules::isPlaylistAnswer("video/mp2t", QUrl(QStringLiteral("http://h/seg.ts"))));
         const QUrl base(QStringLiteral("http://h/live/index.m3u8"));
-        QCOMPARE(GateRules::segmentsOf("#EXTM3U\n#EXT-X-STREAM-INF:BANDWIDTH=1\nv1.m3u8\n#EXTINF:1,\r\nseg1.ts\r\n"
-                                       "#EXT-X-DISCONTINUITY\n#EXTINF:1,\n\n/abs/seg2.ts\n",
-                                       base),
-                 (QList<QUrl>{QUrl(QStringLiteral("http://h/live/seg1.ts")), QUrl(QStringLiteral("http://h/abs/seg2.ts"))}));
+        QCOMPARE(
+            GateRules::segmentsOf("#EXTM3U\n#EXT-X-STREAM-INF:BANDWIDTH=1\nv1.m3u8\n#EXTINF:1,\r\nseg1.ts\r\n"
+                                  "#EXT-X-DISCONTINUITY\n#EXTINF:1,\n\n/abs/seg2.ts\n",
+                                  base),
+            (QList<QUrl>{QUrl(QStringLiteral("http://h/live/seg1.ts")), QUrl(QStringLiteral("http://h/abs/seg2.ts"))}));
     }
 };
 

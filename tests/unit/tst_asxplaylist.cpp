@@ -51,7 +51,8 @@ QList<QPair<QByteArray, QByteArray>> worstShapes()
         {"long entry BASE, short REFs",
          fill("<asx><entry><base href=\"http://h/" + QByteArray(250000, 'a') + "/\">", "<ref href=x>")},
         {"short relative REFs", fill("<asx>", fortyRefs)},
-        {"UTF-16 relative REFs", utf16(QString::fromLatin1(fill("<asx>", fortyRefs).left(MaxPlaylistBytes / 2 - 1)), false)},
+        {"UTF-16 relative REFs",
+         utf16(QString::fromLatin1(fill("<asx>", fortyRefs).left(MaxPlaylistBytes / 2 - 1)), false)},
         {"absolute REFs", fill("<asx>", "<entry>" + QByteArray("<ref href=http://h/x>").repeated(40) + "</entry>")},
         {"unusable REFs", fill("<asx>", "<entry>" + QByteArray("<ref href=file:///x>").repeated(500) + "</entry>")},
         {"ENTRYREFs", fill("<asx>", "<entryref href=x>")},
@@ -62,27 +63,25 @@ QList<QPair<QByteArray, QByteArray>> worstShapes()
         {"[Reference] lines", fill("[Reference]\r\n", "Ref1=x\r\n")},
     };
 }
-}
+} // namespace
 
 class TstAsxPlaylist : public QObject {
     Q_OBJECT
 private slots:
     void ordinaryPlaylists()
     {
-        const Playlist p = parse(
-            "\xEF\xBB\xBF<?xml version=\"1.0\"?>\n<!-- made by hand <ENTRY> -->\n"
-            "<asx version=\"3.0\"><TITLE>Live <b>x</b></TITLE>\n"
-            "<Entry><Ref href=\"mms://media.example.com/one\"/><PARAM NAME=\"a\" VALUE=\"b\"/>"
-            "<REF HREF=\"http://b.example.com/one\" /><ref href=\"rtsp://c/one\"></Entry>\n"
-            "<ENTRYREF HREF=\"more.asx\"/>\n<eNtRy><![CDATA[<REF HREF=\"http://no/\">]]>"
-            "<rEf HrEf=\"two.wmv\"></eNtRy>\n</ASX>\n<ENTRY><REF HREF=\"http://after/\"></ENTRY>",
-            Web);
+        const Playlist p = parse("\xEF\xBB\xBF<?xml version=\"1.0\"?>\n<!-- made by hand <ENTRY> -->\n"
+                                 "<asx version=\"3.0\"><TITLE>Live <b>x</b></TITLE>\n"
+                                 "<Entry><Ref href=\"mms://media.example.com/one\"/><PARAM NAME=\"a\" VALUE=\"b\"/>"
+                                 "<REF HREF=\"http://b.example.com/one\" /><ref href=\"rtsp://c/one\"></Entry>\n"
+                                 "<ENTRYREF HREF=\"more.asx\"/>\n<eNtRy><![CDATA[<REF HREF=\"http://no/\">]]>"
+                                 "<rEf HrEf=\"two.wmv\"></eNtRy>\n</ASX>\n<ENTRY><REF HREF=\"http://after/\"></ENTRY>",
+                                 Web);
         QVERIFY(p.valid);
         QCOMPARE(p.items.size(), 3);
         QCOMPARE(p.items[1].kind, Item::EntryRef);
-        QCOMPARE(refsOf(p), QStringList({
-            "mms://media.example.com/one|http://b.example.com/one|rtsp://c/one",
-            "->http://example.com/lists/more.asx", "http://example.com/lists/two.wmv"}));
+        QCOMPARE(refsOf(p), QStringList({"mms://media.example.com/one|http://b.example.com/one|rtsp://c/one",
+                                         "->http://example.com/lists/more.asx", "http://example.com/lists/two.wmv"}));
         QVERIFY(!parse("<html><body>no playlist</body></html>", Web).valid);
         QVERIFY(parse("", Web).items.isEmpty());
     }
@@ -96,12 +95,11 @@ private slots:
             "<REF HREF=\"loose.asf\"><REF HREF=\"mms://keep.example.com:1755/Path/A B\">"
             "<ENTRYREF HREF=\"sub/next.asx\"></ASX>",
             Web);
-        QCOMPARE(refsOf(p), QStringList({
-            "mms://entry/x/a.asf|mms://entry/x/b%20c.asf",
-            "http://base.example.com/root.asf?x=1&y=23%3C%3E%22'&z=4",
-            "http://base.example.com/dir/loose.asf",
-            "mms://keep.example.com:1755/Path/A B",
-            "->http://base.example.com/dir/sub/next.asx"}));
+        QCOMPARE(refsOf(p),
+                 QStringList({"mms://entry/x/a.asf|mms://entry/x/b%20c.asf",
+                              "http://base.example.com/root.asf?x=1&y=23%3C%3E%22'&z=4",
+                              "http://base.example.com/dir/loose.asf", "mms://keep.example.com:1755/Path/A B",
+                              "->http://base.example.com/dir/sub/next.asx"}));
     }
 
     // Playlists as servers and editors wrote them, and references that lead
@@ -123,15 +121,16 @@ private slots:
             "<MOREINFO HREF=\"http://example.com/item\"/><PARAM NAME=\"x\" VALUE=\"http://no/\"/>"
             "<REF HREF=\"mms://wm.example.com/news\"/></ENTRY></ASX>";
         QTest::newRow("metadata tags") << described << Web << QStringList{"mms://wm.example.com/news"};
-        QTest::newRow("mixed case")
-            << QByteArray("<Asx Version=\"3.0\"><Entry><Ref HREF=\"http://a/1\"/><rEF hReF=\"http://a/2\">"
-                          "</eNTRY><EntryRef Href=\"http://a/next.asx\"></aSX>")
-            << Web << QStringList{"http://a/1|http://a/2", "->http://a/next.asx"};
+        QTest::newRow("mixed case") << QByteArray(
+            "<Asx Version=\"3.0\"><Entry><Ref HREF=\"http://a/1\"/><rEF hReF=\"http://a/2\">"
+            "</eNTRY><EntryRef Href=\"http://a/next.asx\"></aSX>")
+                                    << Web << QStringList{"http://a/1|http://a/2", "->http://a/next.asx"};
         QTest::newRow("relative against BASE, then the playlist's address")
             << QByteArray("<asx><entry><ref href=\"early.wmv\"></entry><base href=\"http://cdn.example.com/m/\">"
                           "<entry><ref href=\"clip.wmv\"><ref href=\"/top.wmv\"></entry></asx>")
-            << Web << QStringList{"http://example.com/lists/early.wmv",
-                                  "http://cdn.example.com/m/clip.wmv|http://cdn.example.com/top.wmv"};
+            << Web
+            << QStringList{"http://example.com/lists/early.wmv",
+                           "http://cdn.example.com/m/clip.wmv|http://cdn.example.com/top.wmv"};
         QTest::newRow("later BASE replaces the earlier")
             << QByteArray("<asx><base href=\"http://one.example.com/a/\"><base href=\"b/\">"
                           "<entry><ref href=\"c.wmv\"></entry></asx>")
@@ -140,20 +139,21 @@ private slots:
             << QByteArray("<asx><base href=\"http://cdn.example.com/m/\"><entry><base href=\"hi/\">"
                           "<ref href=\"clip.wmv\"><ref href=\"mms://abs.example.com/x\"></entry>"
                           "<entry><ref href=\"lo.wmv\"></entry></asx>")
-            << Web << QStringList{"http://cdn.example.com/m/hi/clip.wmv|mms://abs.example.com/x",
-                                  "http://cdn.example.com/m/lo.wmv"};
+            << Web
+            << QStringList{"http://cdn.example.com/m/hi/clip.wmv|mms://abs.example.com/x",
+                           "http://cdn.example.com/m/lo.wmv"};
         QTest::newRow("unescaped ampersand")
-            << QByteArray("<asx><entry><ref href=\"http://h/live.asp?id=7&type=wm&amp;x=1&q\"/></entry></asx>")
-            << Web << QStringList{"http://h/live.asp?id=7&type=wm&x=1&q"};
+            << QByteArray("<asx><entry><ref href=\"http://h/live.asp?id=7&type=wm&amp;x=1&q\"/></entry></asx>") << Web
+            << QStringList{"http://h/live.asp?id=7&type=wm&x=1&q"};
         const QString text = QString::fromUtf8("<ASX><ENTRY><REF HREF=\"http://h/caf\xC3\xA9\"/></ENTRY></ASX>");
         const QStringList cafe{QString::fromUtf8("http://h/caf\xC3\xA9")};
         QTest::newRow("UTF-8 byte-order mark") << "\xEF\xBB\xBF" + text.toUtf8() << Web << cafe;
         QTest::newRow("UTF-16 LE") << utf16(text, false) << Web << cafe;
         QTest::newRow("UTF-16 BE") << utf16("\r\n  " + text, true) << Web << cafe;
-        QTest::newRow("blank lines, spaces and comments")
-            << QByteArray("\r\n\r\n   \t<!-- made by hand --><asx>\n<!-- <entry><ref href=\"http://commented/\"></entry> -->"
-                          "<entry><!-- <ref href=\"http://no/\"> --><ref href=\"http://yes/\"></entry></asx>")
-            << Web << QStringList{"http://yes/"};
+        QTest::newRow("blank lines, spaces and comments") << QByteArray(
+            "\r\n\r\n   \t<!-- made by hand --><asx>\n<!-- <entry><ref href=\"http://commented/\"></entry> -->"
+            "<entry><!-- <ref href=\"http://no/\"> --><ref href=\"http://yes/\"></entry></asx>")
+                                                          << Web << QStringList{"http://yes/"};
         QTest::newRow("no host from the network")
             << QByteArray("<asx><entry><ref href=\"http:///x\"><ref href=\"mms:x\"><ref href=\"HTTP:/y\">"
                           "<ref href=\"rtsp://cam/1\"></entry><entryref href=\"http:///list.asx\"></asx>")
@@ -167,8 +167,8 @@ private slots:
                           "<entryref href=\"next.asx\"></asx>")
             << Local << QStringList{""};
         QTest::newRow("relative with no address to resolve against")
-            << QByteArray("<asx><entry><ref href=\"clip.wmv\"><ref href=\"http://abs/\"></entry></asx>")
-            << QUrl() << QStringList{"http://abs/"};
+            << QByteArray("<asx><entry><ref href=\"clip.wmv\"><ref href=\"http://abs/\"></entry></asx>") << QUrl()
+            << QStringList{"http://abs/"};
     }
 
     void realWorldShapes()
@@ -193,12 +193,14 @@ private slots:
         const QByteArray server = "[Reference]\r\nRef1=http://wm.example.com/live?MSWMExt=.asf\r\n"
                                   "Ref2=http://wm.example.com:80/live?MSWMExt=.asf\r\n";
         const QUrl live("http://wm.example.com/live");
-        QTest::newRow("Windows Media server") << server << live << QByteArray("video/x-ms-asf")
+        QTest::newRow("Windows Media server")
+            << server << live << QByteArray("video/x-ms-asf")
             << QStringList{"mmsh://wm.example.com/live?MSWMExt=.asf|mmsh://wm.example.com:80/live?MSWMExt=.asf"};
-        QTest::newRow("other content type") << server << live << QByteArray("text/plain")
+        QTest::newRow("other content type")
+            << server << live << QByteArray("text/plain")
             << QStringList{"http://wm.example.com/live?MSWMExt=.asf|http://wm.example.com:80/live?MSWMExt=.asf"};
-        QTest::newRow("came over https") << server << QUrl("https://wm.example.com/live")
-            << QByteArray("audio/x-ms-wax")
+        QTest::newRow("came over https")
+            << server << QUrl("https://wm.example.com/live") << QByteArray("audio/x-ms-wax")
             << QStringList{"http://wm.example.com/live?MSWMExt=.asf|http://wm.example.com:80/live?MSWMExt=.asf"};
         QTest::newRow("LF, letter case, spaces, other schemes")
             << QByteArray("  \n[REFERENCE]\nREF1=mms://a.example.com/x\n ref2 = http://b.example.com/y?a=1&b=2 \n"
@@ -210,13 +212,14 @@ private slots:
                           "Ref4=other.asf\r\n")
             << QUrl("http://wm.example.com/dir/live") << QByteArray("video/x-ms-wmv")
             << QStringList{"mmsh://wm.example.com/dir/other.asf"};
-        QTest::newRow("local file") << QByteArray("[Reference]\nRef1=file:///media/clip.wmv\nRef2=clip2.wmv\n")
-            << Local << QByteArray() << QStringList{"file:///media/clip.wmv|file:///home/user/lists/clip2.wmv"};
+        QTest::newRow("local file") << QByteArray("[Reference]\nRef1=file:///media/clip.wmv\nRef2=clip2.wmv\n") << Local
+                                    << QByteArray()
+                                    << QStringList{"file:///media/clip.wmv|file:///home/user/lists/clip2.wmv"};
         QTest::newRow("next section ends it")
-            << QByteArray("[Reference]\nRef1=http://a/\n[Other]\nRef2=http://b/\n[Reference]\nRef3=http://c/\n")
-            << live << QByteArray() << QStringList{"http://a/"};
-        QTest::newRow("UTF-16 LE") << utf16(QString::fromLatin1(server), false) << live
-            << QByteArray("audio/x-ms-wma")
+            << QByteArray("[Reference]\nRef1=http://a/\n[Other]\nRef2=http://b/\n[Reference]\nRef3=http://c/\n") << live
+            << QByteArray() << QStringList{"http://a/"};
+        QTest::newRow("UTF-16 LE")
+            << utf16(QString::fromLatin1(server), false) << live << QByteArray("audio/x-ms-wma")
             << QStringList{"mmsh://wm.example.com/live?MSWMExt=.asf|mmsh://wm.example.com:80/live?MSWMExt=.asf"};
         QByteArray many = "[Reference]\n";
         for (int i = 1; i <= 40; ++i)
@@ -246,16 +249,16 @@ private slots:
     {
         // Unclosed entries end at the next entry; a missing quote or '>' ends
         // the value at the tag's end; a tag cut off by the end is dropped.
-        const Playlist p = parse(
-            "junk < 3 <ASX>stray & text</REF><ENTRY><REF HREF=\"http://a/1>\n"
-            "<ENTRY><REF HREF=http://a/2<REF HREF=\"http://a/3\"\n<ENTRYREF HREF=\"http://a/4\">"
-            "<ENTRY><REF HREF=\"http://a/5\"><REF HREF=\"http://a/6", Web);
+        const Playlist p = parse("junk < 3 <ASX>stray & text</REF><ENTRY><REF HREF=\"http://a/1>\n"
+                                 "<ENTRY><REF HREF=http://a/2<REF HREF=\"http://a/3\"\n<ENTRYREF HREF=\"http://a/4\">"
+                                 "<ENTRY><REF HREF=\"http://a/5\"><REF HREF=\"http://a/6",
+                                 Web);
         QVERIFY(p.valid);
-        QCOMPARE(refsOf(p), QStringList({"http://a/1", "http://a/2|http://a/3",
-                                          "->http://a/4", "http://a/5"}));
+        QCOMPARE(refsOf(p), QStringList({"http://a/1", "http://a/2|http://a/3", "->http://a/4", "http://a/5"}));
         // Nested entries without refs in between are one entry.
         QCOMPARE(refsOf(parse("<ASX><ENTRY><ENTRY><REF HREF=\"http://n/\"></ENTRY></ENTRY>"
-                              "<ENTRY/></ASX>", Web)),
+                              "<ENTRY/></ASX>",
+                              Web)),
                  QStringList({"http://n/", ""}));
 
         QRandomGenerator rng(11);
@@ -279,13 +282,13 @@ private slots:
         timer.start();
         // 100000 tags go past the byte limit, so the REF after them is not read.
         for (int depth : {70000, 100000}) {
-            const Playlist deep = parse("<ASX>" + QByteArray("<ENTRY>").repeated(depth)
-                                            + "<REF HREF=\"http://deep/\">", Web);
+            const Playlist deep = parse("<ASX>" + QByteArray("<ENTRY>").repeated(depth) + "<REF HREF=\"http://deep/\">",
+                                        Web);
             QCOMPARE(refsOf(deep), QStringList{depth * 7 < MaxPlaylistBytes ? "http://deep/" : ""});
         }
 
-        const Playlist many = parse(
-            "<ASX>" + QByteArray("<ENTRY><REF HREF=\"http://m/\"></ENTRY>").repeated(5000), Web);
+        const Playlist many = parse("<ASX>" + QByteArray("<ENTRY><REF HREF=\"http://m/\"></ENTRY>").repeated(5000),
+                                    Web);
         QCOMPARE(many.items.size(), MaxItems);
         QByteArray refs = "<ASX><ENTRY>";
         for (int i = 0; i < 100; ++i)
@@ -311,11 +314,10 @@ private slots:
         QCOMPARE(refsOf(parse("<ASX><REF HREF=\"http://h/caf\xE9\">", Web)),
                  QStringList{QString::fromUtf8("http://h/caf\xC3\xA9")});
 
-        const QByteArray unsafe =
-            "<ASX><ENTRY><REF HREF=\"file:///etc/passwd\"><REF HREF=\"JavaScript:alert(1)\">"
-            "<REF HREF=\"data:text/html,x\"><REF HREF=\"&#106;avascript:x\"><REF HREF=\"/ok\">"
-            "<REF HREF=\"ftp://h/x\"></ENTRY><ENTRYREF HREF=\"file:///tmp/x.asx\">"
-            "<ENTRY><REF HREF=\"local.wmv\"></ENTRY></ASX>";
+        const QByteArray unsafe = "<ASX><ENTRY><REF HREF=\"file:///etc/passwd\"><REF HREF=\"JavaScript:alert(1)\">"
+                                  "<REF HREF=\"data:text/html,x\"><REF HREF=\"&#106;avascript:x\"><REF HREF=\"/ok\">"
+                                  "<REF HREF=\"ftp://h/x\"></ENTRY><ENTRYREF HREF=\"file:///tmp/x.asx\">"
+                                  "<ENTRY><REF HREF=\"local.wmv\"></ENTRY></ASX>";
         QCOMPARE(refsOf(parse(unsafe, Web)),
                  QStringList({"http://example.com/ok", "http://example.com/lists/local.wmv"}));
         QCOMPARE(refsOf(parse(unsafe, Local)),
@@ -336,21 +338,24 @@ private slots:
         const QUrl m3u("http://iptv.example.com/tv/list.m3u");
         const QUrl other("http://iptv.example.com/tv/get.php?type=m3u");
         QTest::newRow("IPTV list: #EXTINF, attributes, options, CRLF, relative, local dropped")
-            << QByteArray("\xEF\xBB\xBF#EXTM3U x-tvg-url=\"e.xml\"\r\n#EXTINF:-1 tvg-id=\"1\" group-title=\"A,B\",Een\r\n"
-                          "http://a.example.com/1.ts\r\n#EXTVLCOPT:network-caching=1000\r\n  two.ts  \r\n\r\n"
-                          "file:///etc/passwd\r\n#EXTINF:-1,Drie\r\nrtsp://cam.example.com/3\r\n")
+            << QByteArray(
+                   "\xEF\xBB\xBF#EXTM3U x-tvg-url=\"e.xml\"\r\n#EXTINF:-1 tvg-id=\"1\" group-title=\"A,B\",Een\r\n"
+                   "http://a.example.com/1.ts\r\n#EXTVLCOPT:network-caching=1000\r\n  two.ts  \r\n\r\n"
+                   "file:///etc/passwd\r\n#EXTINF:-1,Drie\r\nrtsp://cam.example.com/3\r\n")
             << other << QByteArray("text/plain") << F::M3u
-            << QStringList{"http://a.example.com/1.ts", "http://iptv.example.com/tv/two.ts", "", "rtsp://cam.example.com/3"};
+            << QStringList{"http://a.example.com/1.ts", "http://iptv.example.com/tv/two.ts", "",
+                           "rtsp://cam.example.com/3"};
         QTest::newRow("bare list named .m3u") << QByteArray("http://a/1.mp3\nhttp://a/2.mp3\n") << m3u << QByteArray()
                                               << F::M3u << QStringList{"http://a/1.mp3", "http://a/2.mp3"};
         QTest::newRow("bare list sent as audio/x-mpegurl")
             << QByteArray("http://a/1.mp3\n") << other << QByteArray("audio/x-mpegurl; charset=utf-8") << F::M3u
             << QStringList{"http://a/1.mp3"};
-        QTest::newRow("bare text of another name") << QByteArray("http://a/1.mp3\n") << other << QByteArray("text/plain")
-                                                   << F::None << QStringList();
-        QTest::newRow("media named .m3u") << QByteArray("\x47\x40\x00\x10\x00", 5) << m3u << QByteArray() << F::None
-                                          << QStringList();
-        QTest::newRow("HLS master") << QByteArray("#EXTM3U\n#EXT-X-STREAM-INF:BANDWIDTH=1,RESOLUTION=640x360\nlow.m3u8\n")
+        QTest::newRow("bare text of another name")
+            << QByteArray("http://a/1.mp3\n") << other << QByteArray("text/plain") << F::None << QStringList();
+        QTest::newRow("media named .m3u")
+            << QByteArray("\x47\x40\x00\x10\x00", 5) << m3u << QByteArray() << F::None << QStringList();
+        QTest::newRow("HLS master") << QByteArray(
+            "#EXTM3U\n#EXT-X-STREAM-INF:BANDWIDTH=1,RESOLUTION=640x360\nlow.m3u8\n")
                                     << m3u << QByteArray() << F::None << QStringList();
         QTest::newRow("HLS media playlist with its tags after the first kilobyte")
             << "#EXTM3U\n" + QByteArray("# comment\n").repeated(200) + "#EXT-X-TARGETDURATION:2\n#EXTINF:2,\ns1.ts\n"
@@ -370,10 +375,10 @@ private slots:
                           "<track><location>http://x/c?a=1&amp;b=2</location></track></trackList></playlist>")
             << QUrl("http://x/l/list.xspf") << QByteArray() << F::Xspf
             << QStringList{"http://x/l/a.ts|mms://x/a", "", "http://x/c?a=1&b=2"};
-        QTest::newRow("XSPF broken after its first track")
-            << QByteArray("<playlist xmlns='http://xspf.org/ns/0/'><trackList><track><location>mms://x/1</location></track>"
-                          "<track><location>mms://x/2</loc")
-            << QUrl("http://x/list.xspf") << QByteArray() << F::Xspf << QStringList{"mms://x/1"};
+        QTest::newRow("XSPF broken after its first track") << QByteArray(
+            "<playlist xmlns='http://xspf.org/ns/0/'><trackList><track><location>mms://x/1</location></track>"
+            "<track><location>mms://x/2</loc") << QUrl("http://x/list.xspf")
+                                                           << QByteArray() << F::Xspf << QStringList{"mms://x/1"};
         QTest::newRow("other XML playlist") << QByteArray("<?xml version=\"1.0\"?><playlist><track/></playlist>")
                                             << QUrl("http://x/list.xspf") << QByteArray() << F::None << QStringList();
         QTest::newRow("[Reference] naming an ASX: a playlist stays http")
@@ -410,12 +415,10 @@ private slots:
             << QByteArray("<!DOCTYPE html><html><body><asx></asx></body></html>") << Format::None;
         QTest::newRow("unclosed comment") << QByteArray("<!-- never closed <asx>") << Format::None;
         QTest::newRow("text first") << QByteArray("text <asx>") << Format::None;
-        QTest::newRow("ASF media") << QByteArray("\x30\x26\xB2\x75\x8E\x66\xCF\x11\xA6\xD9\0\xAA", 12)
-                                   << Format::None;
+        QTest::newRow("ASF media") << QByteArray("\x30\x26\xB2\x75\x8E\x66\xCF\x11\xA6\xD9\0\xAA", 12) << Format::None;
         QTest::newRow("MMS header chunk") << QByteArray("$H\x10\x00[Reference]", 15) << Format::None;
         QTest::newRow("[Reference]") << QByteArray("[Reference]\r\nRef1=http://h/") << Format::Reference;
-        QTest::newRow("[reference] after blank lines") << QByteArray(" \n\n[reference]  \nRef1=x")
-                                                        << Format::Reference;
+        QTest::newRow("[reference] after blank lines") << QByteArray(" \n\n[reference]  \nRef1=x") << Format::Reference;
         QTest::newRow("[Reference] alone") << QByteArray("[Reference]") << Format::Reference;
         QTest::newRow("[Reference] after BOM") << QByteArray("\xEF\xBB\xBF[Reference]\n") << Format::Reference;
         QTest::newRow("[Reference] in UTF-16 BE") << utf16("[Reference]\r\n", true) << Format::Reference;
@@ -476,9 +479,7 @@ private slots:
     void parseSpeed()
     {
         QFETCH(QByteArray, bytes);
-        QBENCHMARK {
-            read(bytes, Web);
-        }
+        QBENCHMARK { read(bytes, Web); }
     }
 };
 

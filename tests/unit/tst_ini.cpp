@@ -40,7 +40,11 @@ public:
     }
 
 private:
-    struct Saved { const char *name; QByteArray value; bool wasSet; };
+    struct Saved {
+        const char *name;
+        QByteArray value;
+        bool wasSet;
+    };
     QList<Saved> m_saved;
 };
 } // namespace
@@ -76,8 +80,9 @@ private slots:
         const QString longValue(400, QLatin1Char('x'));
         put(f, "outside=1\n[Stream1]\n Adres = MiXed Value \nempty=\n; Adres=comment\n"
                "no equals sign\ndup=first\ndup=second\nquoted=\"  a b \"\nlong="
-               + longValue.toUtf8() + "\nnul=ab" + QByteArray(1, '\0') + "cd\n"
-               "[  Other Sect  ]\nk\t=\tv\n");
+                   + longValue.toUtf8() + "\nnul=ab" + QByteArray(1, '\0')
+                   + "cd\n"
+                     "[  Other Sect  ]\nk\t=\tv\n");
         QCOMPARE(ReadSettingFrom(f, "Missing", "Adres", "d"), QString("d"));
         QCOMPARE(ReadSettingFrom(f, "Stream1", "Missing", "d"), QString("d"));
         QCOMPARE(ReadSettingFrom(f, "stream1", "ADRES", "d"), QString("MiXed Value ")); // trailing blank kept
@@ -97,8 +102,8 @@ private slots:
     void writtenValuesReadBackAsTyped()
     {
         const QString f = path("roundtrip.ini");
-        const QStringList values = {"Auto ", "auto", "", "\"quoted\"", "a = b; c", "http://h/p?a=1&b=2 ",
-                                    QString(500, QLatin1Char('y'))};
+        const QStringList values = {
+            "Auto ", "auto", "", "\"quoted\"", "a = b; c", "http://h/p?a=1&b=2 ", QString(500, QLatin1Char('y'))};
         for (const QString &v : values) {
             QVERIFY(WriteSettingTo(f, "Stream1", "Adres", v));
             QCOMPARE(ReadSettingFrom(f, "Stream1", "Adres", "Default value"), v);
@@ -201,8 +206,8 @@ private slots:
         QTemporaryDir dir;
         const QString f = dir.filePath("ini.ini");
         put(f, "[S]\na=old\n");
-        const auto all = QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther | QFile::ExeOwner
-            | QFile::ExeGroup | QFile::ExeOther;
+        const auto all = QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther | QFile::ExeOwner | QFile::ExeGroup
+                         | QFile::ExeOther;
         QFile::setPermissions(f, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::WriteGroup
                                      | QFile::ReadOther | QFile::WriteOther);
         QFile::setPermissions(dir.path(), all);
@@ -223,8 +228,12 @@ private slots:
         ::waitpid(child, &status, 0);
         QFile::setPermissions(dir.path(), all | QFile::WriteOwner);
         QVERIFY(WIFEXITED(status));
-        const char *const outcome[] = {"", "the write reported success", "", "could not give up root",
-                                       "the directory stayed writable", "the file was not writable"};
+        const char *const outcome[] = {"",
+                                       "the write reported success",
+                                       "",
+                                       "could not give up root",
+                                       "the directory stayed writable",
+                                       "the file was not writable"};
         QVERIFY2(WEXITSTATUS(status) == 0, outcome[std::min(WEXITSTATUS(status), 5)]);
         QCOMPARE(get(f), QByteArray("[S]\na=old\n"));
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"ini.ini"});
@@ -260,8 +269,13 @@ private slots:
 
         // What killed writes leave, a minute old and more, and what is not theirs.
         const QStringList stale = {"ini.ini.QwErTy", "ini.ini.aBCdef"};
-        const QStringList kept = {"ini.ini.ZxCvBn" /* too young */, "ini.ini.backup", "ini.ini.Backup",
-                                  "ini.ini.BACKUP", "ini.ini.AbCd12", "ini.ini.AbCdEfG", "ini.ini.AbCdEf.x"};
+        const QStringList kept = {"ini.ini.ZxCvBn" /* too young */,
+                                  "ini.ini.backup",
+                                  "ini.ini.Backup",
+                                  "ini.ini.BACKUP",
+                                  "ini.ini.AbCd12",
+                                  "ini.ini.AbCdEfG",
+                                  "ini.ini.AbCdEf.x"};
         const utimbuf old{::time(nullptr) - 120, ::time(nullptr) - 120};
         for (const QString &name : stale + kept) {
             put(dir.filePath(name), "[S]\r\na=0\r\n");
@@ -301,7 +315,10 @@ private slots:
             c = char(rng.bounded(256));
         const QByteArray bigLine = "[S]\nbig=" + QByteArray(5 * 1024 * 1024, 'q');
         const QList<QByteArray> bodies = {
-            random, QByteArray(1000, '\0'), "[S]\na=\xFF\xFE\xC3(\x80\n", bigLine,
+            random,
+            QByteArray(1000, '\0'),
+            "[S]\na=\xFF\xFE\xC3(\x80\n",
+            bigLine,
             "[S\n[\n]]]\n==\n\r\r\n\n[S]\r=\ra=cr\r",
         };
         for (const QByteArray &body : bodies) {
@@ -380,12 +397,14 @@ private slots:
     {
         const QString f = path("ansi.ini");
         QByteArray expected = "; Caf\xE9 \x80 notitie\r\n[Stream1]\r\nAdres=http://h/caf\xE9\x80\r\n"
-                              "[Stream2]\r\nAdres=Auto\r\n[\xC9t\xE9]\r\nsl\xFC\x9A" "el=\x81\x8D\r\n";
+                              "[Stream2]\r\nAdres=Auto\r\n[\xC9t\xE9]\r\nsl\xFC\x9A"
+                              "el=\x81\x8D\r\n";
         put(f, expected);
         QCOMPARE(ReadSettingFrom(f, "Stream1", "Adres", "d"), QString("http://h/café€"));
         QCOMPARE(ReadSettingFrom(f, "éTÉ", "SLÜŠEL", "d"), QString::fromUtf16(u"\u0081\u008D"));
         QVERIFY(WriteSettingTo(f, "Stream2", "Adres", "crème brûlée €"));
-        expected.replace("Adres=Auto", "Adres=cr\xE8me br\xFBl\xE9" "e \x80");
+        expected.replace("Adres=Auto", "Adres=cr\xE8me br\xFBl\xE9"
+                                       "e \x80");
         QVERIFY(WriteSettingTo(f, "Kijkraam", "Nieuws", "Ja"));
         expected += "[Kijkraam]\r\nNieuws=Ja\r\n";
         QCOMPARE(get(f), expected);
@@ -393,8 +412,10 @@ private slots:
         QVERIFY(WriteSettingTo(f, "Stream2", "Adres", "Łódź"));
         QCOMPARE(get(f), QByteArray("; Caf\xC3\xA9 \xE2\x82\xAC notitie\r\n[Stream1]\r\n"
                                     "Adres=http://h/caf\xC3\xA9\xE2\x82\xAC\r\n[Stream2]\r\n"
-                                    "Adres=\xC5\x81\xC3\xB3" "d\xC5\xBA\r\n[\xC3\x89t\xC3\xA9]\r\n"
-                                    "sl\xC3\xBC\xC5\xA1" "el=\xC2\x81\xC2\x8D\r\n[Kijkraam]\r\nNieuws=Ja\r\n"));
+                                    "Adres=\xC5\x81\xC3\xB3"
+                                    "d\xC5\xBA\r\n[\xC3\x89t\xC3\xA9]\r\n"
+                                    "sl\xC3\xBC\xC5\xA1"
+                                    "el=\xC2\x81\xC2\x8D\r\n[Kijkraam]\r\nNieuws=Ja\r\n"));
         QCOMPARE(ReadSettingFrom(f, "Stream1", "Adres", "d"), QString("http://h/café€"));
         QCOMPARE(ReadSettingFrom(f, "Stream2", "Adres", "d"), QString("Łódź"));
     }
@@ -497,7 +518,7 @@ private slots:
         QCOMPARE(get(mine), QByteArray("[Kijkraam]\r\nNieuws=Ja\r\nAutostart=Nee\r\n"));
         QCOMPARE(get(beside), QByteArray("[Kijkraam]\r\nNieuws=Ja\r\n"));
         const auto privateDir = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadUser
-            | QFile::WriteUser | QFile::ExeUser;
+                                | QFile::WriteUser | QFile::ExeUser;
         for (const char *dir : {"deep", "deep/cfg", "deep/cfg/kijkraam"})
             QCOMPARE(QFile::permissions(home.filePath(dir)), privateDir);
         QFile::setPermissions(beside, QFile::ReadOwner | QFile::WriteOwner);

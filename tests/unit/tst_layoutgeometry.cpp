@@ -124,14 +124,15 @@ private slots:
         // the player 5895 x 4815, the button at 5520, 4395 (300 x 315).
         const WindowState design{5880 + NcW, 4785 + NcH, {{0, 0, 5895, 4815}, {5520, 4395, 300, 315}}};
         auto values = [](const WindowState &s) {
-            return QList<double>{s.outerWidth, s.outerHeight, s.controls[0].left, s.controls[0].top,
-                                s.controls[0].width, s.controls[0].height, s.controls[1].left,
-                                s.controls[1].top, s.controls[1].width, s.controls[1].height};
+            return QList<double>{s.outerWidth,        s.outerHeight,        s.controls[0].left, s.controls[0].top,
+                                 s.controls[0].width, s.controls[0].height, s.controls[1].left, s.controls[1].top,
+                                 s.controls[1].width, s.controls[1].height};
         };
         // Five enlarge steps: 2500 more for the window and the player, the
         // button 2500 further right and down, keeping its size.
         QCOMPARE(values(walk(StreamStep, design, "+++++")),
-                 (QList<double>{5910 + 2500, 5190 + 2500, 0, 0, 5895 + 2500, 4815 + 2500, 5520 + 2500, 4395 + 2500, 300, 315}));
+                 (QList<double>{5910 + 2500, 5190 + 2500, 0, 0, 5895 + 2500, 4815 + 2500, 5520 + 2500, 4395 + 2500, 300,
+                                315}));
         QCOMPARE(values(walk(StreamStep, design, "+-")), values(design));
         QCOMPARE(values(walk(StreamStep, design, "---++-+++")), values(walk(StreamStep, design, "+")));
     }

@@ -59,11 +59,13 @@ private slots:
                            "cplayer: Failed to recognize file format.", "unrecognized file format"}
             << cam << "naam of wachtwoord onjuist";
         QTest::newRow("HTTP 404") << QStringList{"ffmpeg: http: HTTP error 404 Not Found", "loading failed"}
-                                  << "http://h/x" << "niet gevonden op de server (HTTP 404)";
+                                  << "http://h/x"
+                                  << "niet gevonden op de server (HTTP 404)";
         QTest::newRow("HTTP 403") << QStringList{"ffmpeg: Server returned 403 Forbidden (access denied)"}
-                                  << "http://h/x" << "de server weigert de toegang (HTTP 403)";
-        QTest::newRow("HTTP 503") << QStringList{"ffmpeg: http: HTTP error 503 Service Unavailable"}
-                                  << "http://h/x" << "fout in de server (HTTP 503)";
+                                  << "http://h/x"
+                                  << "de server weigert de toegang (HTTP 403)";
+        QTest::newRow("HTTP 503") << QStringList{"ffmpeg: http: HTTP error 503 Service Unavailable"} << "http://h/x"
+                                  << "fout in de server (HTTP 503)";
         QTest::newRow("HTTP 5XX") << QStringList{"Server returned 5XX Server Error reply"} << "http://h/x"
                                   << "fout in de server (HTTP 5xx)";
         QTest::newRow("HTTP 410") << QStringList{"HTTP error 410 Gone"} << "http://h/x"
@@ -71,22 +73,29 @@ private slots:
         QTest::newRow("refused, port number holding 404")
             << QStringList{"ffmpeg: tcp: Connection to tcp://127.0.0.1:40404?timeout=0 failed: Connection refused",
                            "avformat_open_input() failed", "loading failed"}
-            << "rtsp://127.0.0.1:40404/cam" << "verbinding geweigerd";
+            << "rtsp://127.0.0.1:40404/cam"
+            << "verbinding geweigerd";
         QTest::newRow("unknown host, named by the engine")
             << QStringList{"ffmpeg: tcp: Failed to resolve hostname nergens.invalid: Name or service not known"}
-            << "rtsp://u:p@nergens.invalid/cam" << "onbekende servernaam: nergens.invalid";
-        QTest::newRow("timed out") << QStringList{"ffmpeg: tcp: Connection to tcp://10.0.0.1:554 failed: Connection timed out"}
-                                   << "rtsp://10.0.0.1/cam" << "geen antwoord van de server (time-out)";
+            << "rtsp://u:p@nergens.invalid/cam"
+            << "onbekende servernaam: nergens.invalid";
+        QTest::newRow("timed out")
+            << QStringList{"ffmpeg: tcp: Connection to tcp://10.0.0.1:554 failed: Connection timed out"}
+            << "rtsp://10.0.0.1/cam"
+            << "geen antwoord van de server (time-out)";
         QTest::newRow("file not found")
             << QStringList{"cplayer: Cannot open file '/tmp/weg.wmv': No such file or directory", "loading failed"}
-            << "/tmp/weg.wmv" << "bestand niet gevonden";
-        QTest::newRow("not a stream")
-            << QStringList{"cplayer: Failed to recognize file format.", "unrecognized file format"}
-            << "http://h/page.html" << "geen stream die dit programma kan afspelen";
+            << "/tmp/weg.wmv"
+            << "bestand niet gevonden";
+        QTest::newRow("not a stream") << QStringList{"cplayer: Failed to recognize file format.",
+                                                     "unrecognized file format"}
+                                      << "http://h/page.html"
+                                      << "geen stream die dit programma kan afspelen";
         QTest::newRow("certificate, host from the address")
             << QStringList{"ffmpeg: tls: The certificate is NOT trusted."} << "https://u:p@cam.local/x"
             << "Certificaat niet vertrouwd: cam.local";
-        QTest::newRow("nothing known") << QStringList{"loading failed"} << "mms://h/x" << "onbekende fout";
+        QTest::newRow("nothing known") << QStringList{"loading failed"} << "mms://h/x"
+                                       << "onbekende fout";
     }
     void engineReasons()
     {
@@ -120,12 +129,12 @@ private slots:
         QTest::newRow("certificate") << int(QNetworkReply::SslHandshakeFailedError) << 0
                                      << "The certificate is self-signed, and untrusted"
                                      << "Certificaat niet vertrouwd: nergens.invalid";
-        QTest::newRow("redirect to a local file") << int(QNetworkReply::ProtocolUnknownError) << 0
-                                                  << "Onbekend protocol gespecificeerd"
-                                                  << "de server verwijst door naar een adres dat niet gevolgd wordt";
-        QTest::newRow("gzip that does not unpack") << int(QNetworkReply::ProtocolFailure) << 0
-                                                   << "Decompression failed: incorrect header check"
-                                                   << "de server stuurde ingepakte gegevens die niet uit te pakken zijn";
+        QTest::newRow("redirect to a local file")
+            << int(QNetworkReply::ProtocolUnknownError) << 0 << "Onbekend protocol gespecificeerd"
+            << "de server verwijst door naar een adres dat niet gevolgd wordt";
+        QTest::newRow("gzip that does not unpack")
+            << int(QNetworkReply::ProtocolFailure) << 0 << "Decompression failed: incorrect header check"
+            << "de server stuurde ingepakte gegevens die niet uit te pakken zijn";
     }
     void networkReasons()
     {

@@ -11,7 +11,7 @@ const QByteArray HeaderChunk("$H\x10\x00\x00\x00\x00\x00\x00\x0c\x10\x00\x30\x26
 const QByteArray AsfFile("\x30\x26\xB2\x75\x8E\x66\xCF\x11\xA6\xD9\x00\xAA\x00\x62\xCE\x6C", 16);
 const QByteArray Cougar("Cougar/9.01.01.3841");
 const QByteArray Features("no-cache,client-id=3320437311,features=\"broadcast,playlist\"");
-}
+} // namespace
 
 class TstServerAnswer : public QObject {
     Q_OBJECT
@@ -26,45 +26,48 @@ private slots:
         QTest::addColumn<Kind>("kind");
 
         const QByteArray wma("audio/x-ms-wma");
-        QTest::newRow("header chunk, any labels") << 200 << QByteArray("application/octet-stream")
-            << QByteArray("Apache") << QByteArray() << HeaderChunk << Kind::WindowsMediaStream;
-        QTest::newRow("header chunk of a server") << 200 << QByteArray("application/x-mms-framed")
-            << Cougar << Features << HeaderChunk << Kind::WindowsMediaStream;
-        QTest::newRow("framed type, nothing read yet") << 200 << QByteArray("application/x-mms-framed")
-            << QByteArray() << QByteArray() << QByteArray() << Kind::WindowsMediaStream;
+        QTest::newRow("header chunk, any labels")
+            << 200 << QByteArray("application/octet-stream") << QByteArray("Apache") << QByteArray() << HeaderChunk
+            << Kind::WindowsMediaStream;
+        QTest::newRow("header chunk of a server") << 200 << QByteArray("application/x-mms-framed") << Cougar << Features
+                                                  << HeaderChunk << Kind::WindowsMediaStream;
+        QTest::newRow("framed type, nothing read yet") << 200 << QByteArray("application/x-mms-framed") << QByteArray()
+                                                       << QByteArray() << QByteArray() << Kind::WindowsMediaStream;
         QTest::newRow("header type, letter case and parameters")
-            << 200 << QByteArray("Application/VND.MS.WMS-HDR.ASFV1; charset=binary") << QByteArray()
-            << QByteArray() << AsfFile << Kind::WindowsMediaStream;
-        QTest::newRow("Cougar with features") << 200 << QByteArray("video/x-ms-asf") << Cougar << Features
+            << 200 << QByteArray("Application/VND.MS.WMS-HDR.ASFV1; charset=binary") << QByteArray() << QByteArray()
             << AsfFile << Kind::WindowsMediaStream;
-        QTest::newRow("WMServer with features") << 200 << wma << QByteArray("WMServer/9.1")
-            << QByteArray("Features=\"seekable\"") << QByteArray() << Kind::WindowsMediaStream;
-        QTest::newRow("Cougar without features") << 200 << QByteArray("video/x-ms-asf") << Cougar
-            << QByteArray("no-cache") << AsfFile << Kind::OtherMedia;
-        QTest::newRow("features from another server") << 200 << QByteArray("video/x-ms-asf")
-            << QByteArray("nginx/1.22") << Features << AsfFile << Kind::OtherMedia;
+        QTest::newRow("Cougar with features")
+            << 200 << QByteArray("video/x-ms-asf") << Cougar << Features << AsfFile << Kind::WindowsMediaStream;
+        QTest::newRow("WMServer with features")
+            << 200 << wma << QByteArray("WMServer/9.1") << QByteArray("Features=\"seekable\"") << QByteArray()
+            << Kind::WindowsMediaStream;
+        QTest::newRow("Cougar without features")
+            << 200 << QByteArray("video/x-ms-asf") << Cougar << QByteArray("no-cache") << AsfFile << Kind::OtherMedia;
+        QTest::newRow("features from another server") << 200 << QByteArray("video/x-ms-asf") << QByteArray("nginx/1.22")
+                                                      << Features << AsfFile << Kind::OtherMedia;
         QTest::newRow("progressive ASF file") << 200 << QByteArray("video/x-ms-asf") << QByteArray("Apache")
-            << QByteArray() << AsfFile << Kind::OtherMedia;
+                                              << QByteArray() << AsfFile << Kind::OtherMedia;
         QTest::newRow("MPEG-TS") << 200 << QByteArray("video/mp2t") << QByteArray() << QByteArray()
-            << QByteArray("G\x40\x00\x10") << Kind::OtherMedia;
+                                 << QByteArray("G\x40\x00\x10") << Kind::OtherMedia;
         QTest::newRow("ASX") << 200 << QByteArray("video/x-ms-asf") << Cougar << Features
-            << QByteArray("<ASX version=\"3.0\"><ENTRY>") << Kind::AsxPlaylist;
+                             << QByteArray("<ASX version=\"3.0\"><ENTRY>") << Kind::AsxPlaylist;
         QTest::newRow("ASX as text") << 200 << QByteArray("text/plain") << QByteArray() << QByteArray()
-            << QByteArray("\r\n <asx>") << Kind::AsxPlaylist;
-        QTest::newRow("[Reference] of a server") << 200 << QByteArray("video/x-ms-asf") << Cougar << Features
+                                     << QByteArray("\r\n <asx>") << Kind::AsxPlaylist;
+        QTest::newRow("[Reference] of a server")
+            << 200 << QByteArray("video/x-ms-asf") << Cougar << Features
             << QByteArray("[Reference]\r\nRef1=http://h/live?MSWMExt=.asf\r\n") << Kind::ReferenceFile;
-        QTest::newRow("[Reference] under the framed type") << 206 << QByteArray("application/x-mms-framed")
-            << QByteArray() << QByteArray() << QByteArray("[reference]\nref1=http://h/") << Kind::ReferenceFile;
-        QTest::newRow("not found") << 404 << QByteArray("application/x-mms-framed") << Cougar << Features
-            << HeaderChunk << Kind::Failed;
-        QTest::newRow("server error") << 500 << QByteArray("video/x-ms-asf") << QByteArray() << QByteArray()
-            << QByteArray("<ASX>") << Kind::Failed;
-        QTest::newRow("no status") << 0 << QByteArray() << QByteArray() << QByteArray() << HeaderChunk
+        QTest::newRow("[Reference] under the framed type")
+            << 206 << QByteArray("application/x-mms-framed") << QByteArray() << QByteArray()
+            << QByteArray("[reference]\nref1=http://h/") << Kind::ReferenceFile;
+        QTest::newRow("not found") << 404 << QByteArray("application/x-mms-framed") << Cougar << Features << HeaderChunk
                                    << Kind::Failed;
-        QTest::newRow("redirect not followed") << 302 << QByteArray() << QByteArray() << QByteArray()
-                                               << QByteArray() << Kind::Failed;
+        QTest::newRow("server error") << 500 << QByteArray("video/x-ms-asf") << QByteArray() << QByteArray()
+                                      << QByteArray("<ASX>") << Kind::Failed;
+        QTest::newRow("no status") << 0 << QByteArray() << QByteArray() << QByteArray() << HeaderChunk << Kind::Failed;
+        QTest::newRow("redirect not followed")
+            << 302 << QByteArray() << QByteArray() << QByteArray() << QByteArray() << Kind::Failed;
         QTest::newRow("lower-case $h is data") << 200 << QByteArray("application/octet-stream") << QByteArray()
-            << QByteArray() << QByteArray("$h\x10\x00") << Kind::OtherMedia;
+                                               << QByteArray() << QByteArray("$h\x10\x00") << Kind::OtherMedia;
     }
 
     void classify()
@@ -80,9 +83,9 @@ private slots:
 
     void windowsMediaTypes()
     {
-        for (const char *type : {"video/x-ms-asf", "video/x-ms-wmv", "audio/x-ms-wma", "audio/x-ms-wax",
-                                 "application/x-mms-framed", "application/vnd.ms.wms-hdr.asfv1",
-                                 " Video/X-MS-ASF ; charset=utf-8"})
+        for (const char *type :
+             {"video/x-ms-asf", "video/x-ms-wmv", "audio/x-ms-wma", "audio/x-ms-wax", "application/x-mms-framed",
+              "application/vnd.ms.wms-hdr.asfv1", " Video/X-MS-ASF ; charset=utf-8"})
             QVERIFY2(isWindowsMediaType(type), type);
         for (const char *type : {"", "video/x-ms-asfx", "video/mp4", "text/plain; x=video/x-ms-asf",
                                  "application/octet-stream", "audio/x-ms-wmax"})
@@ -94,9 +97,8 @@ private slots:
         QTest::addColumn<QUrl>("url");
         QTest::addColumn<QUrl>("mmsh");
         QTest::newRow("default port") << QUrl("http://wm.example.com/live") << QUrl("mmsh://wm.example.com/live");
-        QTest::newRow("port, path and query kept")
-            << QUrl("HTTP://wm.example.com:8080/pub/live?MSWMExt=.asf&a=1#frag")
-            << QUrl("mmsh://wm.example.com:8080/pub/live?MSWMExt=.asf&a=1");
+        QTest::newRow("port, path and query kept") << QUrl("HTTP://wm.example.com:8080/pub/live?MSWMExt=.asf&a=1#frag")
+                                                   << QUrl("mmsh://wm.example.com:8080/pub/live?MSWMExt=.asf&a=1");
         QTest::newRow("port 80 as written") << QUrl("http://10.0.0.1:80/x") << QUrl("mmsh://10.0.0.1:80/x");
         QTest::newRow("user kept") << QUrl("http://u:p@h/x") << QUrl("mmsh://u:p@h/x");
         QTest::newRow("IPv6") << QUrl("http://[::1]:8325/wm/live") << QUrl("mmsh://[::1]:8325/wm/live");
@@ -127,10 +129,10 @@ private slots:
         QTest::newRow("SHOUTcast refusing") << QByteArray("ICY 401 Service Unavailable\r\n\r\n") << RawHead::Other;
         QTest::newRow("endless header lines")
             << "HTTP/1.1 200 OK\r\n" + QByteArray("X-Pad: aaaaaaaa\r\n").repeated(1000) << RawHead::HeadersWithoutEnd;
-        QTest::newRow("one endless header line") << "HTTP/1.1 200 OK\r\nX-Pad: " + QByteArray(16000, 'a')
-                                                 << RawHead::HeadersWithoutEnd;
-        QTest::newRow("an HTTP head that ends") << QByteArray("HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n")
-                                                << RawHead::Other;
+        QTest::newRow("one endless header line")
+            << "HTTP/1.1 200 OK\r\nX-Pad: " + QByteArray(16000, 'a') << RawHead::HeadersWithoutEnd;
+        QTest::newRow("an HTTP head that ends")
+            << QByteArray("HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n") << RawHead::Other;
     }
     void rawHead()
     {

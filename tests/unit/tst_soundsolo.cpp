@@ -38,7 +38,8 @@ private slots:
         QTest::newRow("solo mutes the others") << "0000" << QStringList{"solo 1"} << "1011" << 1;
         QTest::newRow("solo unmutes the chosen one") << "1111" << QStringList{"solo 2"} << "1101" << 2;
         QTest::newRow("chosen again: every sound back") << "0000" << QStringList{"solo 1", "solo 1"} << "0000" << -1;
-        QTest::newRow("sounds back even those muted before") << "1100" << QStringList{"solo 3", "solo 3"} << "0000" << -1;
+        QTest::newRow("sounds back even those muted before")
+            << "1100" << QStringList{"solo 3", "solo 3"} << "0000" << -1;
         QTest::newRow("solo moves to another player") << "0000" << QStringList{"solo 1", "solo 3"} << "1110" << 3;
         QTest::newRow("the soloed player muted: solo ends")
             << "0000" << QStringList{"solo 0", "mute 0"} << "1111" << -1;

@@ -317,7 +317,8 @@ private slots:
         QTest::addColumn<bool>("dropped");
         QTest::addColumn<bool>("slider");
         QTest::newRow("live stream ends") << false << 0.0 << 0.0 << 12.0 << 12000 << false << true << false;
-        QTest::newRow("live stream with a growing length") << false << 40.0 << 0.0 << 40.0 << 40000 << false << true << false;
+        QTest::newRow("live stream with a growing length")
+            << false << 40.0 << 0.0 << 40.0 << 40000 << false << true << false;
         // As libmpv reports them: HLS, MPEG-TS and MP3 over HTTP, RTSP.
         QTest::newRow("HLS, endless HTTP, RTSP: no seeking, length just ahead")
             << false << 0.0 << 1.0 << 30.0 << 30000 << false << true << false;
@@ -378,7 +379,8 @@ private slots:
             const int pause = pauses[attempt - 1];
             QCOMPARE(rig.state(), int(PlayState::Reconnecting));
             QCOMPARE(rig.status(), QStringLiteral("Verbinding verbroken; opnieuw verbinden over %1 s (poging %2)")
-                                       .arg(pause).arg(attempt));
+                                       .arg(pause)
+                                       .arg(attempt));
             const int before = rig.opens().size();
             rig.clock.advance(pause * 1000 - 1);
             QCOMPARE(rig.opens().size(), before);
@@ -514,15 +516,20 @@ private slots:
         Bodies deep;
         for (int i = 0; i < 8; ++i)
             deep[QStringLiteral("http://srv/n%1.asx").arg(i)] =
-                QStringLiteral("<asx><entryref href=\"n%1.asx\"/><entry><ref href=\"mms://srv/level%2\"/></entry></asx>")
-                    .arg(i + 1).arg(i).toUtf8();
+                QStringLiteral(
+                    "<asx><entryref href=\"n%1.asx\"/><entry><ref href=\"mms://srv/level%2\"/></entry></asx>")
+                    .arg(i + 1)
+                    .arg(i)
+                    .toUtf8();
         QTest::newRow("five levels deep, no more")
             << deep << QStringList{"mms://srv/level5"} << "Verbinden met srv..." << 6;
         QTest::newRow("loop") << Bodies{{"http://srv/n0.asx", "<asx><entryref href=\"b.asx\"/></asx>"},
                                         {"http://srv/b.asx", "<asx><entryref href=\"n0.asx\"/></asx>"}}
                               << QStringList() << "Kan niet openen: afspeellijst verwijst naar zichzelf" << 2;
-        QTest::newRow("a REF to itself") << Bodies{{"http://srv/n0.asx", "<asx><entry><ref href=\"n0.asx\"/></entry></asx>"}}
-                                         << QStringList() << "Kan niet openen: afspeellijst verwijst naar zichzelf" << 1;
+        QTest::newRow("a REF to itself") << Bodies{{"http://srv/n0.asx",
+                                                    "<asx><entry><ref href=\"n0.asx\"/></entry></asx>"}}
+                                         << QStringList() << "Kan niet openen: afspeellijst verwijst naar zichzelf"
+                                         << 1;
         QTest::newRow("a REF to another playlist")
             << Bodies{{"http://srv/n0.asx", "<asx><entry><ref href=\"inner.asx\"/></entry></asx>"},
                       {"http://srv/inner.asx", "<asx><entry><ref href=\"mms://srv/inner\"/></entry></asx>"}}
@@ -532,10 +539,11 @@ private slots:
                       {"http://srv/clip.asx", QByteArray(300, 'x')}}
             << QStringList{"http://srv/clip.asx"} << "Verbinden met srv..." << 2;
         QTest::newRow("a missing nested playlist")
-            << Bodies{{"http://srv/n0.asx", "<asx><entryref href=\"gone.asx\"/><entry><ref href=\"mms://srv/after\"/></entry></asx>"}}
+            << Bodies{{"http://srv/n0.asx",
+                       "<asx><entryref href=\"gone.asx\"/><entry><ref href=\"mms://srv/after\"/></entry></asx>"}}
             << QStringList{"mms://srv/after"} << "Verbinden met srv..." << 2;
-        QTest::newRow("empty") << Bodies{{"http://srv/n0.asx", "<asx version=3></asx>"}}
-                               << QStringList() << "Kan niet openen: lege afspeellijst" << 1;
+        QTest::newRow("empty") << Bodies{{"http://srv/n0.asx", "<asx version=3></asx>"}} << QStringList()
+                               << "Kan niet openen: lege afspeellijst" << 1;
         QTest::newRow("missing") << Bodies() << QStringList() << "Kan niet openen: HTTP 404 Not Found" << 1;
     }
     void nestedPlaylists()
@@ -563,17 +571,16 @@ private slots:
             << FetchAnswer::fromBody(QUrl(local), "<asx><base href=\"//\"><entry><ref href=\"clip.wmv\"></entry>"
                                                   "<entry><ref href=\"mms://srv/next\"/></entry></asx>")
             << QStringList{"mms://srv/next"} << "Verbinden met srv...";
-        QTest::newRow("empty REFs, then one")
-            << playlistAnswer(local, {{"", " ", "mms://srv/a"}}) << QStringList{"mms://srv/a"} << "Verbinden met srv...";
+        QTest::newRow("empty REFs, then one") << playlistAnswer(local, {{"", " ", "mms://srv/a"}})
+                                              << QStringList{"mms://srv/a"} << "Verbinden met srv...";
         QTest::newRow("nothing but empty REFs")
             << playlistAnswer(local, {{""}, {" "}}) << QStringList() << "Kan niet openen: geen speelbare stream";
-        QTest::newRow("empty ENTRYREF") << playlistAnswer(local, {{"mms://srv/a"}}, {""})
-                                        << QStringList{"mms://srv/a"} << "Verbinden met srv...";
+        QTest::newRow("empty ENTRYREF") << playlistAnswer(local, {{"mms://srv/a"}}, {""}) << QStringList{"mms://srv/a"}
+                                        << "Verbinden met srv...";
         // A playlist from the network may not lead to local files.
-        QTest::newRow("network playlist naming local files")
-            << playlistAnswer("http://srv/list.asx", {{"file:///etc/passwd", "/etc/passwd", "mms://srv/ok"}},
-                              {"file:///lists/other.asx"})
-            << QStringList{"mms://srv/ok"} << "Verbinden met srv...";
+        QTest::newRow("network playlist naming local files") << playlistAnswer(
+            "http://srv/list.asx", {{"file:///etc/passwd", "/etc/passwd", "mms://srv/ok"}}, {"file:///lists/other.asx"})
+                                                             << QStringList{"mms://srv/ok"} << "Verbinden met srv...";
     }
     void unusableReferences_areSkipped()
     {
@@ -626,7 +633,8 @@ private slots:
 
         // [Reference] files: their addresses in turn, http:// as mmsh:// from a Windows Media server.
         QTest::newRow("[Reference] of a Windows Media server")
-            << "http://wm/pub" << Bodies{{"http://wm/pub", reference}} << Said{{"http://wm/pub", said(asf, Cougar, Features)}}
+            << "http://wm/pub" << Bodies{{"http://wm/pub", reference}}
+            << Said{{"http://wm/pub", said(asf, Cougar, Features)}}
             << QStringList{"mmsh://wm/pub?MSWMExt=.asf", "mms://wm/pub"} << 1 << refused;
         QTest::newRow("[Reference] of a web server: its http addresses are looked at")
             << "http://web/list.ref"
@@ -636,8 +644,10 @@ private slots:
             << QStringList{"http://cdn/a.ts", "rtsp://cam/b", "rtspu://cam/b"} << 2 << refused;
         QTest::newRow("[Reference] from the network naming local files")
             << "http://web/list.ref"
-            << Bodies{{"http://web/list.ref", "[Reference]\nRef1=file:///etc/passwd\nRef2=/etc/passwd\nRef3=mms://srv/ok\n"}}
-            << Said() << QStringList{"mms://srv/ok"} << 2 << refused; // (the relative one is the server's own http://web/etc/passwd)
+            << Bodies{{"http://web/list.ref",
+                       "[Reference]\nRef1=file:///etc/passwd\nRef2=/etc/passwd\nRef3=mms://srv/ok\n"}}
+            << Said() << QStringList{"mms://srv/ok"} << 2
+            << refused; // (the relative one is the server's own http://web/etc/passwd)
         QTest::newRow("[Reference] naming itself")
             << "http://web/self" << Bodies{{"http://web/self", "[Reference]\nRef1=http://web/self\n"}} << Said()
             << QStringList() << 1 << "afspeellijst verwijst naar zichzelf";
@@ -657,14 +667,16 @@ private slots:
         // REFs and ENTRYREFs of ASX playlists.
         QTest::newRow("REF answering the framed stream, then the other REFs")
             << "http://web/l.asx"
-            << Bodies{{"http://web/l.asx", "<asx><entry><ref href=\"http://wm/live\"/><ref href=\"mms://wm/alt\"/></entry>"
-                                           "<entry><ref href=\"mms://srv/next\"/></entry></asx>"},
+            << Bodies{{"http://web/l.asx",
+                       "<asx><entry><ref href=\"http://wm/live\"/><ref href=\"mms://wm/alt\"/></entry>"
+                       "<entry><ref href=\"mms://srv/next\"/></entry></asx>"},
                       {"http://wm/live", HeaderChunk}}
             << Said{{"http://wm/live", said("application/x-mms-framed")}}
             << QStringList{"mmsh://wm/live", "mms://wm/alt", "mms://srv/next"} << 2 << refused;
         QTest::newRow("REF answering a [Reference]: its addresses stand in for the REF")
             << "http://web/l.asx"
-            << Bodies{{"http://web/l.asx", "<asx><entry><ref href=\"http://wm/pub\"/><ref href=\"mms://srv/after\"/></entry></asx>"},
+            << Bodies{{"http://web/l.asx",
+                       "<asx><entry><ref href=\"http://wm/pub\"/><ref href=\"mms://srv/after\"/></entry></asx>"},
                       {"http://wm/pub", reference}}
             << Said{{"http://wm/pub", said(asf, Cougar, Features)}}
             << QStringList{"mmsh://wm/pub?MSWMExt=.asf", "mms://wm/pub", "mms://srv/after"} << 2 << refused;
@@ -676,17 +688,20 @@ private slots:
             << Said{{"http://wm/pub", said(asf, Cougar, Features)}}
             << QStringList{"mms://wm/pub", "mmsh://wm/pub?MSWMExt=.asf", "mms://wm/pub"} << 2 << refused;
         QTest::newRow("ENTRYREF answering the framed stream")
-            << "http://web/l.asx" << Bodies{{"http://web/l.asx", "<asx><entryref href=\"http://wm/live\"/></asx>"},
-                                            {"http://wm/live", HeaderChunk}}
+            << "http://web/l.asx"
+            << Bodies{{"http://web/l.asx", "<asx><entryref href=\"http://wm/live\"/></asx>"},
+                      {"http://wm/live", HeaderChunk}}
             << Said() << QStringList{"mmsh://wm/live"} << 2 << refused;
         QTest::newRow("REF that does not answer: the next REF")
             << "http://web/l.asx"
-            << Bodies{{"http://web/l.asx", "<asx><entry><ref href=\"http://gone/x\"/><ref href=\"mms://srv/b\"/></entry></asx>"}}
+            << Bodies{{"http://web/l.asx",
+                       "<asx><entry><ref href=\"http://gone/x\"/><ref href=\"mms://srv/b\"/></entry></asx>"}}
             << Said() << QStringList{"mms://srv/b"} << 2 << refused;
 
         // Cameras: rtsp:// over TCP, then over UDP; rtspt:// and rtspu:// one of them.
-        QTest::newRow("rtsp: TCP, then UDP") << "rtsp://cam:554/live" << Bodies() << Said()
-                                             << QStringList{"rtsp://cam:554/live", "rtspu://cam:554/live"} << 0 << refused;
+        QTest::newRow("rtsp: TCP, then UDP")
+            << "rtsp://cam:554/live" << Bodies() << Said() << QStringList{"rtsp://cam:554/live", "rtspu://cam:554/live"}
+            << 0 << refused;
         QTest::newRow("rtspt: TCP only") << "rtspt://cam/live" << Bodies() << Said() << QStringList{"rtspt://cam/live"}
                                          << 0 << refused;
         QTest::newRow("rtspu: UDP only") << "rtspu://cam/live" << Bodies() << Said() << QStringList{"rtspu://cam/live"}
@@ -699,8 +714,9 @@ private slots:
             << QStringList{"http://cam/live.ts"} << 1 << refused;
         // A [Reference] naming an ASX: the playlist is fetched over http, only streams are MMS.
         QTest::newRow("[Reference] of a Windows Media server naming an ASX")
-            << "http://wm/pub" << Bodies{{"http://wm/pub", "[Reference]\r\nRef1=http://wm/x.asx\r\nRef2=http://wm/pub?MSWMExt=.asf\r\n"},
-                                         {"http://wm/x.asx", "<asx><entry><ref href=\"mms://wm/live\"/></entry></asx>"}}
+            << "http://wm/pub"
+            << Bodies{{"http://wm/pub", "[Reference]\r\nRef1=http://wm/x.asx\r\nRef2=http://wm/pub?MSWMExt=.asf\r\n"},
+                      {"http://wm/x.asx", "<asx><entry><ref href=\"mms://wm/live\"/></entry></asx>"}}
             << Said{{"http://wm/pub", said(asf, Cougar, Features)}}
             << QStringList{"mms://wm/live", "mmsh://wm/pub?MSWMExt=.asf"} << 2 << refused;
 
@@ -709,21 +725,26 @@ private slots:
                                 "http://iptv/dead.ts\r\n#EXTINF:-1,Twee\r\n#EXTVLCOPT:http-user-agent=x\r\n"
                                 "live.ts\r\n#EXTINF:-1,Drie\r\nrtsp://cam/drie\r\n";
         QTest::newRow("M3U over http: the dead first channel, then the others")
-            << "http://iptv/list.m3u" << Bodies{{"http://iptv/list.m3u", iptv}, {"http://iptv/live.ts", QByteArray(2000, 'G')}}
-            << Said() << QStringList{"http://iptv/live.ts", "rtsp://cam/drie", "rtspu://cam/drie"} << 3 << refused;
-        QTest::newRow("M3U on disk")
-            << "file:///lists/iptv.m3u"
-            << Bodies{{"file:///lists/iptv.m3u", "http://127.0.0.1:9/dead.ts\n/media/clip.ts\nclip2.ts\n"}} << Said()
-            << QStringList{"file:///media/clip.ts", "file:///lists/clip2.ts"} << 2 << refused;
+            << "http://iptv/list.m3u"
+            << Bodies{{"http://iptv/list.m3u", iptv}, {"http://iptv/live.ts", QByteArray(2000, 'G')}} << Said()
+            << QStringList{"http://iptv/live.ts", "rtsp://cam/drie", "rtspu://cam/drie"} << 3 << refused;
+        QTest::newRow("M3U on disk") << "file:///lists/iptv.m3u"
+                                     << Bodies{{"file:///lists/iptv.m3u",
+                                                "http://127.0.0.1:9/dead.ts\n/media/clip.ts\nclip2.ts\n"}}
+                                     << Said() << QStringList{"file:///media/clip.ts", "file:///lists/clip2.ts"} << 2
+                                     << refused;
         QTest::newRow("M3U from the network naming local files")
-            << "http://iptv/l.m3u" << Bodies{{"http://iptv/l.m3u", "#EXTM3U\nfile:///etc/passwd\nfile:/etc/passwd\nmms://srv/ok\n"}}
-            << Said() << QStringList{"mms://srv/ok"} << 1 << refused;
+            << "http://iptv/l.m3u"
+            << Bodies{{"http://iptv/l.m3u", "#EXTM3U\nfile:///etc/passwd\nfile:/etc/passwd\nmms://srv/ok\n"}} << Said()
+            << QStringList{"mms://srv/ok"} << 1 << refused;
         QTest::newRow("M3U naming itself")
-            << "http://iptv/a.m3u" << Bodies{{"http://iptv/a.m3u", "#EXTM3U\nb.m3u\n"}, {"http://iptv/b.m3u", "#EXTM3U\na.m3u\n"}}
-            << Said() << QStringList() << 2 << "afspeellijst verwijst naar zichzelf";
+            << "http://iptv/a.m3u"
+            << Bodies{{"http://iptv/a.m3u", "#EXTM3U\nb.m3u\n"}, {"http://iptv/b.m3u", "#EXTM3U\na.m3u\n"}} << Said()
+            << QStringList() << 2 << "afspeellijst verwijst naar zichzelf";
         Bodies deepM3u;
         for (int i = 0; i < 8; ++i)
-            deepM3u[QStringLiteral("http://iptv/l%1.m3u").arg(i)] = QStringLiteral("#EXTM3U\nl%1.m3u\n").arg(i + 1).toUtf8();
+            deepM3u[QStringLiteral("http://iptv/l%1.m3u").arg(i)] =
+                QStringLiteral("#EXTM3U\nl%1.m3u\n").arg(i + 1).toUtf8();
         QTest::newRow("M3U nested too deep")
             << "http://iptv/l0.m3u" << deepM3u << Said() << QStringList() << 6 << "afspeellijsten te diep genest";
         QTest::newRow("HLS master: the decoder's, not a list of entries")
@@ -737,10 +758,11 @@ private slots:
             << Said() << QStringList{"mms://radio/b", "mms://radio/c"} << 2 << refused;
         QTest::newRow("XSPF: a track's locations in turn, then the next track")
             << "http://web/list.xspf"
-            << Bodies{{"http://web/list.xspf", "<?xml version=\"1.0\"?><playlist version=\"1\" xmlns=\"http://xspf.org/ns/0/\">"
-                                               "<trackList><track><location>mms://a/1</location><location>rtspt://a/2</location>"
-                                               "<title>A</title></track><track><location>mms://b/1</location></track>"
-                                               "</trackList></playlist>"}}
+            << Bodies{{"http://web/list.xspf",
+                       "<?xml version=\"1.0\"?><playlist version=\"1\" xmlns=\"http://xspf.org/ns/0/\">"
+                       "<trackList><track><location>mms://a/1</location><location>rtspt://a/2</location>"
+                       "<title>A</title></track><track><location>mms://b/1</location></track>"
+                       "</trackList></playlist>"}}
             << Said() << QStringList{"mms://a/1", "rtspt://a/2", "mms://b/1"} << 1 << refused;
     }
     void walker_triesAddressesInOrder()
@@ -797,9 +819,9 @@ private slots:
             << "HTTP/1.1 200 OK\r\nContent-Type: application/x-mms-framed\r\n" + wmHeaders + "\r\n" + HeaderChunk
             << "/wm/live" << QStringList{"mmsh://127.0.0.1:P/wm/live"};
         QTest::newRow("[Reference] file for other players")
-            << "HTTP/1.1 200 OK\r\nContent-Type: video/x-ms-asf\r\n" + wmHeaders +
-                   "Content-Length: 84\r\n\r\n[Reference]\r\nRef1=http://127.0.0.1:9/wm/live?MSWMExt=.asf\r\n"
-                   "Ref2=mms://127.0.0.1:9/wm/live\r\n"
+            << "HTTP/1.1 200 OK\r\nContent-Type: video/x-ms-asf\r\n" + wmHeaders
+                   + "Content-Length: 84\r\n\r\n[Reference]\r\nRef1=http://127.0.0.1:9/wm/live?MSWMExt=.asf\r\n"
+                     "Ref2=mms://127.0.0.1:9/wm/live\r\n"
             << "/wm/live" << QStringList{"mmsh://127.0.0.1:9/wm/live?MSWMExt=.asf"};
         // Not HTTP's status line: the HTTP client gives up, the raw look plays it as it is.
         QTest::newRow("SHOUTcast answering ICY 200 OK")
@@ -827,7 +849,8 @@ private slots:
         rig.session->setAddress(QStringLiteral("http://127.0.0.1:%1%2").arg(server.serverPort()).arg(path), true);
         // Well before the fetcher's own time-out.
         QTRY_VERIFY_WITH_TIMEOUT(!rig.opens().isEmpty(), 5000);
-        QCOMPARE(rig.opens().first(), opens.first().replace(QLatin1String(":P/"), QStringLiteral(":%1/").arg(server.serverPort())));
+        QCOMPARE(rig.opens().first(),
+                 opens.first().replace(QLatin1String(":P/"), QStringLiteral(":%1/").arg(server.serverPort())));
     }
 
     // Through the real fetcher: playlist files on disk.
