@@ -313,6 +313,7 @@ void MpvBackend::loadNow(const QString &url, bool switching)
         m_hwdecFlipped = false;
         command({"set", "hwdec", "auto-safe"});
     }
+    m_loadedUrl = url;
     command({"loadfile", url.toUtf8(), "replace"});
 }
 
@@ -496,9 +497,22 @@ void MpvBackend::handle(const mpv_event *event)
         case ObservePause:
             m_paused = has && *static_cast<int *>(prop->data);
             break;
-        case ObserveCacheWait:
-            m_pausedForCache = has && *static_cast<int *>(prop->data);
+        case ObserveCacheWait: {
+            const bool waiting = has && *static_cast<int *>(prop->data);
+            if (waiting && !m_pausedForCache) {
+                m_cacheWait.start();
+            } else if (!waiting && m_pausedForCache && m_loaded && !m_seekable && !m_loadedUrl.isEmpty()
+                       && m_cacheWait.elapsed() >= LiveCatchUpMs) {
+                // A live stream that waited this long for its server plays
+                // on as far behind the live edge as it waited: opened
+                // again, it picks up at the edge (the player goes on saying
+                // it plays meanwhile).
+                qCDebug(lcMpv) << "waited" << m_cacheWait.elapsed() << "ms for a live stream: back to its live edge";
+                QTimer::singleShot(0, this, [this] { loadNow(m_loadedUrl, true); });
+            }
+            m_pausedForCache = waiting;
             break;
+        }
         case ObserveCachePct:
             m_cachePercent = has ? int(*static_cast<int64_t *>(prop->data)) : 0;
             break;

@@ -3,6 +3,7 @@
 #include "player/PlayerBackend.h"
 #include "player/PlayerLog.h"
 
+#include <QElapsedTimer>
 #include <QPointer>
 #include <QSize>
 #include <QStringList>
@@ -99,4 +100,9 @@ private:
     bool m_ytdlMissing = false; // the address needed yt-dlp, which is not there
     quint64 m_endSerial = 0;    // a failure's reason waits for its log lines
     static constexpr int ReasonSettleMs = 150;
+    // A live stream that waited for its server this long (ms) is opened
+    // again at its live edge once it plays on; shorter waits are ridden out.
+    static constexpr int LiveCatchUpMs = 2000;
+    QElapsedTimer m_cacheWait; // since the engine began to wait for data
+    QString m_loadedUrl;       // what the engine was last told to load
 };
