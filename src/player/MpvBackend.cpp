@@ -121,9 +121,12 @@ MpvBackend::MpvBackend()
     };
     // The options of the table (engine-options.conf) that every core
     // shares; a line the table cannot be read at counts as refused.
-    const EngineOptions::Table table = EngineOptions::forProgram(EngineOptions::builtIn());
-    for (const EngineOptions::Option &o : table.options)
+    static const EngineOptions::Table table = EngineOptions::forProgram(EngineOptions::builtIn());
+    for (const EngineOptions::Option &o : table.options) {
         opt(o.name.toUtf8().constData(), o.value.toUtf8().constData());
+        if (o.name == QLatin1String("hwdec"))
+            m_hwdec = o.value.toUtf8();
+    }
     m_rejectedOptions << table.faults;
     // Everything the engine fetches over HTTP goes through this player's
     // gate, which bounds requests and what a server may send (EngineGate);
@@ -214,7 +217,7 @@ MpvBackend::~MpvBackend()
 QWidget *MpvBackend::videoWidget(QWidget *parent)
 {
     if (!m_video) {
-        if (::Renderer::effective() == Renderer::Software)
+        if (Renderer::effective() == Renderer::Kind::Software)
             m_surface = new MpvSoftwareWidget(m_mpv, parent);
         else
             m_surface = new MpvVideoWidget(m_mpv, parent);
@@ -311,7 +314,7 @@ void MpvBackend::loadNow(const QString &url, bool switching)
     if (m_hwdecFlipped) {
         // A new stream may have a hardware decoder again.
         m_hwdecFlipped = false;
-        command({"set", "hwdec", "auto-safe"});
+        command({"set", "hwdec", m_hwdec});
     }
     m_loadedUrl = url;
     command({"loadfile", url.toUtf8(), "replace"});
@@ -587,7 +590,7 @@ void MpvBackend::fitDecoding()
     // engine found no hardware decoder), so alternating between them
     // changes nothing else.
     m_hwdecFlipped = !m_hwdecFlipped;
-    command({"set", "hwdec", m_hwdecFlipped ? "no" : "auto-safe"});
+    command({"set", "hwdec", m_hwdecFlipped ? QByteArray("no") : m_hwdec});
 }
 
 void MpvBackend::logFrames()

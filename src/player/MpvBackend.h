@@ -41,11 +41,6 @@ public:
     // Cores alive in this process, including those still shutting down.
     static int liveCores();
 
-    // How video is drawn: through OpenGL, or by mpv's software renderer,
-    // is the program's one choice (platform/Renderer.h; tests force it
-    // through Renderer::seam).
-    using Renderer = ::Renderer::Kind;
-
 private:
     void drainEvents();
     void handle(const mpv_event *event);
@@ -97,6 +92,7 @@ private:
     bool m_softwareDecoding = false;
     bool m_skippingLoopFilter = false;
     bool m_hwdecFlipped = false;
+    QByteArray m_hwdec;         // the table's hardware-decoding choice
     bool m_ytdlMissing = false; // the address needed yt-dlp, which is not there
     quint64 m_endSerial = 0;    // a failure's reason waits for its log lines
     static constexpr int ReasonSettleMs = 150;

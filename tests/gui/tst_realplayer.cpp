@@ -174,8 +174,8 @@ private slots:
     void bothRenderers_drawVideoAndSurviveFullScreen_data()
     {
         QTest::addColumn<int>("renderer");
-        QTest::newRow("OpenGL") << int(MpvBackend::Renderer::OpenGL);
-        QTest::newRow("software") << int(MpvBackend::Renderer::Software);
+        QTest::newRow("OpenGL") << int(Renderer::Kind::OpenGL);
+        QTest::newRow("software") << int(Renderer::Kind::Software);
     }
     void bothRenderers_drawVideoAndSurviveFullScreen()
     {
@@ -187,7 +187,7 @@ private slots:
         auto window = makeWindow(player);
         forced.reset();
         QCOMPARE(qobject_cast<QOpenGLWidget *>(player->videoSurface()) != nullptr,
-                 renderer == int(MpvBackend::Renderer::OpenGL));
+                 renderer == int(Renderer::Kind::OpenGL));
         player->setURL(m_server->url(QStringLiteral("/media/clip.wmv")));
         QTRY_COMPARE_WITH_TIMEOUT(player->playState(), 3, 20000);
         QTRY_VERIFY_WITH_TIMEOUT(litShare(videoFrame(player)) > 0.5, 10000);
